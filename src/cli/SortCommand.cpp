@@ -1,0 +1,212 @@
+#include "cli/SortCommand.h"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "library/FileList.h"
+#include "library/Folders.h"
+#include "library/RunFrame.h"
+#include "sort/Sorts.h"
+#include "state/Module1.h"
+
+namespace marrowgate::cli {
+
+namespace {
+
+// The status label, drawn in place on a terminal.
+class TerminalStatus final : public StatusDisplay {
+public:
+    TerminalStatus(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    ~TerminalStatus() override {
+        if (enabled_ && shown_) err_ << '\n' << std::flush;
+    }
+    void set_hourglass(bool) override {}
+    void set_visible(bool) override {}
+    void pump_events() override {}
+    void set_caption(const std::string& caption) override {
+        if (!enabled_) return;
+        shown_ = true;
+        err_ << '\r' << caption << "\x1b[K" << std::flush;
+    }
+
+private:
+    std::ostream& err_;
+    bool enabled_;
+    bool shown_ = false;
+};
+
+struct Options {
+    std::optional<SortKey> key;
+    std::optional<std::string> decal_file;
+    std::optional<std::string> app_folder;
+    std::vector<std::string> files;
+    bool help = false;
+    bool version = false;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+Options parse(const std::vector<std::string>& args) {
+    Options options;
+    bool only_files = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](const std::string& name) -> std::string {
+            if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
+            return args[++i];
+        };
+        if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.files.push_back(arg);
+        } else if (arg == "--") {
+            only_files = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--sort" || arg.rfind("--sort=", 0) == 0) {
+            const std::string name = arg == "--sort" ? value(arg) : arg.substr(7);
+            options.key = sort_key_from_name(name);
+            if (!options.key)
+                throw UsageError("unknown sort key \"" + name +
+                                 "\" (use alphanumeric, logic-family, decal-name or pad-count)");
+        } else if (arg == "--decal-file" || arg.rfind("--decal-file=", 0) == 0) {
+            options.decal_file = arg == "--decal-file" ? value(arg) : arg.substr(13);
+        } else if (arg == "--app-folder" || arg.rfind("--app-folder=", 0) == 0) {
+            options.app_folder = arg == "--app-folder" ? value(arg) : arg.substr(13);
+        } else {
+            throw UsageError("unknown option " + arg);
+        }
+    }
+    return options;
+}
+
+std::filesystem::path absolute_path(const std::string& text) {
+    std::error_code ec;
+    auto path = std::filesystem::absolute(path_from_utf8(text), ec);
+    return ec ? path_from_utf8(text) : path.lexically_normal();
+}
+
+void print_summary(std::ostream& out, const Module1& state, SortKey key, const RunResult& result) {
+    out << "Format: " << result.format << '\n';
+    out << "Sorted " << result.parts << (result.parts == 1 ? " part" : " parts") << " by " << sort_key_name(key)
+        << " into " << display_path(lib_folder(state)) << '\n';
+    for (const auto& output : result.outputs) {
+        out << "  " << display_path(output.file.filename()) << "  key \"" << output.key << "\"  " << output.blocks
+            << (output.blocks == 1 ? " part" : " parts") << '\n';
+    }
+    if (result.outputs.empty()) out << "  (no output library file)\n";
+    if (!result.warnings.empty()) {
+        out << "Warnings (" << result.warnings.size() << "):\n";
+        for (const auto& warning : result.warnings) out << "  " << warning << '\n';
+    }
+}
+
+}  // namespace
+
+std::string help_text() {
+    return
+        "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR] FILE...\n"
+        "\n"
+        "Reads up to four PADS ASCII part-type library files and writes every part\n"
+        "type again into new part-type libraries, one file per value of KEY, named\n"
+        "LIB_<key>.p in the folder lib of the application folder.\n"
+        "\n"
+        "KEY is one of:\n"
+        "  alphanumeric   the first character of the part name (\\ / and . become _)\n"
+        "  logic-family   the logic family (word 4 of the part header)\n"
+        "  decal-name     the first PCB decal name (first /, \\ and . become _)\n"
+        "  pad-count      the number of pads of the part's first PCB decal, looked up\n"
+        "                 in the decal library given with --decal-file (required)\n"
+        "\n"
+        "Options:\n"
+        "  --decal-file FILE  PCB decal library (*PADS-LIBRARY-PCB-DECALS-V4*)\n"
+        "  --app-folder DIR   folder that holds lib and tmp (default: the folder of\n"
+        "                     this program)\n"
+        "  --help             show this text\n"
+        "  --version          show the version\n"
+        "\n"
+        "Each FILE must hold the marker line *PADS-LIBRARY-PART-TYPES-V4*, have the\n"
+        "extension .p or .d, and be listed once. Output files of keys found are\n"
+        "created or emptied; other files in lib stay as they are. Every output file\n"
+        "begins with the marker line and ends with *END*.\n"
+        "\n"
+        "The summary on standard output lists each library file written with its key\n"
+        "and number of parts, then any warnings (parts that could not be placed, part\n"
+        "blocks without their closing empty line).\n"
+        "\n"
+        "Exit status: 0 the run finished (warnings included), 1 the run failed,\n"
+        "2 usage error or a refused input file (nothing written).\n";
+}
+
+int run_command_line(const std::vector<std::string>& args, Streams streams, FileSystem& files) {
+    Options options;
+    try {
+        options = parse(args);
+        if (options.help) {
+            streams.out << help_text();
+            return kFinished;
+        }
+        if (options.version) {
+            streams.out << "marrowgate-cli " << MARROWGATE_VERSION << '\n';
+            return kFinished;
+        }
+        if (!options.key) throw UsageError("--sort KEY is required");
+        if (options.files.empty()) throw UsageError("no part-type library file given");
+        if (options.files.size() > static_cast<std::size_t>(kMaxListedFiles))
+            throw UsageError("at most four part-type library files can be sorted in one run");
+        if (*options.key == SortKey::PadCount && !options.decal_file)
+            throw UsageError("--sort pad-count needs --decal-file FILE");
+    } catch (const UsageError& error) {
+        streams.err << "marrowgate-cli: " << error.what() << "\nTry 'marrowgate-cli --help'.\n";
+        return kUsageOrRefused;
+    }
+
+    Module1 state;
+    state.Application_Folder = options.app_folder ? absolute_path(*options.app_folder) : executable_folder();
+
+    const MarkerRule part_rule = MarkerRule::part_types_v4();
+    for (const auto& file : options.files) {
+        const auto result = add_part_type_file(state, absolute_path(file), files, part_rule);
+        if (result.outcome != AddOutcome::Added) {
+            streams.err << "marrowgate-cli: " << file << ": refused: " << describe_refusal(result, part_rule)
+                        << "\n";
+            return kUsageOrRefused;
+        }
+    }
+    if (options.decal_file) {
+        const MarkerRule decal_rule = MarkerRule::decals_v4();
+        const auto result = choose_decal_file(state, absolute_path(*options.decal_file), files, decal_rule);
+        if (result.outcome != AddOutcome::Added) {
+            const std::string reason = result.outcome == AddOutcome::AlreadyListed
+                                           ? "it is listed as a part-type file"
+                                           : describe_refusal(result, decal_rule);
+            streams.err << "marrowgate-cli: " << *options.decal_file << ": refused as decal file: " << reason
+                        << "\n";
+            return kUsageOrRefused;
+        }
+    }
+
+    if (!tmp_makedir(state)) {
+        streams.err << "marrowgate-cli: cannot create the folders lib and tmp in "
+                    << display_path(state.Application_Folder) << "\n";
+        return kRunFailed;
+    }
+
+    RunResult result;
+    {
+        TerminalStatus status(streams.err, streams.err_is_terminal);
+        result = run_sort(state, *options.key, status, files);
+    }
+    if (!result.ok) {
+        streams.err << "marrowgate-cli: error: " << result.error << "\n";
+        return kRunFailed;
+    }
+    print_summary(streams.out, state, *options.key, result);
+    return kFinished;
+}
+
+}  // namespace marrowgate::cli

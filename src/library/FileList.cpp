@@ -1,0 +1,185 @@
+#include "library/FileList.h"
+
+#include <cctype>
+
+#include "library/LineReader.h"
+#include "state/Module1.h"
+
+namespace marrowgate {
+
+MarkerRule::MarkerRule(std::string prefix, bool any_version)
+    : prefix_(std::move(prefix)), v4_(prefix_ + "4*"), any_version_(any_version) {}
+
+MarkerRule MarkerRule::part_types_v4() { return MarkerRule("*PADS-LIBRARY-PART-TYPES-V", false); }
+MarkerRule MarkerRule::decals_v4() { return MarkerRule("*PADS-LIBRARY-PCB-DECALS-V", false); }
+MarkerRule MarkerRule::part_types_any_version() { return MarkerRule("*PADS-LIBRARY-PART-TYPES-V", true); }
+MarkerRule MarkerRule::decals_any_version() { return MarkerRule("*PADS-LIBRARY-PCB-DECALS-V", true); }
+
+bool MarkerRule::matches(std::string_view line) const {
+    if (!any_version_) return line == v4_;
+    if (line.size() < prefix_.size() + 2 || line.substr(0, prefix_.size()) != prefix_ || line.back() != '*')
+        return false;
+    const std::string_view version = line.substr(prefix_.size(), line.size() - prefix_.size() - 1);
+    for (const char c : version) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') return false;
+    }
+    return true;
+}
+
+std::string MarkerRule::description() const { return any_version_ ? prefix_ + "<version>*" : v4_; }
+
+std::string describe_refusal(const AddResult& result, const MarkerRule& rule) {
+    switch (result.outcome) {
+        case AddOutcome::Added: return "accepted";
+        case AddOutcome::NoDotInTitle: return "its file name has no extension";
+        case AddOutcome::CannotRead: return "it cannot be read: " + result.reason;
+        case AddOutcome::NoMarker: return "no line of it is the marker line " + rule.description();
+        case AddOutcome::AlreadyListed: return "it is listed already";
+        case AddOutcome::WrongExtension: return "its extension is neither \".p\" nor \".d\"";
+        case AddOutcome::ListFull: return "four files are listed already";
+    }
+    return "refused";
+}
+
+bool stage_file(Module1& state, const std::filesystem::path& chosen) {
+    const std::string full = utf8_from_path(chosen);
+    const std::string title = utf8_from_path(chosen.filename());
+    state.Staged_Folder = full.substr(0, full.size() - title.size());
+    const std::size_t dot = title.rfind('.');
+    if (dot == std::string::npos) return false;
+    state.Staged_Base = title.substr(0, dot);
+    state.Staged_Extension = title.substr(dot);
+    return true;
+}
+
+namespace {
+
+std::string staged_full_path(const Module1& state) {
+    return state.Staged_Folder + state.Staged_Base + state.Staged_Extension;
+}
+
+// Scans the staged file for its marker line. Returns false with the reason when
+// the file cannot be read.
+bool find_marker(FileSystem& files, const std::filesystem::path& path, const MarkerRule& rule,
+                 AddResult& result) {
+    try {
+        LineReader lines(files, path);
+        std::string_view line;
+        while (lines.next(line)) {
+            if (rule.matches(line)) {
+                result.marker = std::string(line);
+                return true;
+            }
+        }
+        result.outcome = AddOutcome::NoMarker;
+    } catch (const FileError& error) {
+        result.outcome = AddOutcome::CannotRead;
+        result.reason = error.reason();
+    }
+    return false;
+}
+
+bool is_listed(const Module1& state, const std::string& full) {
+    for (int i = 0; i <= state.File_Count; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        if (state.File_Folder[slot] + state.File_Name[slot] == full) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int count_part_types(FileSystem& files, const std::filesystem::path& path) {
+    LineReader lines(files, path);
+    PartBlockReader blocks(lines);
+    int count = 0;
+    std::string_view header;
+    while (blocks.next_header(header)) {
+        ++count;
+        blocks.skip_body();
+    }
+    return count;
+}
+
+AddResult add_part_type_file(Module1& state, const std::filesystem::path& chosen, FileSystem& files,
+                             const MarkerRule& rule) {
+    AddResult result;
+    if (state.File_Count >= kMaxListedFiles) {
+        result.outcome = AddOutcome::ListFull;
+        return result;
+    }
+    if (!stage_file(state, chosen)) {
+        result.outcome = AddOutcome::NoDotInTitle;
+        return result;
+    }
+    state.Staged_Marker = rule.v4_marker();
+    const std::string full = staged_full_path(state);
+    const auto path = path_from_utf8(full);
+    if (!find_marker(files, path, rule, result)) return result;
+    if (is_listed(state, full)) {
+        result.outcome = AddOutcome::AlreadyListed;
+        return result;
+    }
+    if (state.Staged_Extension != ".p" && state.Staged_Extension != ".d") {
+        result.outcome = AddOutcome::WrongExtension;
+        return result;
+    }
+    int parts = 0;
+    try {
+        parts = count_part_types(files, path);
+    } catch (const FileError& error) {
+        result.outcome = AddOutcome::CannotRead;
+        result.reason = error.reason();
+        return result;
+    }
+    state.File_Count = static_cast<std::int16_t>(state.File_Count + 1);
+    const auto slot = static_cast<std::size_t>(state.File_Count);
+    state.File_Name[slot] = state.Staged_Base + state.Staged_Extension;
+    state.File_Folder[slot] = state.Staged_Folder;
+    state.File_Parts[slot] = parts;
+    state.File_Marker[slot] = result.marker;
+    state.Total_Parts += parts;
+    result.entry = state.File_Count;
+    return result;
+}
+
+AddResult choose_decal_file(Module1& state, const std::filesystem::path& chosen, FileSystem& files,
+                            const MarkerRule& rule) {
+    AddResult result;
+    if (!stage_file(state, chosen)) {
+        result.outcome = AddOutcome::NoDotInTitle;
+        return result;
+    }
+    state.Staged_Marker = rule.v4_marker();
+    const std::string full = staged_full_path(state);
+    if (!find_marker(files, path_from_utf8(full), rule, result)) return result;
+    if (is_listed(state, full)) {
+        result.outcome = AddOutcome::AlreadyListed;
+        return result;
+    }
+    state.Decal_Count = 1;
+    state.Decal_Folder[1] = state.Staged_Folder;
+    state.Decal_Name[1] = state.Staged_Base + state.Staged_Extension;
+    result.entry = 1;
+    return result;
+}
+
+int remove_listed_file(Module1& state, std::string_view name) {
+    int found = 0;
+    for (int i = 1; i <= state.File_Count; ++i) {
+        if (state.File_Name[static_cast<std::size_t>(i)] == name) found = i;
+    }
+    if (found == 0) return 0;
+    state.Total_Parts -= state.File_Parts[static_cast<std::size_t>(found)];
+    for (int i = found; i < state.File_Count; ++i) {
+        const auto to = static_cast<std::size_t>(i);
+        state.File_Name[to] = state.File_Name[to + 1];
+        state.File_Folder[to] = state.File_Folder[to + 1];
+        state.File_Parts[to] = state.File_Parts[to + 1];
+        state.File_Marker[to] = state.File_Marker[to + 1];
+    }
+    state.File_Count = static_cast<std::int16_t>(state.File_Count - 1);
+    return found;
+}
+
+}  // namespace marrowgate

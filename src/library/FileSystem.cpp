@@ -1,0 +1,121 @@
+#include "library/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "state/Module1.h"
+
+namespace marrowgate {
+
+FileError::FileError(const std::filesystem::path& file, std::string reason)
+    : std::runtime_error(display_path(file) + ": " + reason), file_(file), reason_(std::move(reason)) {}
+
+std::string display_path(const std::filesystem::path& path) { return utf8_from_path(path); }
+
+std::string system_reason(int error_number) {
+    return std::generic_category().message(error_number);
+}
+
+namespace {
+
+std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
+    return _wfopen(path.c_str(), wmode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+class RealInput final : public InputFile {
+public:
+    RealInput(std::FILE* file, std::filesystem::path path) : file_(file), path_(std::move(path)) {
+        std::setvbuf(file_, nullptr, _IONBF, 0);  // the line reader buffers
+    }
+    ~RealInput() override { std::fclose(file_); }
+
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t got = std::fread(buffer, 1, size, file_);
+        if (got == 0 && std::ferror(file_)) {
+            const int error = errno;
+            throw FileError(path_, "cannot be read: " + system_reason(error ? error : EIO));
+        }
+        return got;
+    }
+
+private:
+    std::FILE* file_;
+    std::filesystem::path path_;
+};
+
+class RealOutput final : public OutputFile {
+public:
+    RealOutput(std::FILE* file, std::filesystem::path path) : file_(file), path_(std::move(path)) {
+        std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+    }
+    ~RealOutput() override {
+        if (file_) std::fclose(file_);
+    }
+
+    void write(const char* data, std::size_t size) override {
+        if (size == 0) return;
+        if (std::fwrite(data, 1, size, file_) != size) fail();
+    }
+
+    void close() override {
+        std::FILE* file = file_;
+        file_ = nullptr;
+        errno = 0;
+        const bool flushed = std::fflush(file) == 0;
+        const int flush_error = errno;
+        const bool closed = std::fclose(file) == 0;
+        if (!flushed || !closed) {
+            const int error = flushed ? errno : flush_error;
+            throw FileError(path_, "cannot be written: " + system_reason(error ? error : EIO));
+        }
+    }
+
+private:
+    [[noreturn]] void fail() {
+        const int error = errno;
+        throw FileError(path_, "cannot be written: " + system_reason(error ? error : EIO));
+    }
+
+    std::FILE* file_;
+    std::filesystem::path path_;
+};
+
+class RealFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override {
+        errno = 0;
+        std::error_code ec;
+        if (std::filesystem::is_directory(path, ec))
+            throw FileError(path, "cannot be opened: it is a folder");
+        std::FILE* file = open_file(path, "rb");
+        if (!file) {
+            const int error = errno;
+            throw FileError(path, "cannot be opened: " + system_reason(error ? error : EIO));
+        }
+        return std::make_unique<RealInput>(file, path);
+    }
+
+    std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override {
+        errno = 0;
+        std::FILE* file = open_file(path, mode == WriteMode::Truncate ? "wb" : "ab");
+        if (!file) {
+            const int error = errno;
+            throw FileError(path, "cannot be created: " + system_reason(error ? error : EIO));
+        }
+        return std::make_unique<RealOutput>(file, path);
+    }
+};
+
+}  // namespace
+
+FileSystem& real_file_system() {
+    static RealFileSystem instance;
+    return instance;
+}
+
+}  // namespace marrowgate

@@ -1,0 +1,62 @@
+// The engine's file layer. Every byte the engine reads or writes goes through
+// a FileSystem, so that tests can count reads, fail a write part-way or fill
+// the disk, and the window, the command line and the benchmark all share the
+// same real implementation.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace marrowgate {
+
+// A failure to open, read, create or write a file: which file, and why.
+class FileError : public std::runtime_error {
+public:
+    FileError(const std::filesystem::path& file, std::string reason);
+    const std::filesystem::path& file() const { return file_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::filesystem::path file_;
+    std::string reason_;
+};
+
+// Text of a path for messages (UTF-8 on every platform).
+std::string display_path(const std::filesystem::path& path);
+// The system's reason for an errno value.
+std::string system_reason(int error_number);
+
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to size bytes; returns 0 only at the end of the file.
+    // Throws FileError when the read fails.
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+};
+
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    // Writes all bytes or throws FileError.
+    virtual void write(const char* data, std::size_t size) = 0;
+    // Flushes and closes; throws FileError when anything could not be stored.
+    virtual void close() = 0;
+};
+
+enum class WriteMode { Truncate, Append };
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) = 0;
+    virtual std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) = 0;
+};
+
+// Files on disk, through the C library with large buffers.
+FileSystem& real_file_system();
+
+}  // namespace marrowgate

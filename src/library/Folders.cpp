@@ -1,0 +1,90 @@
+#include "library/Folders.h"
+
+#include <system_error>
+#include <vector>
+
+#include "state/Module1.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace marrowgate {
+
+std::filesystem::path executable_folder() {
+#ifdef _WIN32
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::filesystem::current_path();
+    return std::filesystem::path(std::wstring(buffer.data(), length)).parent_path();
+#else
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::filesystem::current_path();
+    return self.parent_path();
+#endif
+}
+
+std::filesystem::path lib_folder(const Module1& state) { return state.Application_Folder / "lib"; }
+std::filesystem::path tmp_folder(const Module1& state) { return state.Application_Folder / "tmp"; }
+
+namespace {
+// Creating a folder that exists is no failure; a file of that name is.
+bool make_folder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::create_directory(folder, ec);
+    if (!ec) return std::filesystem::is_directory(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
+}
+}  // namespace
+
+bool tmp_makedir(const Module1& state) {
+    if (!make_folder(lib_folder(state))) return false;
+    return make_folder(tmp_folder(state));
+}
+
+void make_file_name_safe(std::string& key) {
+    for (char& c : key) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 || byte == 127) {
+            c = '_';
+            continue;
+        }
+        switch (c) {
+            case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+                c = '_';
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+std::filesystem::path output_library_path(const Module1& state, std::string_view key) {
+    std::string name = "LIB_";
+    name.append(key);
+    name += ".p";
+#ifdef _WIN32
+    std::wstring wide;
+    if (!name.empty()) {
+        const int size = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+        wide.resize(static_cast<std::size_t>(size));
+        MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), size);
+    }
+    return lib_folder(state) / std::filesystem::path(wide);
+#else
+    return lib_folder(state) / std::filesystem::path(name);
+#endif
+}
+
+bool lib_folder_ignores_case(const Module1& state) {
+    std::error_code ec;
+    const auto lower = lib_folder(state);
+    const auto upper = state.Application_Folder / "LIB";
+    if (!std::filesystem::exists(upper, ec)) return false;
+    return std::filesystem::equivalent(lower, upper, ec) && !ec;
+}
+
+}  // namespace marrowgate

@@ -1,0 +1,245 @@
+#include "library/RunFrame.h"
+
+#include <cmath>
+#include <unordered_map>
+
+#include "library/Folders.h"
+#include "library/LineReader.h"
+#include "library/OutputSet.h"
+#include "library/PartHeader.h"
+#include "state/Module1.h"
+
+namespace marrowgate {
+
+std::string progress_caption(std::string_view phase, long long counter, long long total) {
+    std::string caption(phase);
+    if (total <= 0) return caption;
+    const auto percent = static_cast<long long>(std::floor(static_cast<double>(counter) * 100.0 /
+                                                           static_cast<double>(total)));
+    caption += ' ';
+    caption += std::to_string(percent);
+    caption += " %";
+    return caption;
+}
+
+namespace {
+
+constexpr std::string_view kProcessing = "Processing...";
+constexpr std::string_view kFirstPass = "First pass...";
+
+// The distinct keys of a run in order of first appearance. Where the lib folder
+// ignores letter case, keys that differ only in case are one key, spelled as
+// first met.
+class KeyTable {
+public:
+    KeyTable(std::size_t capacity, bool ignore_case) : capacity_(capacity), ignore_case_(ignore_case) {}
+
+    void add(const std::string& key) {
+        const std::string folded = fold(key);
+        if (index_.count(folded)) return;
+        if (keys_.size() == capacity_)
+            throw RunError("the key table is full: it holds " + std::to_string(capacity_) +
+                           " keys, and the key \"" + key + "\" would be one more. Nothing was written.");
+        index_.emplace(folded, keys_.size());
+        keys_.push_back(key);
+    }
+
+    std::optional<std::size_t> find(const std::string& key) const {
+        const auto it = index_.find(fold(key));
+        if (it == index_.end()) return std::nullopt;
+        return it->second;
+    }
+
+    const std::vector<std::string>& keys() const { return keys_; }
+
+private:
+    std::string fold(const std::string& key) const {
+        if (!ignore_case_) return key;
+        std::string folded = key;
+        for (char& c : folded)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return folded;
+    }
+
+    std::size_t capacity_;
+    bool ignore_case_;
+    std::vector<std::string> keys_;
+    std::unordered_map<std::string, std::size_t> index_;
+};
+
+// Progress steps: events run at every step; the caption is set when it changes.
+class Progress {
+public:
+    Progress(StatusDisplay& status, long long total) : status_(status), total_(total) {}
+    void start(std::string_view phase) {
+        phase_ = phase;
+        counter_ = 0;
+    }
+    void step() {
+        ++counter_;
+        status_.pump_events();
+        std::string caption = progress_caption(phase_, counter_, total_);
+        if (caption != last_) {
+            status_.set_caption(caption);
+            last_ = std::move(caption);
+        }
+    }
+    void caption(const std::string& text) {
+        status_.set_caption(text);
+        last_ = text;
+    }
+
+private:
+    StatusDisplay& status_;
+    long long total_;
+    std::string_view phase_;
+    long long counter_ = 0;
+    std::string last_;
+};
+
+// Releases the hourglass however the run ends.
+class Hourglass {
+public:
+    explicit Hourglass(StatusDisplay& status) : status_(status) { status_.set_hourglass(true); }
+    ~Hourglass() { status_.set_hourglass(false); }
+
+private:
+    StatusDisplay& status_;
+};
+
+std::string part_name(std::string_view header) {
+    return std::string(header.substr(0, header.find(' ')));
+}
+
+void empty_list_file(FileSystem& files, const std::filesystem::path& path) {
+    files.open_write(path, WriteMode::Truncate)->close();
+}
+
+// The one format of the run's outputs: the marker line of the listed files.
+std::string run_format(const Module1& state) {
+    std::string format;
+    for (int i = 1; i <= state.File_Count; ++i) {
+        const std::string& marker = state.File_Marker[static_cast<std::size_t>(i)];
+        const std::string& mine = marker.empty() ? std::string(kPartTypeMarkerV4) : marker;
+        if (format.empty()) {
+            format = mine;
+        } else if (mine != format) {
+            throw RunError("the listed files are of different formats (" + format + " and " + mine +
+                           "); one library file cannot hold both. Nothing was written.");
+        }
+    }
+    return format.empty() ? std::string(kPartTypeMarkerV4) : format;
+}
+
+// A run never overwrites or empties one of its own inputs.
+void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets) {
+    std::vector<std::filesystem::path> inputs;
+    for (int i = 1; i <= state.File_Count; ++i) inputs.push_back(listed_file_path(state, i));
+    if (state.Decal_Count > 0) inputs.push_back(decal_file_path(state));
+    for (const auto& target : targets) {
+        std::error_code ec;
+        if (!std::filesystem::exists(target, ec)) continue;
+        for (const auto& input : inputs) {
+            if (std::filesystem::equivalent(target, input, ec) && !ec)
+                throw RunError("the output file " + display_path(target) + " is the input file " +
+                               display_path(input) +
+                               "; sorting would destroy it. Move the input elsewhere. Nothing was written.");
+        }
+    }
+}
+
+}  // namespace
+
+RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files) {
+    RunResult result;
+    Hourglass hourglass(status);
+    Progress progress(status, state.Total_Parts);
+    progress.caption(std::string(kProcessing));
+    status.set_visible(true);
+    status.pump_events();
+
+    std::optional<OutputSet> outputs;
+    try {
+        result.format = run_format(state);
+        rule.prepare(files, result);
+        KeyTable table(rule.capacity(), lib_folder_ignores_case(state));
+        std::string looked_up;
+
+        // Collection pass: keys only from the header lines that open a block.
+        if (rule.shows_first_pass()) progress.start(kFirstPass);
+        for (int i = 1; i <= state.File_Count; ++i) {
+            LineReader lines(files, listed_file_path(state, i));
+            PartBlockReader blocks(lines);
+            std::string_view header;
+            while (blocks.next_header(header)) {
+                if (rule.shows_first_pass()) progress.step();
+                if (auto key = rule.key_of(header, looked_up)) table.add(*key);
+                blocks.skip_body();
+            }
+        }
+
+        outputs.emplace(files, result.format);
+        std::vector<std::filesystem::path> targets;
+        for (const auto& key : table.keys()) targets.push_back(outputs->path(outputs->add(output_library_path(state, key))));
+        const auto first_list = state.Application_Folder / rule.first_list_file();
+        const auto second_list = state.Application_Folder / rule.second_list_file();
+        targets.push_back(first_list);
+        targets.push_back(second_list);
+        check_inputs_survive(state, targets);
+
+        empty_list_file(files, first_list);
+        outputs->create_all();  // creation pass
+
+        // Copy pass.
+        std::vector<long long> blocks_per_key(table.keys().size(), 0);
+        progress.start(kProcessing);
+        for (int i = 1; i <= state.File_Count; ++i) {
+            const auto input = listed_file_path(state, i);
+            LineReader lines(files, input);
+            PartBlockReader blocks(lines);
+            std::string_view header;
+            while (blocks.next_header(header)) {
+                ++result.parts;
+                progress.step();
+                const auto key = rule.key_of(header, looked_up);
+                if (!key) {
+                    result.unplaced.push_back(UnplacedPart{input, part_name(header), looked_up});
+                    blocks.skip_body();
+                    continue;
+                }
+                const auto index = table.find(*key);
+                if (!index)
+                    throw RunError(display_path(input) + " changed while it was being sorted (the part " +
+                                   part_name(header) + " was not there before). The outputs are incomplete.");
+                const std::string name = part_name(header);
+                outputs->write_line(*index, header);
+                const bool closed = blocks.body([&](std::string_view line) { outputs->write_line(*index, line); });
+                if (!closed) {
+                    outputs->write_line(*index, {});
+                    result.warnings.push_back(display_path(input) + ": the part " + name +
+                                              " reaches the end of the file without the empty line that ends "
+                                              "a part; it was copied and closed with one.");
+                }
+                ++blocks_per_key[*index];
+            }
+        }
+
+        empty_list_file(files, second_list);
+        outputs->close_all();  // closing pass
+
+        for (std::size_t j = 0; j < table.keys().size(); ++j)
+            result.outputs.push_back(OutputSummary{table.keys()[j], outputs->path(j), blocks_per_key[j]});
+        for (const auto& part : result.unplaced)
+            result.warnings.push_back(display_path(part.file) + ": the part " + part.part +
+                                      " was placed in no file: its decal \"" + part.decal +
+                                      "\" is not in the decal library.");
+        progress.caption("Done.");
+    } catch (const std::exception& error) {
+        if (outputs) outputs->abandon();
+        result.ok = false;
+        result.error = error.what();
+    }
+    return result;
+}
+
+}  // namespace marrowgate

@@ -1,0 +1,76 @@
+// The frame every sort run follows: status start, a collection pass that
+// gathers the distinct keys, a creation pass that starts one output library
+// file per key, a copy pass that appends every part block to the file of its
+// key, a closing pass that ends every file with "*END*", and status end.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "library/FileSystem.h"
+#include "library/StatusDisplay.h"
+
+namespace marrowgate {
+
+struct Module1;
+
+// A run that cannot go on for a reason other than a file operation.
+class RunError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct OutputSummary {
+    std::string key;
+    std::filesystem::path file;
+    long long blocks = 0;
+};
+
+struct UnplacedPart {
+    std::filesystem::path file;  // the part-type file it was read from
+    std::string part;            // part type name
+    std::string decal;           // the first decal name that was looked up
+};
+
+struct RunResult {
+    bool ok = true;
+    std::string error;            // why the run stopped, naming the file
+    std::string format;           // marker line of the outputs
+    std::vector<OutputSummary> outputs;
+    std::vector<UnplacedPart> unplaced;
+    std::vector<std::string> warnings;
+    long long parts = 0;          // part blocks met in the copy pass
+};
+
+// How one sort run finds the key of a part.
+class KeyRule {
+public:
+    virtual ~KeyRule() = default;
+    virtual std::size_t capacity() const = 0;
+    // The list files, relative to the application folder.
+    virtual std::filesystem::path first_list_file() const = 0;
+    virtual std::filesystem::path second_list_file() const = 0;
+    // Whether the collection pass shows "First pass..." with its percentage.
+    virtual bool shows_first_pass() const { return false; }
+    // Work done once before the collection pass (reading the decal library).
+    virtual void prepare(FileSystem&, RunResult&) {}
+    // The key of a part header line, made safe for a file name; nothing when
+    // the part can be placed in no file (then `looked_up` says what was sought).
+    virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) = 0;
+};
+
+// Runs the frame. Failures are returned in the result, never thrown; the
+// hourglass is released whatever happens.
+RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files);
+
+// The status label's caption at a progress step: the phase text, a space, the
+// percentage of counter over Total_Parts (rounded down) and " %"; the phase
+// text alone when Total_Parts is 0.
+std::string progress_caption(std::string_view phase, long long counter, long long total);
+
+}  // namespace marrowgate

@@ -1,0 +1,42 @@
+#include "sort/DecalIndex.h"
+
+#include "library/LineReader.h"
+#include "library/PartHeader.h"
+
+namespace marrowgate {
+
+void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, std::vector<std::string>& warnings) {
+    LineReader lines(files, path);
+    std::string_view line;
+    std::string collapsed;
+    long long line_number = 0;
+    while (lines.next(line)) {
+        ++line_number;
+        if (!is_part_header_line(line)) continue;
+        collapsed.assign(line);
+        collapse_spaces(collapsed);
+        Words<11> words{};
+        if (split_words<11>(collapsed, words) < 10) {
+            warnings.push_back(display_path(path) + ", line " + std::to_string(line_number) +
+                               ": the decal header line has too few fields to hold a pad count; passed over.");
+            continue;
+        }
+        const auto [it, inserted] = pads_.try_emplace(std::string(words[1]), std::string(words[9]));
+        if (!inserted && it->second != words[9]) {
+            warnings.push_back(display_path(path) + ", line " + std::to_string(line_number) + ": the decal " +
+                               std::string(words[1]) + " is defined again (pad count " + std::string(words[9]) +
+                               "); its first definition (pad count " + it->second + ") is used.");
+        } else if (!inserted) {
+            warnings.push_back(display_path(path) + ", line " + std::to_string(line_number) + ": the decal " +
+                               std::string(words[1]) + " is defined again; its first definition is used.");
+        }
+    }
+}
+
+std::optional<std::string_view> DecalIndex::pad_count(std::string_view decal_name) const {
+    const auto it = pads_.find(decal_name);
+    if (it == pads_.end()) return std::nullopt;
+    return std::string_view(it->second);
+}
+
+}  // namespace marrowgate

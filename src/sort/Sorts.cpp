@@ -1,0 +1,144 @@
+#include "sort/Sorts.h"
+
+#include "library/Folders.h"
+#include "library/PartHeader.h"
+#include "sort/DecalIndex.h"
+#include "state/Module1.h"
+
+namespace marrowgate {
+
+std::optional<SortKey> sort_key_from_name(std::string_view name) {
+    if (name == "alphanumeric") return SortKey::Alphanumeric;
+    if (name == "logic-family") return SortKey::LogicFamily;
+    if (name == "decal-name") return SortKey::DecalName;
+    if (name == "pad-count") return SortKey::PadCount;
+    return std::nullopt;
+}
+
+std::string sort_key_name(SortKey key) {
+    switch (key) {
+        case SortKey::Alphanumeric: return "alphanumeric";
+        case SortKey::LogicFamily: return "logic-family";
+        case SortKey::DecalName: return "decal-name";
+        case SortKey::PadCount: return "pad-count";
+    }
+    return "";
+}
+
+namespace {
+void replace_first(std::string& text, char from) {
+    const auto pos = text.find(from);
+    if (pos != std::string::npos) text[pos] = '_';
+}
+}  // namespace
+
+std::string initial_key(std::string_view header) {
+    const auto words = ten_word_split(header);
+    if (words[1].empty()) return {};
+    const char first = words[1].front();
+    if (first == '\\' || first == '/' || first == '.') return "_";
+    return std::string(1, first);
+}
+
+std::string logic_family_key(std::string_view header) { return std::string(ten_word_split(header)[4]); }
+
+std::string first_decal_name(std::string_view header) {
+    const std::string_view decals = ten_word_split(header)[2];
+    return std::string(decals.substr(0, decals.find(':')));
+}
+
+std::string decal_name_key(std::string_view header) {
+    std::string key = first_decal_name(header);
+    replace_first(key, '/');
+    replace_first(key, '\\');
+    replace_first(key, '.');
+    return key;
+}
+
+namespace {
+
+using KeyFunction = std::string (*)(std::string_view);
+
+class WordKeyRule final : public KeyRule {
+public:
+    WordKeyRule(KeyFunction key, std::size_t capacity, const char* first_list, const char* second_list)
+        : key_(key), capacity_(capacity), first_(first_list), second_(second_list) {}
+    std::size_t capacity() const override { return capacity_; }
+    std::filesystem::path first_list_file() const override { return std::filesystem::path("tmp") / first_; }
+    std::filesystem::path second_list_file() const override { return std::filesystem::path("tmp") / second_; }
+    std::optional<std::string> key_of(std::string_view header, std::string&) override {
+        std::string key = key_(header);
+        make_file_name_safe(key);
+        return key;
+    }
+
+private:
+    KeyFunction key_;
+    std::size_t capacity_;
+    const char* first_;
+    const char* second_;
+};
+
+class PadCountRule final : public KeyRule {
+public:
+    explicit PadCountRule(const Module1& state) : state_(state) {}
+    std::size_t capacity() const override { return 1024; }
+    std::filesystem::path first_list_file() const override {
+        return std::filesystem::path("tmp") / "Pads_Number_in_Decals.dat";
+    }
+    std::filesystem::path second_list_file() const override { return "Pads_Number_in_Decals.dat"; }
+    bool shows_first_pass() const override { return true; }
+    void prepare(FileSystem& files, RunResult& result) override {
+        if (state_.Decal_Count < 1) {
+            result.warnings.push_back("No PCB decal file was chosen, so no part could be placed.");
+            return;
+        }
+        index_.load(files, decal_file_path(state_), result.warnings);
+    }
+    std::optional<std::string> key_of(std::string_view header, std::string& looked_up) override {
+        looked_up = first_decal_name(header);
+        const auto pads = index_.pad_count(looked_up);
+        if (!pads) return std::nullopt;
+        std::string key(*pads);
+        make_file_name_safe(key);
+        return key;
+    }
+
+private:
+    const Module1& state_;
+    DecalIndex index_;
+};
+
+}  // namespace
+
+RunResult SORT_by_Alpanumeric_Order(Module1& state, StatusDisplay& status, FileSystem& files) {
+    WordKeyRule rule(&initial_key, 50, "Alphanumeric.dat", "Alphabetic.dat");
+    return run_frame(state, rule, status, files);
+}
+
+RunResult SORT_by_Logic_Family(Module1& state, StatusDisplay& status, FileSystem& files) {
+    WordKeyRule rule(&logic_family_key, 50, "Logic_Families.dat", "Logic_Families.dat");
+    return run_frame(state, rule, status, files);
+}
+
+RunResult SORT_by_PCB_Decal(Module1& state, StatusDisplay& status, FileSystem& files) {
+    WordKeyRule rule(&decal_name_key, 1024, "Decals.dat", "Decals.dat");
+    return run_frame(state, rule, status, files);
+}
+
+RunResult SORT_by_Number_of_Pads_in_PCB_Decal(Module1& state, StatusDisplay& status, FileSystem& files) {
+    PadCountRule rule(state);
+    return run_frame(state, rule, status, files);
+}
+
+RunResult run_sort(Module1& state, SortKey key, StatusDisplay& status, FileSystem& files) {
+    switch (key) {
+        case SortKey::Alphanumeric: return SORT_by_Alpanumeric_Order(state, status, files);
+        case SortKey::LogicFamily: return SORT_by_Logic_Family(state, status, files);
+        case SortKey::DecalName: return SORT_by_PCB_Decal(state, status, files);
+        case SortKey::PadCount: return SORT_by_Number_of_Pads_in_PCB_Decal(state, status, files);
+    }
+    return {};
+}
+
+}  // namespace marrowgate
