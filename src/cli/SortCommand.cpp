@@ -123,16 +123,18 @@ std::string help_text() {
         "                 in the decal library given with --decal-file (required)\n"
         "\n"
         "Options:\n"
-        "  --decal-file FILE  PCB decal library (*PADS-LIBRARY-PCB-DECALS-V4*)\n"
+        "  --decal-file FILE  PCB decal library (*PADS-LIBRARY-PCB-DECALS-V<version>*)\n"
         "  --app-folder DIR   folder that holds lib and tmp (default: the folder of\n"
         "                     this program)\n"
         "  --help             show this text\n"
         "  --version          show the version\n"
         "\n"
-        "Each FILE must hold the marker line *PADS-LIBRARY-PART-TYPES-V4*, have the\n"
-        "extension .p or .d, and be listed once. Output files of keys found are\n"
-        "created or emptied; other files in lib stay as they are. Every output file\n"
-        "begins with the marker line and ends with *END*.\n"
+        "Formats: each FILE must hold a marker line *PADS-LIBRARY-PART-TYPES-V<version>*\n"
+        "(V4, V5, V2005, V2007, V9 ...), have the extension .p or .d, and be given once.\n"
+        "All FILEs of a run must carry the same marker. Every output file begins with\n"
+        "that marker line, so the outputs keep the format of their inputs, and ends\n"
+        "with *END*. Output files of keys found are created or emptied; other files in\n"
+        "lib stay as they are.\n"
         "\n"
         "The summary on standard output lists each library file written with its key\n"
         "and number of parts, then any warnings (parts that could not be placed, part\n"
@@ -168,7 +170,8 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     Module1 state;
     state.Application_Folder = options.app_folder ? absolute_path(*options.app_folder) : executable_folder();
 
-    const MarkerRule part_rule = MarkerRule::part_types_v4();
+    // The command line takes every version of the formats, not only V4.
+    const MarkerRule part_rule = MarkerRule::part_types_any_version();
     for (const auto& file : options.files) {
         const auto result = add_part_type_file(state, absolute_path(file), files, part_rule);
         if (result.outcome != AddOutcome::Added) {
@@ -178,7 +181,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
         }
     }
     if (options.decal_file) {
-        const MarkerRule decal_rule = MarkerRule::decals_v4();
+        const MarkerRule decal_rule = MarkerRule::decals_any_version();
         const auto result = choose_decal_file(state, absolute_path(*options.decal_file), files, decal_rule);
         if (result.outcome != AddOutcome::Added) {
             const std::string reason = result.outcome == AddOutcome::AlreadyListed
@@ -186,6 +189,19 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
                                            : describe_refusal(result, decal_rule);
             streams.err << "marrowgate-cli: " << *options.decal_file << ": refused as decal file: " << reason
                         << "\n";
+            return kUsageOrRefused;
+        }
+    }
+
+    // One library file holds one format: the listed files must agree.
+    for (int i = 2; i <= state.File_Count; ++i) {
+        if (state.File_Marker[static_cast<std::size_t>(i)] != state.File_Marker[1]) {
+            streams.err << "marrowgate-cli: the files are of different formats and cannot be sorted together:\n";
+            for (int j = 1; j <= state.File_Count; ++j) {
+                const auto slot = static_cast<std::size_t>(j);
+                streams.err << "  " << display_path(listed_file_path(state, j)) << ": " << state.File_Marker[slot]
+                            << "\n";
+            }
             return kUsageOrRefused;
         }
     }
