@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/JsonSummary.h"
 #include "library/FileList.h"
 #include "library/Folders.h"
 #include "library/RunFrame.h"
@@ -43,6 +44,8 @@ struct Options {
     std::vector<std::string> files;
     bool help = false;
     bool version = false;
+    bool json = false;
+    bool dry_run = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -67,6 +70,10 @@ Options parse(const std::vector<std::string>& args) {
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--dry-run") {
+            options.dry_run = true;
         } else if (arg == "--sort" || arg.rfind("--sort=", 0) == 0) {
             const std::string name = arg == "--sort" ? value(arg) : arg.substr(7);
             options.key = sort_key_from_name(name);
@@ -90,10 +97,11 @@ std::filesystem::path absolute_path(const std::string& text) {
     return ec ? path_from_utf8(text) : path.lexically_normal();
 }
 
-void print_summary(std::ostream& out, const Module1& state, SortKey key, const RunResult& result) {
+void print_summary(std::ostream& out, const Module1& state, SortKey key, const RunResult& result, bool dry_run) {
     out << "Format: " << result.format << '\n';
-    out << "Sorted " << result.parts << (result.parts == 1 ? " part" : " parts") << " by " << sort_key_name(key)
-        << " into " << display_path(lib_folder(state)) << '\n';
+    out << (dry_run ? "Dry run, nothing written: would sort " : "Sorted ") << result.parts
+        << (result.parts == 1 ? " part" : " parts") << " by " << sort_key_name(key) << " into "
+        << display_path(lib_folder(state)) << '\n';
     for (const auto& output : result.outputs) {
         out << "  " << display_path(output.file.filename()) << "  key \"" << output.key << "\"  " << output.blocks
             << (output.blocks == 1 ? " part" : " parts") << '\n';
@@ -109,7 +117,8 @@ void print_summary(std::ostream& out, const Module1& state, SortKey key, const R
 
 std::string help_text() {
     return
-        "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR] FILE...\n"
+        "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR]\n"
+        "                      [--json] [--dry-run] FILE...\n"
         "\n"
         "Reads up to four PADS ASCII part-type library files and writes every part\n"
         "type again into new part-type libraries, one file per value of KEY, named\n"
@@ -125,7 +134,13 @@ std::string help_text() {
         "Options:\n"
         "  --decal-file FILE  PCB decal library (*PADS-LIBRARY-PCB-DECALS-V<version>*)\n"
         "  --app-folder DIR   folder that holds lib and tmp (default: the folder of\n"
-        "                     this program)\n"
+        "                     this program when marrowgate_msg.dat is beside it;\n"
+        "                     for an installed copy the per-user data folder,\n"
+        "                     $XDG_DATA_HOME/marrowgate or ~/.local/share/marrowgate,\n"
+        "                     %LOCALAPPDATA%\\Marrowgate on Windows)\n"
+        "  --json             print the summary as one JSON object\n"
+        "  --dry-run          print the summary the run would produce; write nothing\n"
+        "                     (no folder, no list file, no library file)\n"
         "  --help             show this text\n"
         "  --version          show the version\n"
         "\n"
@@ -168,7 +183,11 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     }
 
     Module1 state;
-    state.Application_Folder = options.app_folder ? absolute_path(*options.app_folder) : executable_folder();
+    std::optional<std::filesystem::path> given;
+    if (options.app_folder) given = absolute_path(*options.app_folder);
+    const FolderChoice folders = choose_folders(given);
+    state.Application_Folder = folders.application_folder;
+    state.Message_File = folders.message_file;
 
     // The command line takes every version of the formats, not only V4.
     const MarkerRule part_rule = MarkerRule::part_types_any_version();
@@ -206,7 +225,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
         }
     }
 
-    if (!tmp_makedir(state)) {
+    if (!options.dry_run && (!make_application_folder(state.Application_Folder) || !tmp_makedir(state))) {
         streams.err << "marrowgate-cli: cannot create the folders lib and tmp in "
                     << display_path(state.Application_Folder) << "\n";
         return kRunFailed;
@@ -215,13 +234,15 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     RunResult result;
     {
         TerminalStatus status(streams.err, streams.err_is_terminal);
-        result = run_sort(state, *options.key, status, files);
+        DiscardingFileSystem discarding(files);
+        result = run_sort(state, *options.key, status, options.dry_run ? static_cast<FileSystem&>(discarding) : files);
     }
+    if (options.json) streams.out << json_summary(result, sort_key_name(*options.key), lib_folder(state), options.dry_run);
     if (!result.ok) {
         streams.err << "marrowgate-cli: error: " << result.error << "\n";
         return kRunFailed;
     }
-    print_summary(streams.out, state, *options.key, result);
+    if (!options.json) print_summary(streams.out, state, *options.key, result, options.dry_run);
     return kFinished;
 }
 

@@ -113,6 +113,22 @@ public:
 
 }  // namespace
 
+namespace {
+class DiscardedOutput final : public OutputFile {
+public:
+    void write(const char*, std::size_t) override {}
+    void close() override {}
+};
+}  // namespace
+
+std::unique_ptr<InputFile> DiscardingFileSystem::open_read(const std::filesystem::path& path) {
+    return reads_.open_read(path);
+}
+
+std::unique_ptr<OutputFile> DiscardingFileSystem::open_write(const std::filesystem::path&, WriteMode) {
+    return std::make_unique<DiscardedOutput>();
+}
+
 FileSystem& real_file_system() {
     static RealFileSystem instance;
     return instance;

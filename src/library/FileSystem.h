@@ -59,4 +59,16 @@ public:
 // Files on disk, through the C library with large buffers.
 FileSystem& real_file_system();
 
+// Reads through another file system and throws every write away: a run on it
+// reports what it would write and writes nothing.
+class DiscardingFileSystem final : public FileSystem {
+public:
+    explicit DiscardingFileSystem(FileSystem& reads) : reads_(reads) {}
+    std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
+    std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
+
+private:
+    FileSystem& reads_;
+};
+
 }  // namespace marrowgate

@@ -1,5 +1,6 @@
 #include "library/Folders.h"
 
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 
@@ -25,6 +26,61 @@ std::filesystem::path executable_folder() {
     if (ec) return std::filesystem::current_path();
     return self.parent_path();
 #endif
+}
+
+namespace {
+constexpr const char* kMessageFileName = "marrowgate_msg.dat";
+
+std::optional<std::string> system_getenv(const char* name) {
+#ifdef _WIN32
+    std::wstring wide_name(name, name + std::char_traits<char>::length(name));
+    const wchar_t* value = _wgetenv(wide_name.c_str());
+    if (!value || !*value) return std::nullopt;
+    return utf8_from_path(std::filesystem::path(value));
+#else
+    const char* value = std::getenv(name);
+    if (!value || !*value) return std::nullopt;
+    return std::string(value);
+#endif
+}
+}  // namespace
+
+FolderChoice choose_folders(const std::filesystem::path& program_folder,
+                            const std::optional<std::filesystem::path>& given_folder,
+                            const std::function<std::optional<std::string>(const char*)>& getenv) {
+    std::error_code ec;
+    FolderChoice choice;
+    const auto beside_program = program_folder / kMessageFileName;
+    choice.installed = !std::filesystem::exists(beside_program, ec);
+    if (!choice.installed) {
+        choice.application_folder = program_folder;
+        choice.message_file = beside_program;
+    } else {
+        choice.message_file = (program_folder.parent_path() / "share" / "marrowgate" / kMessageFileName).lexically_normal();
+#ifdef _WIN32
+        if (auto local = getenv("LOCALAPPDATA")) choice.application_folder = path_from_utf8(*local) / "Marrowgate";
+#else
+        if (auto data = getenv("XDG_DATA_HOME"); data && path_from_utf8(*data).is_absolute())
+            choice.application_folder = path_from_utf8(*data) / "marrowgate";
+        else if (auto home = getenv("HOME"))
+            choice.application_folder = path_from_utf8(*home) / ".local" / "share" / "marrowgate";
+#endif
+        if (choice.application_folder.empty()) choice.application_folder = std::filesystem::temp_directory_path(ec) / "marrowgate";
+    }
+    if (given_folder) choice.application_folder = *given_folder;
+    const auto own = choice.application_folder / kMessageFileName;
+    if (std::filesystem::exists(own, ec)) choice.message_file = own;
+    return choice;
+}
+
+FolderChoice choose_folders(const std::optional<std::filesystem::path>& given_folder) {
+    return choose_folders(executable_folder(), given_folder, &system_getenv);
+}
+
+bool make_application_folder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
 }
 
 std::filesystem::path lib_folder(const Module1& state) { return state.Application_Folder / "lib"; }

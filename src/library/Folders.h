@@ -3,6 +3,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,29 @@ struct Module1;
 
 // The folder that holds the running executable.
 std::filesystem::path executable_folder();
+
+// Where a copy of the program keeps its working files and finds its message file.
+struct FolderChoice {
+    std::filesystem::path application_folder;  // holds lib, tmp, the list and news files
+    std::filesystem::path message_file;        // marrowgate_msg.dat to read
+    bool installed = false;                    // an installed copy, not a portable one
+};
+
+// A portable copy (the message file beside the program, as in a build folder or
+// an unpacked zip) works in its own folder. An installed copy never writes into
+// its own folder: it works in the per-user data folder ($XDG_DATA_HOME/marrowgate,
+// by default ~/.local/share/marrowgate; %LOCALAPPDATA%\Marrowgate on Windows) and
+// reads the message file from the installed data folder (../share/marrowgate).
+// A folder given on the command line overrides both; a message file in the
+// application folder is preferred to the program's own. `getenv` reads the
+// environment (a parameter so that tests can supply their own).
+FolderChoice choose_folders(const std::filesystem::path& program_folder,
+                            const std::optional<std::filesystem::path>& given_folder,
+                            const std::function<std::optional<std::string>(const char*)>& getenv);
+FolderChoice choose_folders(const std::optional<std::filesystem::path>& given_folder);
+
+// Creates the application folder and its parents when missing.
+bool make_application_folder(const std::filesystem::path& folder);
 
 std::filesystem::path lib_folder(const Module1& state);
 std::filesystem::path tmp_folder(const Module1& state);

@@ -52,8 +52,10 @@ struct Module1 {
     // Message_Table[slot][number]: slots 0..2, message numbers 0..1.
     std::array<std::array<std::string, 2>, 3> Message_Table{};
 
-    // The folder that holds lib, tmp, the message file and the news file.
+    // The folder that holds lib, tmp, the list files and the news file.
     std::filesystem::path Application_Folder;
+    // The message file to read; empty: marrowgate_msg.dat in the application folder.
+    std::filesystem::path Message_File;
 
     // Text of Message_Table(slot, number).
     const std::string& message(int slot, int number) const {

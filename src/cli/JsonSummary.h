@@ -1,0 +1,21 @@
+// The summary of a run as one JSON object, for scripts.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "library/RunFrame.h"
+
+namespace marrowgate::cli {
+
+// A JSON string literal. Text that is not valid UTF-8 keeps each stray byte as
+// the character of the same number.
+std::string json_string(const std::string& text);
+
+// {"ok", "dry_run", "format", "key", "lib_folder", "parts", "outputs": [{"file",
+// "key", "parts"}], "unplaced": [{"file", "part", "decal"}], "warnings": [...],
+// "error"}
+std::string json_summary(const RunResult& result, const std::string& key, const std::filesystem::path& lib,
+                         bool dry_run);
+
+}  // namespace marrowgate::cli

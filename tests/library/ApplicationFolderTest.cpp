@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "library/Folders.h"
+#include "support/TestSupport.h"
+
+namespace marrowgate {
+namespace {
+
+using test::TempDir;
+
+struct FakeEnvironment {
+    std::map<std::string, std::string> values;
+    std::function<std::optional<std::string>(const char*)> getenv() const {
+        return [this](const char* name) -> std::optional<std::string> {
+            const auto it = values.find(name);
+            if (it == values.end()) return std::nullopt;
+            return it->second;
+        };
+    }
+};
+
+TEST(ApplicationFolder, PortableCopyInstalledCopyAndGivenFolder) {
+    TempDir root;
+    const auto bin = root / "bin";
+    std::filesystem::create_directories(bin);
+    FakeEnvironment env;
+    env.values["HOME"] = (root / "home").string();
+
+    // Installed: no message file beside the program.
+    auto choice = choose_folders(bin, std::nullopt, env.getenv());
+    EXPECT_TRUE(choice.installed);
+#ifndef _WIN32
+    EXPECT_EQ(choice.application_folder, root / "home" / ".local" / "share" / "marrowgate");
+    EXPECT_EQ(choice.message_file, root / "share" / "marrowgate" / "marrowgate_msg.dat");
+    env.values["XDG_DATA_HOME"] = (root / "xdg").string();
+    EXPECT_EQ(choose_folders(bin, std::nullopt, env.getenv()).application_folder, root / "xdg" / "marrowgate");
+    env.values["XDG_DATA_HOME"] = "relative/ignored";
+    EXPECT_EQ(choose_folders(bin, std::nullopt, env.getenv()).application_folder,
+              root / "home" / ".local" / "share" / "marrowgate");
+#else
+    env.values["LOCALAPPDATA"] = (root / "local").string();
+    EXPECT_EQ(choose_folders(bin, std::nullopt, env.getenv()).application_folder, root / "local" / "Marrowgate");
+#endif
+
+    // Portable: the message file beside the program keeps the program's folder.
+    test::write_file(bin / "marrowgate_msg.dat", "1;x;y\r\n");
+    choice = choose_folders(bin, std::nullopt, env.getenv());
+    EXPECT_FALSE(choice.installed);
+    EXPECT_EQ(choice.application_folder, bin);
+    EXPECT_EQ(choice.message_file, bin / "marrowgate_msg.dat");
+
+    // A given folder overrides both; its own message file is preferred.
+    const auto given = root / "given";
+    std::filesystem::create_directories(given);
+    choice = choose_folders(bin, given, env.getenv());
+    EXPECT_EQ(choice.application_folder, given);
+    EXPECT_EQ(choice.message_file, bin / "marrowgate_msg.dat");
+    test::write_file(given / "marrowgate_msg.dat", "1;a;b\r\n");
+    EXPECT_EQ(choose_folders(bin, given, env.getenv()).message_file, given / "marrowgate_msg.dat");
+}
+
+TEST(ApplicationFolder, IsCreatedWithItsParentsAndRefusedWhenAFileBlocksIt) {
+    TempDir root;
+    EXPECT_TRUE(make_application_folder(root / "a" / "b" / "marrowgate"));
+    EXPECT_TRUE(std::filesystem::is_directory(root / "a" / "b" / "marrowgate"));
+    test::write_file(root / "file", "");
+    EXPECT_FALSE(make_application_folder(root / "file" / "marrowgate"));
+}
+
+}  // namespace
+}  // namespace marrowgate
