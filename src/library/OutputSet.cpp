@@ -30,12 +30,17 @@ void OutputSet::write_line(std::size_t index, std::string_view line) {
 }
 
 void OutputSet::flush(Entry& entry, std::string_view tail) {
+    // The gathered bytes leave the entry before they are written: a write that
+    // fails may have stored part of them, and abandon() must not append them
+    // a second time.
+    std::string data;
+    data.swap(entry.pending);
     auto out = files_io_.open_write(entry.path, WriteMode::Append);
-    out->write(entry.pending.data(), entry.pending.size());
+    out->write(data.data(), data.size());
     out->write(tail.data(), tail.size());
     out->close();
-    entry.pending.clear();
-    if (entry.pending.capacity() > 2 * per_file_) std::string().swap(entry.pending);  // after a huge line
+    data.clear();
+    if (data.capacity() <= 2 * per_file_) entry.pending.swap(data);  // keep the buffer, unless after a huge line
 }
 
 void OutputSet::close_all() {

@@ -1,0 +1,98 @@
+#include "support/FaultyFileSystem.h"
+
+
+namespace marrowgate::test {
+
+class FaultyFileSystem::Input final : public InputFile {
+public:
+    Input(FaultyFileSystem& owner, std::unique_ptr<InputFile> inner, std::filesystem::path path)
+        : owner_(owner), inner_(std::move(inner)), path_(std::move(path)) {}
+
+    std::size_t read(char* buffer, std::size_t size) override {
+        if (const int error = owner_.check(Op::Read, path_))
+            throw FileError(path_, "cannot be read: " + system_reason(error));
+        const std::size_t got = inner_->read(buffer, size);
+        owner_.bytes_read_ += got;
+        return got;
+    }
+
+private:
+    FaultyFileSystem& owner_;
+    std::unique_ptr<InputFile> inner_;
+    std::filesystem::path path_;
+};
+
+class FaultyFileSystem::Output final : public OutputFile {
+public:
+    Output(FaultyFileSystem& owner, std::unique_ptr<OutputFile> inner, std::filesystem::path path)
+        : owner_(owner), inner_(std::move(inner)), path_(std::move(path)) {}
+
+    void write(const char* data, std::size_t size) override {
+        int error = owner_.check(Op::Write, path_);
+        std::size_t stored = error ? size / 2 : size;
+        if (owner_.free_space_) {
+            std::size_t& free = *owner_.free_space_;
+            if (stored > free) {
+                stored = free;
+                error = ENOSPC;
+            }
+            free -= stored;
+        }
+        inner_->write(data, stored);
+        owner_.bytes_written_ += stored;
+        if (error) throw FileError(path_, "cannot be written: " + system_reason(error));
+    }
+
+    void close() override {
+        const int error = owner_.check(Op::Close, path_);
+        inner_->close();
+        if (error) throw FileError(path_, "cannot be written: " + system_reason(error));
+    }
+
+private:
+    FaultyFileSystem& owner_;
+    std::unique_ptr<OutputFile> inner_;
+    std::filesystem::path path_;
+};
+
+FaultyFileSystem::FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+
+void FaultyFileSystem::fail(Op op, long nth, int error, std::optional<std::filesystem::path> only) {
+    faults_.push_back(Fault{op, nth - 1, error, std::move(only)});
+}
+
+long FaultyFileSystem::count(Op op) const {
+    const auto it = counts_.find(op);
+    return it == counts_.end() ? 0 : it->second;
+}
+
+long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
+    const auto it = read_opens_.find(path);
+    return it == read_opens_.end() ? 0 : it->second;
+}
+
+int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
+    ++counts_[op];
+    int error = 0;
+    for (Fault& fault : faults_) {
+        if (fault.op != op || (fault.only && *fault.only != path) || fault.remaining < 0) continue;
+        if (fault.remaining-- == 0 && !error) error = fault.error;
+    }
+    return error;
+}
+
+std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::path& path) {
+    ++read_opens_[path];
+    if (const int error = check(Op::OpenRead, path))
+        throw FileError(path, "cannot be opened: " + system_reason(error));
+    return std::make_unique<Input>(*this, inner_.open_read(path), path);
+}
+
+std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::path& path, WriteMode mode) {
+    written_paths_.push_back(path);
+    if (const int error = check(Op::OpenWrite, path))
+        throw FileError(path, "cannot be created: " + system_reason(error));
+    return std::make_unique<Output>(*this, inner_.open_write(path, mode), path);
+}
+
+}  // namespace marrowgate::test

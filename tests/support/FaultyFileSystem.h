@@ -1,0 +1,71 @@
+// A file layer for tests that passes everything to another one (the real disk
+// by default) while counting what is done and failing chosen operations the
+// way a real system would: an open that is refused, a read that breaks off, a
+// write that stores only part of its bytes before the disk is full, a close
+// whose flush fails. It also records every path opened for writing, so a test
+// can check that a run wrote nowhere else than it should.
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "library/FileSystem.h"
+
+namespace marrowgate::test {
+
+class FaultyFileSystem final : public FileSystem {
+public:
+    enum class Op { OpenRead, Read, OpenWrite, Write, Close };
+
+    explicit FaultyFileSystem(FileSystem& inner = real_file_system());
+
+    // The nth operation of kind `op` (1 = the first, counted from now on)
+    // fails with `error`; with `only`, just the operations on that file count.
+    // A failing write first stores the first half of its bytes, as a write
+    // that meets a full disk does.
+    void fail(Op op, long nth, int error, std::optional<std::filesystem::path> only = std::nullopt);
+    // A disk with `bytes` of free space left: writes store what still fits and
+    // fail with ENOSPC from then on.
+    void set_free_space(std::size_t bytes) { free_space_ = bytes; }
+
+    // Operations of a kind carried out or attempted so far.
+    long count(Op op) const;
+    std::size_t bytes_read() const { return bytes_read_; }
+    std::size_t bytes_written() const { return bytes_written_; }
+    // Every path opened for writing, in order, repeats included.
+    const std::vector<std::filesystem::path>& written_paths() const { return written_paths_; }
+    // How often each path was opened for reading.
+    long read_opens(const std::filesystem::path& path) const;
+
+    std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
+    std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
+
+private:
+    class Input;
+    class Output;
+    struct Fault {
+        Op op;
+        long remaining;  // matching operations still to pass before it fires
+        int error;
+        std::optional<std::filesystem::path> only;
+    };
+
+    // Counts an operation and returns the error it must fail with, or 0.
+    int check(Op op, const std::filesystem::path& path);
+
+    FileSystem& inner_;
+    std::vector<Fault> faults_;
+    std::map<Op, long> counts_;
+    std::map<std::filesystem::path, long> read_opens_;
+    std::vector<std::filesystem::path> written_paths_;
+    std::optional<std::size_t> free_space_;
+    std::size_t bytes_read_ = 0;
+    std::size_t bytes_written_ = 0;
+};
+
+}  // namespace marrowgate::test
