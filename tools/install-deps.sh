@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   xvfb xauth time fonts-dejavu-core
   clang libclang-rt-14-dev
-  dpkg-dev file
+  dpkg-dev file help2man
 )
 missing=()
 for package in "${packages[@]}"; do
