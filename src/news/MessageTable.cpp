@@ -1,6 +1,6 @@
 #include "news/MessageTable.h"
 
-#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -9,44 +9,41 @@
 
 namespace marrowgate {
 
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
 double read_message_number(std::string_view field) {
-    // Keep only the characters that count: blanks, tabs and line feeds are ignored.
+    // Blanks, tabs and line feeds are ignored wherever they stand; any other
+    // character either continues the number or ends the reading.
     std::string text;
     for (const char c : field)
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') text += c;
+        if (c != ' ' && c != '\t' && c != '\n') text += c;
 
     std::size_t pos = 0;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
     std::string number;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) number += text[pos++];
-    std::size_t digits = 0;
-    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
+    bool nonzero_whole = false;
+    while (pos < text.size() && is_digit(text[pos])) {
+        nonzero_whole = nonzero_whole || text[pos] != '0';
         number += text[pos++];
-        ++digits;
     }
     if (pos < text.size() && text[pos] == '.') {
         number += text[pos++];
-        while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
-            number += text[pos++];
-            ++digits;
-        }
+        while (pos < text.size() && is_digit(text[pos])) number += text[pos++];
     }
-    if (digits == 0) return 0.0;
-    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E' || text[pos] == 'd' || text[pos] == 'D')) {
-        std::string exponent = "e";
-        std::size_t at = pos + 1;
-        if (at < text.size() && (text[at] == '+' || text[at] == '-')) exponent += text[at++];
-        std::size_t exponent_digits = 0;
-        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
-            exponent += text[at++];
-            ++exponent_digits;
-        }
-        if (exponent_digits > 0) number += exponent;
-    }
-    try {
-        return std::stod(number);
-    } catch (const std::out_of_range&) {
-        return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
-    }
+    if (number.empty() || number == ".") return 0.0;
+
+    // from_chars, unlike strtod, does not follow the locale's decimal separator.
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value,
+                                              std::chars_format::fixed);
+    (void)end;
+    if (error == std::errc::result_out_of_range) value = nonzero_whole ? HUGE_VAL : 0.0;
+    return negative ? -value : value;
 }
 
 bool apply_message_line(Module1& state, std::string_view line) {
@@ -63,9 +60,14 @@ bool apply_message_line(Module1& state, std::string_view line) {
     return true;
 }
 
+std::filesystem::path message_file_path(const Module1& state) {
+    if (!state.Message_File.empty()) return state.Message_File;
+    return state.Application_Folder / "marrowgate_msg.dat";
+}
+
 void Lecture_des_Messages(Module1& state, FileSystem& files) {
     try {
-        LineReader lines(files, state.Application_Folder / "marrowgate_msg.dat");
+        LineReader lines(files, message_file_path(state));
         std::string_view line;
         while (lines.next(line)) {
             if (!apply_message_line(state, line)) return;

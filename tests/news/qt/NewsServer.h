@@ -1,0 +1,60 @@
+// A small HTTP server on 127.0.0.1 for the news tests: it reads one request per
+// connection and answers with the bytes it was given, then closes the
+// connection, or stays silent.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace marrowgate::test {
+
+class NewsServer : public QObject {
+public:
+    enum class Mode { Answer, Silent };
+
+    explicit NewsServer(QObject* parent = nullptr) : QObject(parent) {
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            }
+        });
+    }
+
+    bool listen() { return server_.listen(QHostAddress::LocalHost); }
+    QString site() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
+
+    // A whole response with this status and body.
+    void answer(int status, const QByteArray& body) {
+        mode = Mode::Answer;
+        response = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nContent-Type: text/plain\r\n" +
+                   "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    }
+
+    Mode mode = Mode::Answer;
+    QByteArray response;
+    QList<QByteArray> request_lines;  // the first line of each request
+
+private:
+    void serve(QTcpSocket* socket) {
+        QByteArray& request = pending_[socket];
+        request += socket->readAll();
+        const qsizetype end = request.indexOf("\r\n\r\n");
+        if (end < 0) return;
+        request_lines.append(request.left(request.indexOf("\r\n")));
+        request.clear();
+        if (mode == Mode::Silent) return;
+        socket->write(response);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server_;
+    QHash<QTcpSocket*, QByteArray> pending_;
+};
+
+}  // namespace marrowgate::test
