@@ -1,6 +1,6 @@
 // A small HTTP server on 127.0.0.1 for the news tests: it reads one request per
 // connection and answers with the bytes it was given, then closes the
-// connection, or stays silent.
+// connection, or stays silent until told to answer.
 #pragma once
 
 #include <QByteArray>
@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <utility>
 
 namespace marrowgate::test {
 
@@ -36,6 +37,12 @@ public:
                    "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
 
+    // Answers the requests that were kept waiting while silent.
+    void answer_waiting() {
+        mode = Mode::Answer;
+        for (QTcpSocket* socket : std::exchange(waiting_, {})) send(socket);
+    }
+
     Mode mode = Mode::Answer;
     QByteArray response;
     QList<QByteArray> request_lines;  // the first line of each request
@@ -48,13 +55,20 @@ private:
         if (end < 0) return;
         request_lines.append(request.left(request.indexOf("\r\n")));
         request.clear();
-        if (mode == Mode::Silent) return;
+        if (mode == Mode::Silent)
+            waiting_.append(socket);
+        else
+            send(socket);
+    }
+
+    void send(QTcpSocket* socket) {
         socket->write(response);
         socket->disconnectFromHost();
     }
 
     QTcpServer server_;
     QHash<QTcpSocket*, QByteArray> pending_;
+    QList<QTcpSocket*> waiting_;
 };
 
 }  // namespace marrowgate::test
