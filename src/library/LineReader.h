@@ -18,7 +18,13 @@ namespace marrowgate {
 
 class LineReader {
 public:
+    // The fuzz build reads in tiny chunks so that short inputs reach the
+    // paths of lines that span chunks and of lines longer than the buffer.
+#ifdef MARROWGATE_LINE_READER_CHUNK
+    static constexpr std::size_t kChunk = MARROWGATE_LINE_READER_CHUNK;
+#else
     static constexpr std::size_t kChunk = 1 << 20;
+#endif
 
     explicit LineReader(std::unique_ptr<InputFile> input);
     LineReader(FileSystem& files, const std::filesystem::path& path);

@@ -13,6 +13,7 @@
 #include "library/Folders.h"
 #include "library/RunFrame.h"
 #include "sort/Sorts.h"
+#include "fuzz/EngineCheck.h"
 #include "state/Module1.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TestSupport.h"
@@ -262,6 +263,22 @@ TEST_F(Faults, InitialsThatDifferOnlyInCaseFollowTheLibFolder) {
         EXPECT_EQ(output("a"), kOpening + lower + kEnd);
         EXPECT_EQ(output("A"), kOpening + upper + kEnd);
     }
+}
+
+// The fuzz target's seeds, and every input it ever broke a property with,
+// replayed with the same checks in every build.
+TEST(FuzzCorpus, EveryCommittedCaseKeepsItsProperties) {
+    const fs::path corpus = fs::path(MARROWGATE_TEST_DATA_DIR).parent_path() / "fuzz" / "corpus";
+    ASSERT_TRUE(fs::is_directory(corpus)) << display_path(corpus);
+    test::TempDir dir;
+    int cases = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        const std::string bytes = test::read_file(entry.path());
+        EXPECT_EQ(fuzz::check_case(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), dir / "case"), "")
+            << display_path(entry.path().filename());
+        ++cases;
+    }
+    EXPECT_GE(cases, 40);
 }
 
 #ifdef _WIN32
