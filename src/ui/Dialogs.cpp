@@ -1,0 +1,45 @@
+#include "ui/Dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace marrowgate::ui {
+
+std::optional<QString> QtDialogs::openFile(const QString& filter, const QString& initialName) {
+    QFileDialog dialog(parent_, QStringLiteral("Open"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name must exist: the dialog says so itself rather than the
+    // window refusing the name without a word.
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(filter);
+    if (!last_folder_.isEmpty()) dialog.setDirectory(last_folder_);
+    if (!initialName.isEmpty()) dialog.selectFile(initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    const QString chosen = dialog.selectedFiles().constFirst();
+    last_folder_ = QFileInfo(chosen).absolutePath();
+    return chosen;
+}
+
+namespace {
+
+void show_box(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+}  // namespace
+
+void QtDialogs::warning(const QString& title, const QString& text) {
+    show_box(parent_, QMessageBox::Warning, title, text);
+}
+
+void QtDialogs::critical(const QString& title, const QString& text) {
+    show_box(parent_, QMessageBox::Critical, title, text);
+}
+
+void QtDialogs::information(const QString& title, const QString& text) {
+    show_box(parent_, QMessageBox::Information, title, text);
+}
+
+}  // namespace marrowgate::ui

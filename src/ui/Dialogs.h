@@ -1,0 +1,40 @@
+// The file-open dialog and the message boxes of the window, behind a small
+// interface so that the widget tests can answer them.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+namespace marrowgate::ui {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Asks for one file to open. `filter` is "Description (*.ext)"; the
+    // file-name box starts with `initialName`. Nothing when cancelled.
+    virtual std::optional<QString> openFile(const QString& filter, const QString& initialName) = 0;
+    // Message boxes with one OK button.
+    virtual void warning(const QString& title, const QString& text) = 0;
+    virtual void critical(const QString& title, const QString& text) = 0;
+    virtual void information(const QString& title, const QString& text) = 0;
+};
+
+// QFileDialog and QMessageBox, modal to the window.
+class QtDialogs final : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParentWidget(QWidget* parent) { parent_ = parent; }
+
+    std::optional<QString> openFile(const QString& filter, const QString& initialName) override;
+    void warning(const QString& title, const QString& text) override;
+    void critical(const QString& title, const QString& text) override;
+    void information(const QString& title, const QString& text) override;
+
+private:
+    QPointer<QWidget> parent_;
+    QString last_folder_;  // the dialog opens where the previous choice was made
+};
+
+}  // namespace marrowgate::ui

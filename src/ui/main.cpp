@@ -1,0 +1,49 @@
+// marrowgate: the window.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+#include <filesystem>
+
+#include "library/Folders.h"
+#include "news/NewsDownload.h"
+#include "state/Module1.h"
+#include "ui/Dialogs.h"
+#include "ui/Form1.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("marrowgate"));
+    QApplication::setApplicationVersion(QStringLiteral(MARROWGATE_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Sorts PADS ASCII part-type libraries into new libraries."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption app_folder(
+        QStringLiteral("app-folder"),
+        QStringLiteral("Folder that holds lib and tmp (default: the folder of this program)."), QStringLiteral("DIR"));
+    parser.addOption(app_folder);
+    parser.process(app);
+
+    marrowgate::ui::WindowSettings settings;
+    settings.site = marrowgate::site_address();
+    if (parser.isSet(app_folder)) {
+        const auto folder = marrowgate::path_from_utf8(parser.value(app_folder).toUtf8().toStdString());
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec)) {
+            std::fprintf(stderr, "marrowgate: --app-folder %s: no such folder\n",
+                         parser.value(app_folder).toLocal8Bit().constData());
+            return 2;
+        }
+        const auto absolute = std::filesystem::absolute(folder, ec);
+        settings.application_folder = ec ? folder : absolute.lexically_normal();
+    } else {
+        settings.application_folder = marrowgate::executable_folder();
+    }
+
+    marrowgate::ui::QtDialogs dialogs;
+    marrowgate::ui::Form1 window(settings, dialogs);
+    dialogs.setParentWidget(&window);
+    window.show();
+    return QApplication::exec();
+}

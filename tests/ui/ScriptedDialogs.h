@@ -1,0 +1,48 @@
+// Dialogs answered by a script: each file-open dialog takes the next answer
+// (cancel when none is left), and every question and box is recorded.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "ui/Dialogs.h"
+
+namespace marrowgate::test {
+
+class ScriptedDialogs final : public ui::Dialogs {
+public:
+    struct Question {
+        QString filter;
+        QString initialName;
+    };
+    struct Box {
+        QString kind;  // "warning", "critical" or "information"
+        QString title;
+        QString text;
+    };
+
+    void answer(const QString& path) { answers.push_back(path); }
+    // A null string stands for a cancelled dialog.
+    void cancel() { answers.push_back(QString()); }
+
+    std::optional<QString> openFile(const QString& filter, const QString& initialName) override {
+        questions.push_back({filter, initialName});
+        if (answers.isEmpty()) return std::nullopt;
+        const QString next = answers.takeFirst();
+        if (next.isNull()) return std::nullopt;
+        return next;
+    }
+    void warning(const QString& title, const QString& text) override { boxes.push_back({"warning", title, text}); }
+    void critical(const QString& title, const QString& text) override { boxes.push_back({"critical", title, text}); }
+    void information(const QString& title, const QString& text) override {
+        boxes.push_back({"information", title, text});
+    }
+
+    QStringList answers;
+    std::vector<Question> questions;
+    std::vector<Box> boxes;
+};
+
+}  // namespace marrowgate::test

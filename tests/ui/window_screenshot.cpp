@@ -1,0 +1,48 @@
+// Draws the window as a user sees it after listing the two sample libraries and
+// choosing a sort key, and saves it as a PNG (docs/window.png).
+//   window_screenshot OUTPUT.png
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "ScriptedDialogs.h"
+#include "news/NewsDownload.h"
+#include "ui/FileListView.h"
+#include "ui/Form1.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: window_screenshot OUTPUT.png\n");
+        return 2;
+    }
+    QTemporaryDir folder;
+    if (!folder.isValid()) return 1;
+
+    marrowgate::test::ScriptedDialogs dialogs;
+    const QDir samples(QStringLiteral(MARROWGATE_SAMPLES_DIR));
+    dialogs.answer(samples.filePath(QStringLiteral("logic.p")));
+    dialogs.answer(samples.filePath(QStringLiteral("discretes.p")));
+
+    marrowgate::ui::WindowSettings settings{folder.path().toStdString(), marrowgate::site_address()};
+    marrowgate::ui::Form1 window(settings, dialogs);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) return 1;
+    QTest::mouseClick(window.Command3, Qt::LeftButton);
+    QTest::mouseClick(window.Command3, Qt::LeftButton);
+    window.ListView1->setCurrentItem(window.ListView1->topLevelItem(0));
+    QTest::mouseClick(window.Option1[1], Qt::LeftButton);
+    QTest::qWait(200);
+
+    const QPixmap shot = window.grab();
+    if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
