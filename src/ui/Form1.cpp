@@ -215,7 +215,7 @@ void Form1::build_controls() {
     link_row->setSpacing(5);
     Label1[0] = make_label(QStringLiteral("Visit"), "Label1_0", Picture1);
     lblLink = make_label(settings_.site, "lblLink", Picture1);
-    Label1[1] = make_label(QStringLiteral("to read latest news about our CAD tools software for PADS2005..."),
+    Label1[1] = make_label(QStringLiteral("to read lastest news about our CAD tools softwares for PADS2005..."),
                            "Label1_1", Picture1);
     QFont link_font = lblLink->font();
     link_font.setUnderline(true);
