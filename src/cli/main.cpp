@@ -1,20 +1,47 @@
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/SortCommand.h"
+#include "state/Module1.h"
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
+#include <shellapi.h>
 #define MARROWGATE_ISATTY(fd) _isatty(fd)
 #else
 #include <unistd.h>
 #define MARROWGATE_ISATTY(fd) isatty(fd)
 #endif
 
+namespace {
+
+// The arguments as UTF-8 text. On Windows the narrow argv holds them in the
+// ANSI code page, which cannot spell every file name, so they are taken from
+// the wide command line instead.
+std::vector<std::string> arguments(int argc, char** argv) {
+#ifdef _WIN32
+    int count = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        std::vector<std::string> args;
+        for (int i = 1; i < count; ++i) args.push_back(marrowgate::utf8_from_path(std::filesystem::path(wide[i])));
+        LocalFree(wide);
+        return args;
+    }
+#endif
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);  // messages name files in UTF-8
+#endif
+    const std::vector<std::string> args = arguments(argc, argv);
     const bool terminal = MARROWGATE_ISATTY(fileno(stderr)) != 0;
     return marrowgate::cli::run_command_line(args, {std::cout, std::cerr, terminal}, marrowgate::real_file_system());
 }

@@ -131,6 +131,17 @@ std::string run_format(const Module1& state) {
     return format.empty() ? std::string(kPartTypeMarkerV4) : format;
 }
 
+// A key too long for a file name stops the run before any file is emptied.
+void check_names_fit(const std::vector<std::filesystem::path>& targets) {
+    constexpr std::size_t kLongestName = 255;  // bytes on Linux, UTF-16 units on Windows
+    for (const auto& target : targets) {
+        if (target.filename().native().size() > kLongestName)
+            throw RunError(display_path(target) + ": cannot be created: the name is longer than the " +
+                           std::to_string(kLongestName) +
+                           " characters a file name may have, because its key is too long. Nothing was written.");
+    }
+}
+
 // A run never overwrites or empties one of its own inputs.
 void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets) {
     std::vector<std::filesystem::path> inputs;
@@ -185,6 +196,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         const auto second_list = state.Application_Folder / rule.second_list_file();
         targets.push_back(first_list);
         targets.push_back(second_list);
+        check_names_fit(targets);
         check_inputs_survive(state, targets);
 
         empty_list_file(files, first_list);

@@ -139,6 +139,19 @@ TEST_F(Faults, LibOrTmpThatIsARegularFile) {
     EXPECT_EQ(test::read_file(lib_folder(state)), "not a folder");
 }
 
+TEST_F(Faults, KeyTooLongForAFileNameStopsTheRunBeforeAnyFileIsEmptied) {
+    // "LIB_" + key + ".p" may have 255 characters.
+    const std::string longest(249, 'F');
+    list(input("long.p", library({part("A1", "SO8", "TTL"), part("B1", "SO8", longest)})));
+    ASSERT_TRUE(run(SortKey::LogicFamily).ok);
+    EXPECT_EQ(output(longest), kOpening + part("B1", "SO8", longest) + kEnd);
+
+    const std::string earlier = output("TTL");
+    list(input("longer.p", library({part("C1", "SO8", longest + "F")})));
+    expect_failure(run(SortKey::LogicFamily), output_library_path(state, longest + "F"), "too long");
+    EXPECT_EQ(output("TTL"), earlier);
+}
+
 TEST_F(Faults, EveryFailingWriteOpenOrCloseIsReportedAndNothingIsDuplicated) {
     const std::string text = library({part("74LS00", "DIP14", "TTL"), part("BAT54", "SOT23", "DIO"),
                                       part("7805T", "TO220", "REG"), part("BAV99", "SOT23", "DIO")});
