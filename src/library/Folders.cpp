@@ -118,20 +118,47 @@ void make_file_name_safe(std::string& key) {
     }
 }
 
+#ifdef _WIN32
+namespace {
+// Text of the ANSI code page as UTF-16.
+std::wstring from_ansi(std::string_view text) {
+    std::wstring wide;
+    if (!text.empty()) {
+        const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+        wide.resize(static_cast<std::size_t>(size));
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    }
+    return wide;
+}
+}  // namespace
+#endif
+
 std::filesystem::path output_library_path(const Module1& state, std::string_view key) {
     std::string name = "LIB_";
     name.append(key);
     name += ".p";
 #ifdef _WIN32
-    std::wstring wide;
-    if (!name.empty()) {
-        const int size = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-        wide.resize(static_cast<std::size_t>(size));
-        MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), size);
-    }
-    return lib_folder(state) / std::filesystem::path(wide);
+    return lib_folder(state) / std::filesystem::path(from_ansi(name));
 #else
     return lib_folder(state) / std::filesystem::path(name);
+#endif
+}
+
+std::string case_folded_key(std::string_view key) {
+#ifdef _WIN32
+    // Without LCMAP_LINGUISTIC_CASING the mapping follows the file system's
+    // rules, whatever the user's locale.
+    const std::wstring wide = from_ansi(key);
+    std::wstring upper(wide.size(), L'\0');
+    if (!wide.empty())
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), upper.data(),
+                      static_cast<int>(upper.size()), nullptr, nullptr, 0);
+    return std::string(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
+#else
+    std::string folded(key);
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folded;
 #endif
 }
 

@@ -55,6 +55,12 @@ void make_file_name_safe(std::string& key);
 // page.
 std::filesystem::path output_library_path(const Module1& state, std::string_view key);
 
+// The spelling under which a lib folder that ignores letter case tells the
+// output files of two keys apart: on Windows the name as the ANSI code page
+// reads it, upper-cased by the file system's rules (so that e-acute and
+// E-acute are one key, as they are one file); elsewhere ASCII lower case.
+std::string case_folded_key(std::string_view key);
+
 // Whether names in the lib folder ignore letter case (Windows, macOS, some
 // mounts). Decided by looking the folder up under another spelling.
 bool lib_folder_ignores_case(const Module1& state);

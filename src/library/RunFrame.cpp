@@ -53,13 +53,7 @@ public:
     const std::vector<std::string>& keys() const { return keys_; }
 
 private:
-    std::string fold(const std::string& key) const {
-        if (!ignore_case_) return key;
-        std::string folded = key;
-        for (char& c : folded)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        return folded;
-    }
+    std::string fold(const std::string& key) const { return ignore_case_ ? case_folded_key(key) : key; }
 
     std::size_t capacity_;
     bool ignore_case_;
