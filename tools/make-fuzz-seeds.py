@@ -100,6 +100,12 @@ def seeds():
     many = library([part(bytes([33 + i]) + b"N", b"D%d" % i, b"F%d" % i) for i in range(60)])
     out.append(seed(0, [many]))
     out.append(seed(1, [many]))
+    # Keys at and beyond the longest file name (LIB_ + key + .p, 255 bytes).
+    longest = library([part(b"A1", b"SO8", b"TTL"), part(b"B1", b"D" * 249, b"F" * 249)])
+    longer = library([part(b"A1", b"SO8", b"TTL"), part(b"B1", b"D" * 250, b"F" * 300)])
+    for key in (1, 2):
+        out.append(seed(key, [longest]))
+        out.append(seed(key, [longer]))
     return out
 
 
