@@ -1,6 +1,13 @@
 #include "ui/Dialogs.h"
 
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -41,5 +48,23 @@ void QtDialogs::critical(const QString& title, const QString& text) {
 void QtDialogs::information(const QString& title, const QString& text) {
     show_box(parent_, QMessageBox::Information, title, text);
 }
+
+void QtDialogs::details(const QString& title, const QString& text) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* view = new QPlainTextEdit(text, &dialog);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(view);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    dialog.resize(640, 420);
+    dialog.exec();
+}
+
+void QtDialogs::openFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
 
 }  // namespace marrowgate::ui

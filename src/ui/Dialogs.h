@@ -19,6 +19,10 @@ public:
     virtual void warning(const QString& title, const QString& text) = 0;
     virtual void critical(const QString& title, const QString& text) = 0;
     virtual void information(const QString& title, const QString& text) = 0;
+    // A long text to read at leisure (scrollable), with an OK button.
+    virtual void details(const QString& title, const QString& text) = 0;
+    // Opens a folder in the desktop's file manager.
+    virtual void openFolder(const QString& folder) = 0;
 };
 
 // QFileDialog and QMessageBox, modal to the window.
@@ -31,6 +35,8 @@ public:
     void warning(const QString& title, const QString& text) override;
     void critical(const QString& title, const QString& text) override;
     void information(const QString& title, const QString& text) override;
+    void details(const QString& title, const QString& text) override;
+    void openFolder(const QString& folder) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -107,10 +107,30 @@ private:
 
 }  // namespace
 
+QString run_details(const RunResult& result, const QString& lib) {
+    QString text = QStringLiteral("%1 part(s) read; library files written in %2:\n\n").arg(result.parts).arg(lib);
+    for (const auto& output : result.outputs) {
+        text += QStringLiteral("  %1   key \"%2\"   %3 part(s)\n")
+                    .arg(from_utf8(display_path(output.file.filename())), from_utf8(output.key))
+                    .arg(output.blocks);
+    }
+    if (result.outputs.empty()) text += QStringLiteral("  (none)\n");
+    if (!result.unplaced.empty()) {
+        text += QStringLiteral("\nPlaced in no file (%1):\n").arg(result.unplaced.size());
+        for (const auto& part : result.unplaced) {
+            text += QStringLiteral("  %1   decal \"%2\"   from %3\n")
+                        .arg(from_utf8(part.part), from_utf8(part.decal),
+                             from_utf8(display_path(part.file.filename())));
+        }
+    }
+    return text;
+}
+
 Form1::Form1(WindowSettings settings, Dialogs& dialogs, FileSystem& files, QWidget* parent)
     : QWidget(parent), settings_(std::move(settings)), dialogs_(dialogs), files_(files) {
     register_window_images();
     state_.Application_Folder = settings_.application_folder;
+    state_.Message_File = settings_.message_file;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION));
     setFont(QFont(QStringLiteral("Verdana"), 9));
@@ -244,6 +264,12 @@ void Form1::build_controls() {
     Command2 = make_button(QStringLiteral("Exit"), "Command2", this);
     for (QPushButton* button : {Command1, Command2}) button->setFixedSize(100, button->sizeHint().height() + 4);
     bottom->addWidget(Label2);
+    cmdOpenFolder = make_button(QStringLiteral("Open folder"), "cmdOpenFolder", Frame1);
+    cmdDetails = make_button(QStringLiteral("Details"), "cmdDetails", Frame1);
+    for (QPushButton* button : {cmdOpenFolder, cmdDetails}) {
+        button->hide();
+        bottom->addWidget(button);
+    }
     bottom->addStretch(1);
     bottom->addWidget(Command1);
     // "Exit" sits on the window itself, beside "Execute": keep its place free.
@@ -259,6 +285,8 @@ void Form1::build_controls() {
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(cmdOpenFolder, &QPushButton::clicked, this, &Form1::cmdOpenFolder_Click);
+    connect(cmdDetails, &QPushButton::clicked, this, &Form1::cmdDetails_Click);
     ListView1->setDropGate([this] { return takes_files(); });
     connect(ListView1, &FileListView::filesDropped, this, &Form1::ListView1_Drop);
 }
@@ -317,6 +345,8 @@ void Form1::Command1_Click() {
     if (running_) return;
     if (state_.Sort_Option && *state_.Sort_Option >= 0 && *state_.Sort_Option <= 3) {
         RunResult result;
+        cmdOpenFolder->hide();
+        cmdDetails->hide();
         {
             RunGuard guard(running_, {Command1, Command3, Command4, Command5, Option1[0], Option1[1], Option1[2],
                                       Option1[3]});
@@ -336,6 +366,9 @@ void Form1::report(const RunResult& result) {
         dialogs_.critical(QString::fromLatin1(kBoxTitle), from_utf8(result.error));
         return;
     }
+    last_details_ = run_details(result, from_utf8(display_path(lib_folder(state_))));
+    cmdOpenFolder->show();
+    cmdDetails->show();
     if (result.warnings.empty()) return;
     const auto count = static_cast<int>(result.warnings.size());
     QString text = count == 1 ? QStringLiteral("The run finished with a warning:\n")
@@ -347,6 +380,10 @@ void Form1::report(const RunResult& result) {
 }
 
 void Form1::Command2_Click() { close(); }
+
+void Form1::cmdOpenFolder_Click() { dialogs_.openFolder(from_utf8(display_path(lib_folder(state_)))); }
+
+void Form1::cmdDetails_Click() { dialogs_.details(QString::fromLatin1(kBoxTitle), last_details_); }
 
 void Form1::closeEvent(QCloseEvent* event) {
     if (running_) {

@@ -32,10 +32,12 @@ class FileListView;
 class Picture;
 
 struct WindowSettings {
-    // The folder that holds lib, tmp, the message file and the news file.
+    // The folder that holds lib, tmp, the list files and the news file.
     std::filesystem::path application_folder;
     // The maker's web site: the link and the news download.
     QString site;
+    // The message file; empty: marrowgate_msg.dat in the application folder.
+    std::filesystem::path message_file;
 };
 
 inline constexpr const char* kBoxTitle = "Vorlane";
@@ -44,6 +46,9 @@ inline constexpr const char* kPartTypeFilter = "Part-Type Files (*.p)";
 inline constexpr const char* kDecalFilter = "PCB Decal File (*.d)";
 // At most this many warnings of a run are listed in its box.
 inline constexpr int kWarningsShown = 20;
+
+// What a finished run wrote where, and the parts it placed in no file.
+QString run_details(const RunResult& result, const QString& lib_folder);
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -74,6 +79,9 @@ public:
     QLabel* Label2 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
+    // After a run: open the lib folder, and list what went where.
+    QPushButton* cmdOpenFolder = nullptr;
+    QPushButton* cmdDetails = nullptr;
 
 public slots:
     void Option1_Click(int index);
@@ -85,6 +93,8 @@ public slots:
     void lblLink_MouseDown(Qt::MouseButton button);
     // Files dropped on the list: each goes through what "+" does with a chosen file.
     void ListView1_Drop(const QStringList& paths);
+    void cmdOpenFolder_Click();
+    void cmdDetails_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,6 +123,7 @@ private:
     QButtonGroup* option_group_ = nullptr;
     bool running_ = false;
     bool exit_requested_ = false;
+    QString last_details_;
 };
 
 }  // namespace marrowgate::ui

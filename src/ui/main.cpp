@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "library/Folders.h"
 #include "news/NewsDownload.h"
@@ -21,12 +22,14 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     const QCommandLineOption app_folder(
         QStringLiteral("app-folder"),
-        QStringLiteral("Folder that holds lib and tmp (default: the folder of this program)."), QStringLiteral("DIR"));
+        QStringLiteral("Folder that holds lib and tmp (default: the folder of this program when "
+                       "marrowgate_msg.dat is beside it, otherwise the per-user data folder)."), QStringLiteral("DIR"));
     parser.addOption(app_folder);
     parser.process(app);
 
     marrowgate::ui::WindowSettings settings;
     settings.site = marrowgate::site_address();
+    std::optional<std::filesystem::path> given;
     if (parser.isSet(app_folder)) {
         const auto folder = marrowgate::path_from_utf8(parser.value(app_folder).toUtf8().toStdString());
         std::error_code ec;
@@ -36,10 +39,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         const auto absolute = std::filesystem::absolute(folder, ec);
-        settings.application_folder = ec ? folder : absolute.lexically_normal();
-    } else {
-        settings.application_folder = marrowgate::executable_folder();
+        given = ec ? folder : absolute.lexically_normal();
     }
+    // A portable copy works in its own folder, an installed one in the per-user
+    // data folder, which is made here when it is missing.
+    const marrowgate::FolderChoice folders = marrowgate::choose_folders(given);
+    marrowgate::make_application_folder(folders.application_folder);
+    settings.application_folder = folders.application_folder;
+    settings.message_file = folders.message_file;
 
     marrowgate::ui::QtDialogs dialogs;
     marrowgate::ui::Form1 window(settings, dialogs);

@@ -94,7 +94,7 @@ struct Window {
             fs::create_directory(app / "tmp");
         }
         form = std::make_unique<Form1>(
-            marrowgate::ui::WindowSettings{app.path(), marrowgate::site_address()}, dialogs);
+            marrowgate::ui::WindowSettings{app.path(), marrowgate::site_address(), {}}, dialogs);
         form->show();
     }
     // "+" with the dialog answering `path`.
@@ -164,6 +164,7 @@ private slots:
     void executeWritesTheLibraries();
     void failedRunShowsTheErrorBox();
     void warningsAreShownInOneBox();
+    void afterARunTheFilesCanBeFound();
     void clicksDuringARunChangeNothing();
     void closingDuringARunWaitsForTheFiles();
     void droppedFilesGoThroughPlus();
@@ -579,6 +580,40 @@ void Form1Test::warningsAreShownInOneBox() {
     QVERIFY(w.dialogs.boxes.back().text.contains(QStringLiteral("OPEN1")));
     QVERIFY(!w.dialogs.boxes.back().text.contains(QStringLiteral("more")));
     QVERIFY(ends_with(read_file(w.lib() / "LIB_O.p"), "1 0 L A\r\n\r\n*END*\r\n"));
+}
+
+void Form1Test::afterARunTheFilesCanBeFound() {
+    Window w;
+    Form1& f = *w.form;
+    QVERIFY(!f.cmdOpenFolder->isVisible() && !f.cmdDetails->isVisible());
+    write_file(w.inputs / "t.p", library({part_block("AB1", "DIP8", "TTL"), part_block("AX3", "NOSUCH", "TTL")}));
+    w.add(w.inputs / "t.p");
+    w.option(3);
+    w.choose_decal(marrowgate::test::samples_dir() / "footprints.d");
+    write_file(w.inputs / "d.d", crlf({"*PADS-LIBRARY-PCB-DECALS-V4*", "", "DIP8 M 0 0 0 2 3 0 8 1 0", "", "*END*"}));
+    w.choose_decal(w.inputs / "d.d");
+    w.execute();
+    QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
+    QVERIFY(f.cmdOpenFolder->isVisible() && f.cmdDetails->isVisible());
+
+    QTest::mouseClick(f.cmdOpenFolder, Qt::LeftButton);
+    QCOMPARE(w.dialogs.opened_folders, QStringList({qpath(w.lib())}));
+    const auto boxes = w.dialogs.boxes.size();
+    QTest::mouseClick(f.cmdDetails, Qt::LeftButton);
+    QCOMPARE(w.dialogs.boxes.size(), boxes + 1);
+    const QString details = w.dialogs.boxes.back().text;
+    QCOMPARE(w.dialogs.boxes.back().kind, QStringLiteral("details"));
+    QVERIFY2(details.contains(QStringLiteral("LIB_8.p   key \"8\"   1 part(s)")), qPrintable(details));
+    QVERIFY2(details.contains(QStringLiteral("AX3   decal \"NOSUCH\"   from t.p")), qPrintable(details));
+    QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
+
+    // A failed run leaves nothing to open.
+    fs::remove_all(w.lib());
+    write_file(w.lib(), "not a folder");
+    w.option(0);
+    w.execute();
+    QCOMPARE(w.dialogs.boxes.back().kind, QStringLiteral("critical"));
+    QVERIFY(!f.cmdOpenFolder->isVisible() && !f.cmdDetails->isVisible());
 }
 
 void Form1Test::clicksDuringARunChangeNothing() {

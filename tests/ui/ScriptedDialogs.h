@@ -39,8 +39,11 @@ public:
     void information(const QString& title, const QString& text) override {
         boxes.push_back({"information", title, text});
     }
+    void details(const QString& title, const QString& text) override { boxes.push_back({"details", title, text}); }
+    void openFolder(const QString& folder) override { opened_folders.push_back(folder); }
 
     QStringList answers;
+    QStringList opened_folders;
     std::vector<Question> questions;
     std::vector<Box> boxes;
 };

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     dialogs.answer(samples.filePath(QStringLiteral("logic.p")));
     dialogs.answer(samples.filePath(QStringLiteral("discretes.p")));
 
-    marrowgate::ui::WindowSettings settings{folder.path().toStdString(), marrowgate::site_address()};
+    marrowgate::ui::WindowSettings settings{folder.path().toStdString(), marrowgate::site_address(), {}};
     marrowgate::ui::Form1 window(settings, dialogs);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
