@@ -117,8 +117,7 @@ void print_summary(std::ostream& out, const Module1& state, SortKey key, const R
 
 std::string help_text() {
     return
-        "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR]\n"
-        "                      [--json] [--dry-run] FILE...\n"
+        "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR] [--json] [--dry-run] FILE...\n"
         "\n"
         "Reads up to four PADS ASCII part-type library files and writes every part\n"
         "type again into new part-type libraries, one file per value of KEY, named\n"
