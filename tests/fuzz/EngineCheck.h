@@ -194,13 +194,6 @@ inline std::optional<std::string> model_key(SortKey key, std::string_view header
     return std::nullopt;
 }
 
-inline std::string fold_case(std::string key, bool ignore_case) {
-    if (ignore_case)
-        for (char& ch : key)
-            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    return key;
-}
-
 // ---- The run and its checks.
 
 inline bool inside(const fs::path& path, const fs::path& folder) {
@@ -308,11 +301,12 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size, const 
         return {};
     }
 
-    // The model's outputs: key -> the bytes between the opening lines and *END*.
-    const bool ignore_case = lib_folder_ignores_case(w.state);
+    // The model's outputs, found by the file each key names: where the lib
+    // folder ignores letter case, keys that differ only in case share a file.
     std::map<std::string, std::string> pads;
     if (c.decal_file) pads = model_decals(*c.decal_file);
-    std::map<std::string, std::string> expected;
+    std::vector<std::string> expected(result.outputs.size());  // between the opening lines and *END*
+    std::map<std::string, std::size_t> output_of_key;
     long long parts = 0;
     long long unplaced = 0;
     for (int i = 1; i <= w.state.File_Count; ++i) {
@@ -323,13 +317,20 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size, const 
                 ++unplaced;
                 continue;
             }
-            expected[fold_case(*key, ignore_case)] += block.bytes;
+            auto known = output_of_key.find(*key);
+            if (known == output_of_key.end()) {
+                const auto file = output_library_path(w.state, *key);
+                std::size_t j = 0;
+                std::error_code ec;
+                while (j < result.outputs.size() && !fs::equivalent(file, result.outputs[j].file, ec)) ++j;
+                if (j == result.outputs.size()) return "no output file for the key \"" + *key + "\"";
+                known = output_of_key.emplace(*key, j).first;
+            }
+            expected[known->second] += block.bytes;
         }
     }
     if (result.parts != parts) return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(parts);
     if (static_cast<long long>(result.unplaced.size()) != unplaced) return "wrong number of unplaced parts";
-    if (result.outputs.size() != expected.size()) return "the run wrote " + std::to_string(result.outputs.size()) +
-                                                          " files, the model " + std::to_string(expected.size());
 
     const std::string opening = result.format + "\r\n\r\r\n";
     const std::string first_marker = w.state.File_Count > 0 && !w.state.File_Marker[1].empty()
@@ -337,14 +338,13 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size, const 
                                          : std::string(kPartTypeMarkerV4);
     if (result.format != first_marker) return "the outputs do not keep the marker of the inputs";
     std::map<std::string, std::string> clean;
-    for (const auto& output : result.outputs) {
-        const auto it = expected.find(fold_case(output.key, ignore_case));
-        if (it == expected.end()) return "an output for a key the model does not know: " + output.key;
+    for (std::size_t j = 0; j < result.outputs.size(); ++j) {
+        const auto& output = result.outputs[j];
         if (!inside(output.file, w.app / "lib")) return "an output outside the lib folder";
         const std::string bytes = slurp(output.file);
-        if (bytes != opening + it->second + "*END*\r\n")
+        if (expected[j].empty() || bytes != opening + expected[j] + "*END*\r\n")
             return "the output of key \"" + output.key + "\" is not its blocks in input order between the opening lines and one *END*";
-        clean[utf8_from_path(output.file.filename())] = bytes;
+        if (!clean.emplace(utf8_from_path(output.file.filename()), bytes).second) return "two outputs share a file";
     }
     if (folder_bytes(w.app / "lib") != clean) return "the lib folder holds other files than the outputs";
 
