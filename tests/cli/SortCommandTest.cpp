@@ -1,0 +1,154 @@
+#include "cli/SortCommand.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "sort/SortFixture.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace marrowgate::test {
+namespace {
+
+struct Outcome {
+    int code;
+    std::string out, err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    Outcome run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--app-folder", utf8_from_path(app)});
+        std::ostringstream out, err;
+        const int code = cli::run_command_line(args, {out, err, false}, real_file_system());
+        return {code, out.str(), err.str()};
+    }
+    std::string file(const std::string& name, const std::string& bytes) {
+        write_file(dir / name, bytes);
+        return utf8_from_path(dir / name);
+    }
+    std::string lib(const std::string& name) const { return read_file(app / "lib" / name); }
+
+    TempDir dir;
+    const std::filesystem::path app = dir / "app";
+};
+
+const std::string kV9 = "*PADS-LIBRARY-PART-TYPES-V9*";
+
+TEST_F(Cli, UsageErrorsExitWithTwoAndWriteNothing) {
+    const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{good}, "--sort KEY is required"},
+        {{"--sort", "size", good}, "unknown sort key \"size\""},
+        {{"--sort", "alphanumeric"}, "no part-type library file given"},
+        {{"--sort", "pad-count", good}, "--decal-file"},
+        {{"--sort", "alphanumeric", good, good, good, good, good}, "at most four"},
+        {{"--frobnicate"}, "unknown option --frobnicate"},
+    };
+    for (const auto& [args, message] : cases) {
+        const auto outcome = run(args);
+        EXPECT_EQ(outcome.code, 2) << message;
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(app));
+
+    const auto help = run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out.rfind("Usage: marrowgate-cli --sort KEY", 0), 0u) << help.out;
+}
+
+TEST_F(Cli, ARefusedFileIsNamedWithItsReasonAndNothingIsWritten) {
+    const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+    const auto v9 = file("nine.p", library_bytes({part("B1 DIP8 I TTL 1 1 0 0 0")}, kV9));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{file("plain.p", "no marker\r\n")}, "plain.p: refused: no line of it is the marker line"},
+        {{file("upper.P", library_bytes({}))}, "upper.P: refused: its extension is neither"},
+        {{good, good}, "good.p: refused: it is listed already"},
+        {{utf8_from_path(dir / "missing.p")}, "missing.p: refused: it cannot be read: "},
+        {{"--sort", "pad-count", "--decal-file", good, good}, "good.p: refused as decal file: no line of it"},
+        {{"--sort", "pad-count", "--decal-file", file("both.p", crlf({kPartTypeMarkerV4, kDecalMarkerV4})),
+          utf8_from_path(dir / "both.p")},
+         "both.p: refused as decal file: it is listed as a part-type file"},
+        {{good, v9}, "different formats"},
+    };
+    for (const auto& [args, message] : cases) {
+        std::vector<std::string> full = args;
+        if (full.front() != "--sort") full.insert(full.begin(), {"--sort", "alphanumeric"});
+        const auto outcome = run(full);
+        EXPECT_EQ(outcome.code, 2) << message;
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+        EXPECT_TRUE(outcome.out.empty());
+    }
+    EXPECT_FALSE(std::filesystem::exists(app));
+}
+
+TEST_F(Cli, SummaryListsEachFileWithItsKeyPartsAndWarnings) {
+    // Later versions are sorted as they are; the outputs keep their marker.
+    const auto a = file("a.p", library_bytes({part("74LS00 DIP14 I TTL 3 1 0 0 0"), part("BAT SOT23 I DIO 2 1 0 0 0"),
+                                              part("7805T TO220 I REG 2 1 0 0 0")}, kV9));
+    const auto b = file("b.p", kV9 + "\r\n\r\nBC547 TO92 I TRX 3 1 0 0 0\r\nGATE 1 3 0");
+    const auto outcome = run({"--sort=alphanumeric", a, b});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_NE(outcome.out.find("Format: " + kV9), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("Sorted 4 parts by alphanumeric"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("  LIB_7.p  key \"7\"  2 parts\n  LIB_B.p  key \"B\"  2 parts\n"), std::string::npos)
+        << outcome.out;
+    EXPECT_NE(outcome.out.find("Warnings (1):\n  " + b + ": the part BC547"), std::string::npos) << outcome.out;
+    EXPECT_EQ(lib("LIB_B.p").rfind(kV9 + "\r\n\r\r\nBAT SOT23", 0), 0u);
+    EXPECT_NE(lib("LIB_B.p").find("GATE 1 3 0\r\n\r\n*END*\r\n"), std::string::npos);
+
+    // Pad count: a part whose decal is missing is named in the warnings.
+    const auto decals = file("lib.d", crlf({"*PADS-LIBRARY-PCB-DECALS-V9*", "DIP14 M 0 0 0 2 1 0 14 1 0"}));
+    const auto pads = run({"--sort", "pad-count", "--decal-file", decals, a});
+    ASSERT_EQ(pads.code, 0) << pads.err;
+    EXPECT_NE(pads.out.find("  LIB_14.p  key \"14\"  1 part\n"), std::string::npos) << pads.out;
+    EXPECT_NE(pads.out.find("the part BAT was placed in no file: its decal \"SOT23\""), std::string::npos) << pads.out;
+}
+
+TEST_F(Cli, AFailedRunExitsWithOne) {
+    const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+    std::filesystem::create_directories(app);
+    write_file(app / "lib", "");
+    const auto outcome = run({"--sort", "alphanumeric", good});
+    EXPECT_EQ(outcome.code, 1);
+    EXPECT_NE(outcome.err.find("cannot create the folders lib and tmp"), std::string::npos) << outcome.err;
+
+    std::filesystem::remove(app / "lib");
+    std::vector<Lines> blocks;
+    for (int i = 0; i < 51; ++i) blocks.push_back(part("P DIP8 I F" + std::to_string(i) + " 1 1 0 0 0"));
+    const auto full = run({"--sort", "logic-family", file("many.p", library_bytes(blocks))});
+    EXPECT_EQ(full.code, 1);
+    EXPECT_NE(full.err.find("marrowgate-cli: error: the key table is full"), std::string::npos) << full.err;
+    EXPECT_TRUE(file_names(app / "lib").empty());
+}
+
+// The installed program itself, through the shell.
+int run_program(const std::string& arguments, const std::filesystem::path& out) {
+    std::string command = std::string("\"") + MARROWGATE_CLI_PATH + "\" " + arguments + " > \"" +
+                          utf8_from_path(out) + "\" 2>&1";
+#ifdef _WIN32
+    command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
+    return std::system(command.c_str());
+#else
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+TEST_F(Cli, TheProgramRunsAndReportsItsExitCode) {
+    if (!std::filesystem::exists(MARROWGATE_CLI_PATH)) GTEST_SKIP() << "program not found here: " << MARROWGATE_CLI_PATH;
+    const auto out = dir / "out.txt";
+    EXPECT_EQ(run_program("--help", out), 0);
+    EXPECT_NE(read_file(out).find("Exit status"), std::string::npos);
+    EXPECT_EQ(run_program("--sort nothing", out), 2);
+    const auto input = file("a.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+    EXPECT_EQ(run_program("--sort logic-family --app-folder \"" + utf8_from_path(app) + "\" \"" + input + "\"", out),
+              0);
+    EXPECT_NE(read_file(out).find("LIB_TTL.p  key \"TTL\"  1 part"), std::string::npos) << read_file(out);
+    EXPECT_EQ(lib("LIB_TTL.p"), output_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+}
+
+}  // namespace
+}  // namespace marrowgate::test

@@ -1,0 +1,128 @@
+#include "library/FileList.h"
+
+#include <gtest/gtest.h>
+
+#include "state/Module1.h"
+#include "support/TestSupport.h"
+
+namespace marrowgate::test {
+namespace {
+
+// Part header lines for a library of n parts.
+std::vector<std::string> parts(int n) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < n; ++i) {
+        lines.push_back("P" + std::to_string(i) + " DIP8 I TTL 1 1 0 0 0");
+        lines.push_back("");
+    }
+    return lines;
+}
+
+class FileList : public ::testing::Test {
+protected:
+    std::filesystem::path file(const std::string& relative, std::vector<std::string> lines) {
+        const auto path = dir.path() / path_from_utf8(relative);
+        std::filesystem::create_directories(path.parent_path());
+        write_file(path, crlf(lines));
+        return path;
+    }
+    std::filesystem::path library(const std::string& relative, int n) {
+        auto lines = parts(n);
+        lines.insert(lines.begin(), kPartTypeMarkerV4);
+        return file(relative, lines);
+    }
+    AddOutcome add(const std::filesystem::path& path) {
+        return add_part_type_file(state, path, real_file_system(), MarkerRule::part_types_v4()).outcome;
+    }
+    AddOutcome choose(const std::filesystem::path& path) {
+        return choose_decal_file(state, path, real_file_system(), MarkerRule::decals_v4()).outcome;
+    }
+
+    TempDir dir;
+    Module1 state;
+};
+
+TEST_F(FileList, WhatPlusAcceptsAndRefuses) {
+    EXPECT_EQ(add(file("third.p", {"x", "", kPartTypeMarkerV4, "A1 DIP8 I TTL 1 1 0 0 0", ""})), AddOutcome::Added);
+    EXPECT_EQ(add(file("space.p", {std::string(kPartTypeMarkerV4) + " "})), AddOutcome::NoMarker);
+    EXPECT_EQ(add(file("case.p", {"*pads-library-part-types-v4*"})), AddOutcome::NoMarker);
+    EXPECT_EQ(add(file("decals.p", {kDecalMarkerV4})), AddOutcome::NoMarker);
+    EXPECT_EQ(add(dir / "third.p"), AddOutcome::AlreadyListed);
+    EXPECT_EQ(add(library("upper.P", 1)), AddOutcome::WrongExtension);
+    EXPECT_EQ(add(library("noextension", 1)), AddOutcome::NoDotInTitle);
+    const auto missing = add_part_type_file(state, dir / "missing.p", real_file_system(), MarkerRule::part_types_v4());
+    EXPECT_EQ(missing.outcome, AddOutcome::CannotRead);
+    EXPECT_FALSE(missing.reason.empty());
+    EXPECT_EQ(state.File_Count, 1);
+    EXPECT_EQ(state.Total_Parts, 1);
+
+    // A title with several dots is split at its last one.
+    EXPECT_EQ(add(library("NX3215SA-32.768K-EXS00A-MU0000.p", 2)), AddOutcome::Added);
+    EXPECT_EQ(state.Staged_Base, "NX3215SA-32.768K-EXS00A-MU0000");
+    EXPECT_EQ(state.Staged_Extension, ".p");
+    EXPECT_EQ(add(library("lib.d", 3)), AddOutcome::Added);  // a part-type library named .d
+    EXPECT_EQ(add(library("x.p", 1)), AddOutcome::Added);
+    EXPECT_EQ(state.File_Count, 4);
+    EXPECT_EQ(add(library("fifth.p", 1)), AddOutcome::ListFull);
+    EXPECT_EQ(state.Total_Parts, 7);
+    EXPECT_EQ(listed_file_path(state, 2), dir / "NX3215SA-32.768K-EXS00A-MU0000.p");
+}
+
+TEST_F(FileList, SameNameFromTwoFoldersAndRemoval) {
+    const auto first = library((std::filesystem::path("one") / "lib.p").string(), 10);
+    const auto second = library((std::filesystem::path("two") / "lib.p").string(), 5);
+    ASSERT_EQ(add(first), AddOutcome::Added);
+    ASSERT_EQ(add(second), AddOutcome::Added);
+    EXPECT_EQ(state.File_Parts[1], 10);
+    EXPECT_EQ(state.Total_Parts, 15);
+    // "-" finds the row by its name: of two lib.p the one added last goes.
+    EXPECT_EQ(remove_listed_file(state, "lib.p"), 2);
+    EXPECT_EQ(state.Total_Parts, 10);
+    ASSERT_EQ(add(library("b.p", 5)), AddOutcome::Added);
+    ASSERT_EQ(add(library("c.p", 1)), AddOutcome::Added);
+    EXPECT_EQ(remove_listed_file(state, "nothing.p"), 0);
+    EXPECT_EQ(remove_listed_file(state, "lib.p"), 1);
+    EXPECT_EQ(state.File_Count, 2);
+    EXPECT_EQ(state.Total_Parts, 6);
+    EXPECT_EQ(listed_file_path(state, 1), dir / "b.p");
+    EXPECT_EQ(state.File_Parts[1], 5);
+    EXPECT_EQ(state.File_Name[2], "c.p");
+}
+
+TEST_F(FileList, DecalFileChoice) {
+    const auto first = file("first.d", {kDecalMarkerV4});
+    const auto second = file("second.lib", {"", kDecalMarkerV4});
+    ASSERT_EQ(choose(first), AddOutcome::Added);
+    EXPECT_EQ(state.Decal_Count, 1);
+    EXPECT_EQ(choose(second), AddOutcome::Added);  // any extension, replaces the first
+    EXPECT_EQ(decal_file_path(state), second);
+    EXPECT_EQ(state.Staged_Extension, ".lib");
+    EXPECT_EQ(choose(library("parts.d", 1)), AddOutcome::NoMarker);
+    // A listed part-type file is refused even when it carries the decal marker too.
+    const auto both = file("both.p", {kPartTypeMarkerV4, kDecalMarkerV4});
+    ASSERT_EQ(add(both), AddOutcome::Added);
+    EXPECT_EQ(choose(both), AddOutcome::AlreadyListed);
+    EXPECT_EQ(decal_file_path(state), second);
+    EXPECT_EQ(state.Decal_Count, 1);
+    EXPECT_EQ(state.File_Count, 1);
+
+    // A file in the root folder: the folder is the root itself.
+    const auto root = dir.path().root_path() / "x.p";
+    ASSERT_TRUE(stage_file(state, root));
+    EXPECT_EQ(state.Staged_Folder, utf8_from_path(dir.path().root_path()));
+    EXPECT_EQ(state.Staged_Base + state.Staged_Extension, "x.p");
+}
+
+TEST(MarkerRule, AnyVersionTakesEveryVersionOfItsKindOnly) {
+    const auto rule = MarkerRule::part_types_any_version();
+    for (const char* line : {"*PADS-LIBRARY-PART-TYPES-V4*", "*PADS-LIBRARY-PART-TYPES-V9*",
+                             "*PADS-LIBRARY-PART-TYPES-V2007*", "*PADS-LIBRARY-PART-TYPES-V9.5*"})
+        EXPECT_TRUE(rule.matches(line)) << line;
+    for (const char* line : {"*PADS-LIBRARY-PART-TYPES-V*", "*PADS-LIBRARY-PART-TYPES-V9* ",
+                             "*PADS-LIBRARY-PCB-DECALS-V9*", "*PADS-LIBRARY-PART-TYPES-V9 *"})
+        EXPECT_FALSE(rule.matches(line)) << line;
+    EXPECT_FALSE(MarkerRule::part_types_v4().matches("*PADS-LIBRARY-PART-TYPES-V9*"));
+}
+
+}  // namespace
+}  // namespace marrowgate::test

@@ -1,0 +1,55 @@
+#include "library/Folders.h"
+
+#include <gtest/gtest.h>
+
+#include "state/Module1.h"
+#include "support/TestSupport.h"
+
+namespace marrowgate::test {
+namespace {
+
+TEST(Folders, TmpMakedir) {
+    TempDir dir;
+    Module1 state;
+    state.Application_Folder = dir.path();
+    ASSERT_TRUE(tmp_makedir(state));
+    write_file(lib_folder(state) / "LIB_A.p", "kept");
+    std::filesystem::remove(tmp_folder(state));
+    EXPECT_TRUE(tmp_makedir(state));  // lib present, tmp missing
+    EXPECT_TRUE(std::filesystem::is_directory(tmp_folder(state)));
+    EXPECT_EQ(read_file(lib_folder(state) / "LIB_A.p"), "kept");
+
+    // A file where lib should be: no failure thrown, tmp not attempted.
+    std::filesystem::remove_all(lib_folder(state));
+    std::filesystem::remove_all(tmp_folder(state));
+    write_file(lib_folder(state), "");
+    EXPECT_FALSE(tmp_makedir(state));
+    EXPECT_FALSE(std::filesystem::exists(tmp_folder(state)));
+}
+
+TEST(Folders, KeysAreMadeSafeForFileNames) {
+    std::string key = std::string("a\\b/c:d*e?f\"g<h>i|j") + '\t' + '\x7f' + "k.l-m" + "\xe9";
+    make_file_name_safe(key);
+    EXPECT_EQ(key, std::string("a_b_c_d_e_f_g_h_i_j__k.l-m") + "\xe9");
+    Module1 state;
+    state.Application_Folder = std::filesystem::path("app");
+    EXPECT_EQ(output_library_path(state, "7"), std::filesystem::path("app") / "lib" / "LIB_7.p");
+    EXPECT_EQ(output_library_path(state, ""), std::filesystem::path("app") / "lib" / "LIB_.p");
+}
+
+TEST(Folders, LibFolderIgnoresCaseOnlyWhereTheFileSystemDoes) {
+    TempDir dir;
+    Module1 state;
+    state.Application_Folder = dir.path();
+    ASSERT_TRUE(tmp_makedir(state));
+    // A second folder spelled LIB can only be made where names keep their case.
+    const bool sensitive = std::filesystem::create_directory(dir / "LIB");
+    EXPECT_EQ(lib_folder_ignores_case(state), !sensitive);
+    if (sensitive) {
+        std::filesystem::remove(dir / "LIB");
+        EXPECT_FALSE(lib_folder_ignores_case(state));
+    }
+}
+
+}  // namespace
+}  // namespace marrowgate::test

@@ -1,0 +1,161 @@
+#include "sort/SortFixture.h"
+
+namespace marrowgate::test {
+namespace {
+
+TEST_F(SortRun, InitialsGoToOneFileEachWithExactBytes) {
+    if (!case_sensitive()) GTEST_SKIP() << "the lib folder ignores letter case here";
+    const Lines p74 = part("74LS00 DIP14 I TTL 3 1 0 0 0"), bat = part("BAT SOT23 I DIO 2 1 0 0 0"),
+                p78 = part("7805T TO220 I REG 2 1 0 0 0"), buz = part("buzzer BUZ I UND 2 1 0 0 0"),
+                bc = part("BC547 TO92 I TRX 3 1 0 0 0");
+    list_parts("a.p", {p74, bat, p78});
+    list_parts("b.p", {buz, bc});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+
+    EXPECT_EQ(lib_files(), (std::vector<std::string>{"LIB_7.p", "LIB_B.p", "LIB_b.p"}));
+    ASSERT_EQ(result.outputs.size(), 3u);
+    EXPECT_EQ(result.outputs[0].key, "7");
+    EXPECT_EQ(result.outputs[1].key, "B");
+    EXPECT_EQ(result.outputs[2].key, "b");
+    EXPECT_EQ(result.outputs[0].blocks, 2);
+    EXPECT_EQ(lib("b"),
+              "*PADS-LIBRARY-PART-TYPES-V4*\r\n\r\r\n"
+              "buzzer BUZ I UND 2 1 0 0 0\r\nTIMESTAMP 2024.01.01.00.00.00\r\n\"Value\" buzzer\r\n\r\n"
+              "*END*\r\n");
+    EXPECT_EQ(lib("7"), output_bytes({p74, p78}));
+    EXPECT_EQ(lib("B"), output_bytes({bat, bc}));
+
+    // Status: the hourglass for the run, "Processing..." until the copy pass,
+    // a percentage per part, then "Done.".
+    EXPECT_EQ(status.captions, (Lines{"Processing...", "Processing... 20 %", "Processing... 40 %",
+                                      "Processing... 60 %", "Processing... 80 %", "Processing... 100 %", "Done."}));
+    EXPECT_EQ(status.hourglass_changes, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(status.visible);
+    // Both list files exist and are empty.
+    EXPECT_EQ(read_file(app("tmp") / "Alphanumeric.dat"), "");
+    EXPECT_EQ(read_file(app("tmp") / "Alphabetic.dat"), "");
+}
+
+TEST_F(SortRun, InitialsThatCannotNameAFileBecomeUnderscore) {
+    const Lines net = part(".NET1 SO8 I UND 1 1 0 0 0"), rst = part("/RESET SO8 I UND 1 1 0 0 0"),
+                vref = part("\\VREF SO8 I UND 1 1 0 0 0"), gnd = part("_GND SO8 I UND 1 1 0 0 0"),
+                star = part("*STAR SO8 I UND 1 1 0 0 0"), colon = part(":C SO8 I UND 1 1 0 0 0"),
+                blank = part(" LEADING SO8 I UND 1 1 0 0 0");
+    list_parts("odd.p", {net, rst, vref, gnd, star, blank, colon});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_EQ(lib_files(), (std::vector<std::string>{"LIB_.p", "LIB__.p"}));
+    EXPECT_EQ(lib("_"), output_bytes({net, rst, vref, gnd, star, colon}));
+    EXPECT_EQ(lib(""), output_bytes({blank}));
+}
+
+TEST_F(SortRun, LogicFamiliesIncludingShortAndAlignedHeaders) {
+    if (!case_sensitive()) GTEST_SKIP() << "the lib folder ignores letter case here";
+    const Lines t1 = part("A1 DIP14 I TTL 3 1 0 0 0"), c1 = part("A2 DIP14 I CMOS 3 1 0 0 0"),
+                t2 = part("A3 DIP14 I TTL 3 1 0 0 0"), e1 = part("B1 DIP14 I ECL 3 1 0 0 0"),
+                c2 = part("B2 DIP14 I CMOS 3 1 0 0 0"), low = part("B3 DIP14 I ttl 3 1 0 0 0"),
+                // Later PADS versions write eight spaces; old V4 exports align with runs of spaces.
+                eight = part("PGA SOP16 I ANA 9 1 0 0 0"),
+                aligned = part("PCAPALT,22UF_50V PCAPALT I UND  0   0   0   2     0"),
+                empty = part("B4 DIP14 I  3 1 0 0 0"), three = part("B5 DIP14 I "),
+                slash = part("B6 DIP14 I CMOS/TTL 3 1 0 0 0");
+    list_parts("a.p", {t1, c1, t2});
+    list_parts("b.p", {e1, c2, low, eight, aligned, empty, three, slash});
+    ASSERT_TRUE(run(SortKey::LogicFamily).ok) << result.error;
+
+    std::vector<std::string> keys;
+    for (const auto& output : result.outputs) keys.push_back(output.key);
+    EXPECT_EQ(keys, (Lines{"TTL", "CMOS", "ECL", "ttl", "ANA", "UND", "", "CMOS_TTL"}));
+    EXPECT_EQ(lib("TTL"), output_bytes({t1, t2}));
+    EXPECT_EQ(lib("CMOS"), output_bytes({c1, c2}));
+    EXPECT_EQ(lib("ECL"), output_bytes({e1}));
+    EXPECT_EQ(lib("ttl"), output_bytes({low}));
+    EXPECT_EQ(lib("ANA"), output_bytes({eight}));
+    EXPECT_EQ(lib("UND"), output_bytes({aligned}));
+    EXPECT_EQ(lib(""), output_bytes({empty, three}));
+    EXPECT_EQ(lib("CMOS_TTL"), output_bytes({slash}));
+    EXPECT_EQ(lib_files().size(), 8u);
+    EXPECT_EQ(read_file(app("tmp") / "Logic_Families.dat"), "");
+}
+
+TEST_F(SortRun, DecalNameKeys) {
+    if (!case_sensitive()) GTEST_SKIP() << "the lib folder ignores letter case here";
+    const Lines abc = part("P1 a/b.c I X 0 0 0 0 0"), dots = part("P2 a.b.c I X 0 0 0 0 0"),
+                back = part("P3 x\\y I X 0 0 0 0 0"), alt = part("P4 DIP14:SO14 I X 0 0 0 0 0"),
+                ab1 = part("P5 A/B I X 0 0 0 0 0"), ab2 = part("P6 A.B I X 0 0 0 0 0"),
+                ab3 = part("P7 A_B I X 0 0 0 0 0"), low = part("P8 dip14 I X 0 0 0 0 0"),
+                none = part("P9 :SO8 I X 0 0 0 0 0"), two = part("P10 a//b I X 0 0 0 0 0");
+    list_parts("d.p", {abc, dots, back, alt, ab1, ab2, ab3, low, none, two});
+    ASSERT_TRUE(run(SortKey::DecalName).ok) << result.error;
+
+    EXPECT_EQ(lib_files(), (Lines{"LIB_.p", "LIB_A_B.p", "LIB_DIP14.p", "LIB_a__b.p", "LIB_a_b.c.p",
+                                  "LIB_a_b_c.p", "LIB_dip14.p", "LIB_x_y.p"}));
+    EXPECT_EQ(lib("a_b_c"), output_bytes({abc}));
+    EXPECT_EQ(lib("a_b.c"), output_bytes({dots}));
+    EXPECT_EQ(lib("x_y"), output_bytes({back}));
+    EXPECT_EQ(lib("DIP14"), output_bytes({alt}));
+    EXPECT_EQ(lib("A_B"), output_bytes({ab1, ab2, ab3}));
+    EXPECT_EQ(lib("dip14"), output_bytes({low}));
+    EXPECT_EQ(lib(""), output_bytes({none}));
+    EXPECT_EQ(lib("a__b"), output_bytes({two}));
+    EXPECT_EQ(read_file(app("tmp") / "Decals.dat"), "");
+}
+
+// e-acute and E-acute (code page 1252) name one file where the lib folder
+// ignores letter case as Windows does: one key, one file, one "*END*".
+TEST_F(SortRun, KeysThatNameOneFileShareIt) {
+    write_file(output_library_path(state, "\xE9"), "");
+    const bool one_file = std::filesystem::exists(output_library_path(state, "\xC9"));
+    std::filesystem::remove(output_library_path(state, "\xE9"));
+    const Lines lower = part("\xE9x SO8 I A 1 1 0 0 0"), upper = part("\xC9y SO8 I A 1 1 0 0 0");
+    list_parts("accents.p", {lower, upper});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_EQ(result.outputs.size(), one_file ? 1u : 2u);
+    EXPECT_EQ(lib("\xE9"), one_file ? output_bytes({lower, upper}) : output_bytes({lower}));
+}
+
+TEST_F(SortRun, OnlyRealHeadersGiveKeysAndEveryByteOfABlockIsKept) {
+    // Attribute values that look like headers, a CR inside a value, a value
+    // ending in CR (CR CR LF), LF-only lines and a last block that runs into
+    // the end of the file without its empty line or a line end.
+    const Lines first{"74LS00 DIP14 I TTL 3 1 0 0 0", "\"Note\" zz M yy x x x x x x x", "\"Text\" a\rb",
+                      "\"Text\" ends\r", ""};
+    const std::string bytes = "*PADS-LIBRARY-PART-TYPES-V4*\n\n" + crlf(first) +
+                              "\r\nQ1 SOT23 I TRX 3 1 0 0 0\nGATE 1 3 0\n\"Class\" I x x x x x x x x x";
+    const auto input = list("mixed.p", bytes);
+    EXPECT_EQ(state.File_Parts[1], 2);
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+
+    EXPECT_EQ(lib_files(), (Lines{"LIB_7.p", "LIB_Q.p"}));  // nothing from "Note" or "Class"
+    EXPECT_EQ(lib("7"), output_bytes({first}));
+    EXPECT_EQ(lib("Q"), output_bytes({{"Q1 SOT23 I TRX 3 1 0 0 0", "GATE 1 3 0", "\"Class\" I x x x x x x x x x", ""}}));
+    EXPECT_EQ(status.captions.at(status.captions.size() - 2), "Processing... 100 %");
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.warnings[0].find(display_path(input)), std::string::npos) << result.warnings[0];
+    EXPECT_NE(result.warnings[0].find("Q1"), std::string::npos) << result.warnings[0];
+}
+
+TEST_F(SortRun, ARunEmptiesItsOwnFilesAndLeavesOthersAlone) {
+    const Lines a = part("A1 DIP8 I TTL 1 1 0 0 0");
+    list_parts("a.p", {a});
+    write_file(lib_folder(state) / "LIB_A.p", "stale content\r\n");
+    write_file(lib_folder(state) / "LIB_Z.p", "kept\r\n");
+    write_file(app("tmp") / "Alphanumeric.dat", "old");
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok);
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok);  // a second run writes the same bytes again
+    EXPECT_EQ(lib("A"), output_bytes({a}));
+    EXPECT_EQ(read_file(lib_folder(state) / "LIB_Z.p"), "kept\r\n");
+    EXPECT_EQ(read_file(app("tmp") / "Alphanumeric.dat"), "");
+}
+
+TEST_F(SortRun, EmptyListOrNoPartsWritesNoLibraryFile) {
+    ASSERT_TRUE(run(SortKey::LogicFamily).ok);
+    EXPECT_TRUE(lib_files().empty());
+    EXPECT_EQ(status.captions.back(), "Done.");
+    list("none.p", crlf({kPartTypeMarkerV4, "", "*END*"}));
+    ASSERT_TRUE(run(SortKey::DecalName).ok);
+    EXPECT_TRUE(lib_files().empty());
+    EXPECT_TRUE(std::filesystem::exists(app("tmp") / "Decals.dat"));
+}
+
+}  // namespace
+}  // namespace marrowgate::test
