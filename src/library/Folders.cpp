@@ -1,5 +1,6 @@
 #include "library/Folders.h"
 
+#include <array>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -101,21 +102,21 @@ bool tmp_makedir(const Module1& state) {
     return make_folder(tmp_folder(state));
 }
 
+namespace {
+// The bytes a file name cannot hold, one entry per byte value: the sort runs
+// make every key of every part safe, so this is a table, not a test per byte.
+constexpr std::array<bool, 256> kRefusedInFileName = [] {
+    std::array<bool, 256> refused{};
+    for (int byte = 0; byte < 32; ++byte) refused[static_cast<std::size_t>(byte)] = true;
+    refused[127] = true;
+    for (const char c : std::string_view("\\/:*?\"<>|")) refused[static_cast<unsigned char>(c)] = true;
+    return refused;
+}();
+}  // namespace
+
 void make_file_name_safe(std::string& key) {
-    for (char& c : key) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 32 || byte == 127) {
-            c = '_';
-            continue;
-        }
-        switch (c) {
-            case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-                c = '_';
-                break;
-            default:
-                break;
-        }
-    }
+    for (char& c : key)
+        if (kRefusedInFileName[static_cast<unsigned char>(c)]) c = '_';
 }
 
 #ifdef _WIN32

@@ -32,6 +32,61 @@ public:
     // Next line into `line`; false at the end of the file.
     bool next(std::string_view& line);
 
+    // Reads the lines up to and including the first empty line and hands them
+    // to `out` as bytes, every line followed by CR LF, as next() would give
+    // them line by line: a run of lines that end with CR LF in the file goes
+    // out in one piece, straight from the buffer; a line that ends with a lone
+    // LF, or with the end of the file, goes out with CR LF put in its place.
+    // Returns false when the file ended before an empty line.
+    template <class Out>
+    bool through_empty_line(Out&& out) {
+        for (;;) {
+            const char* base = buffer_.data();
+            const std::size_t floor = begin_;  // a line starts here
+            std::size_t run = begin_;          // start of the bytes not handed out yet
+            for (;;) {
+                const std::size_t feed = find_line_event(base, floor, run, end_);
+                if (feed == end_) break;
+                if (feed > floor && base[feed - 1] == '\r') {
+                    // An empty line ended by CR LF: out with the lines before it.
+                    out(std::string_view(base + run, feed + 1 - run));
+                    begin_ = feed + 1;
+                    scanned_ = 0;
+                    return true;
+                }
+                // A lone LF: the lines before it, then this one with CR LF.
+                out(std::string_view(base + run, feed - run));
+                out(std::string_view("\r\n", 2));
+                run = feed + 1;
+                if (feed == floor || base[feed - 1] == '\n') {
+                    begin_ = run;
+                    scanned_ = 0;
+                    return true;
+                }
+            }
+            // No empty line in the buffer: the whole lines go out, the
+            // unfinished one waits for more bytes.
+            std::size_t unfinished = end_;
+            while (unfinished > run && base[unfinished - 1] != '\n') --unfinished;
+            if (unfinished > run) out(std::string_view(base + run, unfinished - run));
+            begin_ = unfinished;
+            scanned_ = 0;
+            if (!fill()) {
+                if (begin_ == end_) return false;
+                // The last line has no line end.
+                out(std::string_view(buffer_.data() + begin_, end_ - begin_));
+                out(std::string_view("\r\n", 2));
+                begin_ = end_;
+                return false;
+            }
+        }
+    }
+
+    // The first LF in [from, to) that ends an empty line or has no CR before
+    // it, or `to` when there is none. `floor` is the start of a line at or
+    // before `from`; the bytes before it count as a line end.
+    static std::size_t find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to);
+
 private:
     bool fill();
 
@@ -54,6 +109,14 @@ public:
     // Advances to the next part header line outside a block; false at the end.
     bool next_header(std::string_view& header);
 
+    // Reads the rest of the current block and hands it to on_bytes as bytes,
+    // every line followed by CR LF (see LineReader::through_empty_line).
+    // Returns false when the file ended before the empty line.
+    template <class OnBytes>
+    bool copy_body(OnBytes&& on_bytes) {
+        return lines_.through_empty_line(on_bytes);
+    }
+
     // Reads the rest of the current block, calling on_line for each line up to
     // and including the empty line. Returns false when the file ended first.
     template <class OnLine>
@@ -67,7 +130,7 @@ public:
     }
 
     bool skip_body() {
-        return body([](std::string_view) {});
+        return lines_.through_empty_line([](std::string_view) {});
     }
 
 private:

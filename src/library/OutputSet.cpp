@@ -16,6 +16,7 @@ void OutputSet::create_all() {
     per_file_ = std::clamp<std::size_t>(budget_ / std::max<std::size_t>(files_.size(), 1), 8 << 10, 1 << 20);
     const std::string opening = marker_ + "\r\n\r\r\n";
     for (Entry& entry : files_) {
+        entry.pending.reserve(per_file_ + per_file_ / 4);  // grown once, not by doubling
         auto out = files_io_.open_write(entry.path, WriteMode::Truncate);
         out->write(opening.data(), opening.size());
         out->close();
@@ -26,6 +27,12 @@ void OutputSet::write_line(std::size_t index, std::string_view line) {
     Entry& entry = files_[index];
     entry.pending.append(line);
     entry.pending.append("\r\n", 2);
+    if (entry.pending.size() >= per_file_) flush(entry);
+}
+
+void OutputSet::write_bytes(std::size_t index, std::string_view bytes) {
+    Entry& entry = files_[index];
+    entry.pending.append(bytes);
     if (entry.pending.size() >= per_file_) flush(entry);
 }
 

@@ -31,6 +31,8 @@ public:
     void create_all();
     // Appends one line and its CR LF to the file of `index`.
     void write_line(std::size_t index, std::string_view line);
+    // Appends bytes as they are (whole lines with their CR LF).
+    void write_bytes(std::size_t index, std::string_view bytes);
     // Closing pass: appends what is gathered and "*END*" to every file, in order.
     void close_all();
     // After a failure: stores what was gathered, as far as it goes.

@@ -1,7 +1,8 @@
 #include "library/RunFrame.h"
 
+#include <bit>
 #include <cmath>
-#include <unordered_map>
+#include <cstdint>
 
 #include "library/Folders.h"
 #include "library/LineReader.h"
@@ -11,11 +12,18 @@
 
 namespace marrowgate {
 
+namespace {
+// The percentage of a progress step, rounded down; -1 when there is no total.
+long long progress_percent(long long counter, long long total) {
+    if (total <= 0) return -1;
+    return static_cast<long long>(std::floor(static_cast<double>(counter) * 100.0 / static_cast<double>(total)));
+}
+}  // namespace
+
 std::string progress_caption(std::string_view phase, long long counter, long long total) {
     std::string caption(phase);
-    if (total <= 0) return caption;
-    const auto percent = static_cast<long long>(std::floor(static_cast<double>(counter) * 100.0 /
-                                                           static_cast<double>(total)));
+    const long long percent = progress_percent(counter, total);
+    if (percent < 0) return caption;
     caption += ' ';
     caption += std::to_string(percent);
     caption += " %";
@@ -32,33 +40,50 @@ constexpr std::string_view kFirstPass = "First pass...";
 // first met.
 class KeyTable {
 public:
-    KeyTable(std::size_t capacity, bool ignore_case) : capacity_(capacity), ignore_case_(ignore_case) {}
+    KeyTable(std::size_t capacity, bool ignore_case)
+        : capacity_(capacity), ignore_case_(ignore_case), slots_(std::bit_ceil(2 * capacity + 2), kEmpty) {}
 
     void add(const std::string& key) {
-        const std::string folded = fold(key);
-        if (index_.count(folded)) return;
-        if (keys_.size() == capacity_)
-            throw RunError("the key table is full: it holds " + std::to_string(capacity_) +
-                           " keys, and the key \"" + key + "\" would be one more. Nothing was written.");
-        index_.emplace(folded, keys_.size());
-        keys_.push_back(key);
+        if (ignore_case_) return insert(key, case_folded_key(key));
+        insert(key, key);
     }
 
     std::optional<std::size_t> find(const std::string& key) const {
-        const auto it = index_.find(fold(key));
-        if (it == index_.end()) return std::nullopt;
-        return it->second;
+        const std::size_t slot = ignore_case_ ? slot_of(case_folded_key(key)) : slot_of(key);
+        if (slots_[slot] == kEmpty) return std::nullopt;
+        return slots_[slot];
     }
 
     const std::vector<std::string>& keys() const { return keys_; }
 
 private:
-    std::string fold(const std::string& key) const { return ignore_case_ ? case_folded_key(key) : key; }
+    static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
+
+    // Open addressing over a power-of-two number of slots, at most half full:
+    // every part of both passes looks its key up, and this costs no division.
+    std::size_t slot_of(std::string_view folded) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = std::hash<std::string_view>{}(folded) & mask;
+        while (slots_[slot] != kEmpty && folded_[slots_[slot]] != folded) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    void insert(const std::string& key, std::string_view folded) {
+        const std::size_t slot = slot_of(folded);
+        if (slots_[slot] != kEmpty) return;
+        if (keys_.size() == capacity_)
+            throw RunError("the key table is full: it holds " + std::to_string(capacity_) +
+                           " keys, and the key \"" + key + "\" would be one more. Nothing was written.");
+        slots_[slot] = static_cast<std::uint32_t>(keys_.size());
+        folded_.emplace_back(folded);
+        keys_.push_back(key);
+    }
 
     std::size_t capacity_;
     bool ignore_case_;
     std::vector<std::string> keys_;
-    std::unordered_map<std::string, std::size_t> index_;
+    std::vector<std::string> folded_;  // the keys as compared
+    std::vector<std::uint32_t> slots_;
 };
 
 // Progress steps: events run at every step; the caption is set when it changes.
@@ -68,10 +93,15 @@ public:
     void start(std::string_view phase) {
         phase_ = phase;
         counter_ = 0;
+        shown_percent_ = kNothingShown;
     }
     void step() {
         ++counter_;
         status_.pump_events();
+        // The caption changes only with the percentage; it is made only then.
+        const long long percent = progress_percent(counter_, total_);
+        if (percent == shown_percent_) return;
+        shown_percent_ = percent;
         std::string caption = progress_caption(phase_, counter_, total_);
         if (caption != last_) {
             status_.set_caption(caption);
@@ -81,13 +111,16 @@ public:
     void caption(const std::string& text) {
         status_.set_caption(text);
         last_ = text;
+        shown_percent_ = kNothingShown;
     }
 
 private:
+    static constexpr long long kNothingShown = -2;
     StatusDisplay& status_;
     long long total_;
     std::string_view phase_;
     long long counter_ = 0;
+    long long shown_percent_ = kNothingShown;
     std::string last_;
 };
 
@@ -204,6 +237,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             LineReader lines(files, input);
             PartBlockReader blocks(lines);
             std::string_view header;
+            std::string name;  // of the part in hand, kept for a warning after its block
             while (blocks.next_header(header)) {
                 ++result.parts;
                 progress.step();
@@ -217,9 +251,9 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 if (!index)
                     throw RunError(display_path(input) + " changed while it was being sorted (the part " +
                                    part_name(header) + " was not there before). The outputs are incomplete.");
-                const std::string name = part_name(header);
+                name.assign(header.substr(0, header.find(' ')));
                 outputs->write_line(*index, header);
-                const bool closed = blocks.body([&](std::string_view line) { outputs->write_line(*index, line); });
+                const bool closed = blocks.copy_body([&](std::string_view bytes) { outputs->write_bytes(*index, bytes); });
                 if (!closed) {
                     outputs->write_line(*index, {});
                     result.warnings.push_back(display_path(input) + ": the part " + name +

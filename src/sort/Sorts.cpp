@@ -30,22 +30,37 @@ void replace_first(std::string& text, char from) {
     const auto pos = text.find(from);
     if (pos != std::string::npos) text[pos] = '_';
 }
+
+// Word n (1 to 9) of the ten-word split. A split into n + 1 words cuts the
+// first n words the same way and stops there, which spares the later cuts on
+// every part.
+template <std::size_t N>
+std::string_view header_word(std::string_view header) {
+    static_assert(N >= 1 && N <= 9);
+    Words<N + 1> words{};
+    split_words<N + 1>(header, words);
+    return words[N];
+}
 }  // namespace
 
 std::string initial_key(std::string_view header) {
-    const auto words = ten_word_split(header);
-    if (words[1].empty()) return {};
-    const char first = words[1].front();
+    const std::string_view name = header_word<1>(header);
+    if (name.empty()) return {};
+    const char first = name.front();
     if (first == '\\' || first == '/' || first == '.') return "_";
     return std::string(1, first);
 }
 
-std::string logic_family_key(std::string_view header) { return std::string(ten_word_split(header)[4]); }
+std::string logic_family_key(std::string_view header) { return std::string(header_word<4>(header)); }
 
-std::string first_decal_name(std::string_view header) {
-    const std::string_view decals = ten_word_split(header)[2];
-    return std::string(decals.substr(0, decals.find(':')));
+namespace {
+std::string_view first_decal_view(std::string_view header) {
+    const std::string_view decals = header_word<2>(header);
+    return decals.substr(0, decals.find(':'));
 }
+}  // namespace
+
+std::string first_decal_name(std::string_view header) { return std::string(first_decal_view(header)); }
 
 std::string decal_name_key(std::string_view header) {
     std::string key = first_decal_name(header);
@@ -96,7 +111,7 @@ public:
         index_.load(files, decal_file_path(state_), result.warnings);
     }
     std::optional<std::string> key_of(std::string_view header, std::string& looked_up) override {
-        looked_up = first_decal_name(header);
+        looked_up.assign(first_decal_view(header));
         const auto pads = index_.pad_count(looked_up);
         if (!pads) return std::nullopt;
         std::string key(*pads);
