@@ -20,6 +20,13 @@
 
 namespace marrowgate {
 
+void LineReader::Buffer::grow(std::size_t used) {
+    auto bigger = std::make_unique_for_overwrite<char[]>(2 * size_);
+    std::memcpy(bigger.get(), bytes_.get(), used);
+    bytes_ = std::move(bigger);
+    size_ *= 2;
+}
+
 LineReader::LineReader(std::unique_ptr<InputFile> input) : input_(std::move(input)), buffer_(kChunk) {}
 
 LineReader::LineReader(FileSystem& files, const std::filesystem::path& path)
@@ -33,7 +40,7 @@ bool LineReader::fill() {
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a line longer than the buffer
+    if (end_ == buffer_.size()) buffer_.grow(end_);  // a line longer than the buffer
     const std::size_t got = input_->read(buffer_.data() + end_, buffer_.size() - end_);
     if (got == 0) {
         at_eof_ = true;

@@ -91,7 +91,21 @@ private:
     bool fill();
 
     std::unique_ptr<InputFile> input_;
-    std::vector<char> buffer_;
+    // The bytes read. Not zeroed when made: no byte is looked at before a read
+    // has filled it.
+    class Buffer {
+    public:
+        explicit Buffer(std::size_t size) : bytes_(std::make_unique_for_overwrite<char[]>(size)), size_(size) {}
+        char* data() { return bytes_.get(); }
+        std::size_t size() const { return size_; }
+        // Twice the size, keeping the first `used` bytes.
+        void grow(std::size_t used);
+
+    private:
+        std::unique_ptr<char[]> bytes_;
+        std::size_t size_;
+    };
+    Buffer buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     std::size_t scanned_ = 0;  // bytes after begin_ already known to hold no LF
