@@ -1,12 +1,17 @@
 // marrowgate_bench: times every sort key on large generated libraries against
-// two references measured in the same run, the I/O limit (the input files read
-// twice and their bytes written once, through the same file layer) and the
-// literal passes (output files reopened per block, the decal library re-read
-// per part), and measures each run's peak memory in a child process of its
-// own, at the default size and at a multiple of it.
-//
-//   marrowgate_bench [--data DIR] [--parts N] [--scale K] [--repeat R]
-//                    [--literal-fraction F] [--pad-literal-fraction F]
+// references measured in the same run:
+//   - the I/O limit: the part-type files read twice and their bytes written
+//     once into one file, through the engine's file layer in the chunks its
+//     line reader reads: the least any two-pass sort must do;
+//   - the floor of each key: the same, but the bytes written into as many
+//     files as the key's run writes, each created once (and for the pad count
+//     the decal library read once as well);
+//   - the literal passes (tests/sort/LiteralSort.h): output files reopened for
+//     every block, the decal library re-read for every part.
+// Each measurement runs in a child process of its own, so that its peak
+// memory (the kernel's count, as /usr/bin/time -v shows it) is its own; the
+// runs are repeated on K times as many parts to show that memory does not
+// grow with the part files.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,19 +20,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <map>
-#include <optional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "generator/LibraryGenerator.h"
-#include "library/Folders.h"
 #include "library/LineReader.h"
 #include "sort/LiteralSort.h"
 #include "sort/Sorts.h"
@@ -39,45 +42,37 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace mg = marrowgate;
-using mg::bench::LibrarySpec;
 using mg::SortKey;
+using mg::bench::LibrarySpec;
 
 constexpr SortKey kKeys[] = {SortKey::Alphanumeric, SortKey::LogicFamily, SortKey::DecalName, SortKey::PadCount};
+constexpr const char* kUsage =
+    "marrowgate_bench [--data DIR] [--out DIR] [--parts N] [--scale K] [--repeat R]\n"
+    "                 [--literal-fraction F] [--pad-literal-fraction F]\n"
+    "Generates four part-type libraries of N parts each (default 25000) and a decal\n"
+    "library of 10000 decals in DIR (default: marrowgate-bench in the temporary folder;\n"
+    "kept for the next run), then times every sort key against the I/O limit, the floor\n"
+    "of its number of output files and the literal passes, at N and at K times N parts\n"
+    "per file (default K = 4), best of R runs (default 3), each in a child process whose\n"
+    "peak memory is shown. The runs write below --out (default: DIR). The literal passes\n"
+    "run on 1/F of the parts and are scaled up: F = 1 (all parts) for the three word keys\n"
+    "and 1000 for the pad count, by default. Exit status 3 when a target is missed.\n";
 
 struct Options {
     fs::path data = fs::temp_directory_path() / "marrowgate-bench";
-    int parts = 25000;          // per file, at scale 1
-    int scale = 4;              // the larger data set, for memory growth
-    int repeat = 3;             // best of
-    int literal_fraction = 100;       // the literal passes run on 1/F of the parts
-    int pad_literal_fraction = 1000;  // and the pad count on 1/F
+    fs::path out;  // where the runs write; empty: the data folder
+    int parts = 25000;
+    int scale = 4;
+    int repeat = 3;
+    int literal_fraction = 1;
+    int pad_literal_fraction = 1000;
 };
 
-LibrarySpec spec_with(int parts_per_file) {
-    LibrarySpec spec;
-    spec.parts_per_file = parts_per_file;
-    return spec;
-}
+// ---- data ----
 
-fs::path set_folder(const Options& options, const std::string& name) { return options.data / name; }
-
-// Generates a data set unless the folder holds one of the same spec already.
-void ensure_data(const fs::path& folder, const LibrarySpec& spec) {
-    const fs::path stamp = folder / "spec.txt";
-    const std::string wanted = mg::bench::describe(spec);
-    std::ifstream in(stamp, std::ios::binary);
-    const std::string found((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (found == wanted) return;
-    fs::create_directories(folder);
-    std::cerr << "generating " << spec.files << " x " << spec.parts_per_file << " parts in " << folder.string()
-              << " ..." << std::endl;
-    mg::bench::generate_libraries(spec, folder);
-    std::ofstream(stamp, std::ios::binary) << wanted;
-}
-
-std::vector<fs::path> part_files(const fs::path& folder, int files) {
+std::vector<fs::path> part_files(const fs::path& set) {
     std::vector<fs::path> paths;
-    for (int f = 1; f <= files; ++f) paths.push_back(folder / ("parts_" + std::to_string(f) + ".p"));
+    for (int f = 1; f <= LibrarySpec{}.files; ++f) paths.push_back(set / ("parts_" + std::to_string(f) + ".p"));
     return paths;
 }
 
@@ -87,87 +82,139 @@ std::uintmax_t bytes_of(const std::vector<fs::path>& paths) {
     return total;
 }
 
-// The state the window would hold after listing the files and choosing the
-// decal library.
+double megabytes(std::uintmax_t bytes) { return static_cast<double>(bytes) / 1e6; }
+
+// Generates a data set of `parts` parts per file unless the folder holds one
+// made from the same spec already.
+void ensure_data(const fs::path& set, int parts) {
+    LibrarySpec spec;
+    spec.parts_per_file = parts;
+    const fs::path stamp = set / "spec.txt";
+    const std::string wanted = mg::bench::describe(spec);
+    std::ifstream in(stamp, std::ios::binary);
+    if (std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()) == wanted) return;
+    fs::create_directories(set);
+    std::cerr << "generating " << spec.files << " x " << parts << " parts in " << set.string() << " ..." << std::endl;
+    mg::bench::generate_libraries(spec, set);
+    std::ofstream(stamp, std::ios::binary) << wanted;
+}
+
+// The state the window holds after listing the files and choosing the decal
+// library.
 mg::Module1 listed_state(const fs::path& set, const fs::path& app, int parts_per_file) {
     mg::Module1 state;
     state.Application_Folder = app;
-    const auto files = part_files(set, LibrarySpec{}.files);
-    for (const auto& path : files) {
+    const std::string folder = mg::utf8_from_path(set) + std::string(1, fs::path::preferred_separator);
+    for (const auto& path : part_files(set)) {
         state.File_Count = static_cast<std::int16_t>(state.File_Count + 1);
         const auto slot = static_cast<std::size_t>(state.File_Count);
-        state.File_Folder[slot] = mg::utf8_from_path(path.parent_path()) + std::string(1, fs::path::preferred_separator);
+        state.File_Folder[slot] = folder;
         state.File_Name[slot] = mg::utf8_from_path(path.filename());
         state.File_Parts[slot] = parts_per_file;
         state.Total_Parts += parts_per_file;
     }
     state.Decal_Count = 1;
-    state.Decal_Folder[1] = state.File_Folder[1];
+    state.Decal_Folder[1] = folder;
     state.Decal_Name[1] = "decals.d";
     return state;
 }
 
+// ---- child side: one measurement ----
+
+// An empty application folder. The removal of the last run's files is
+// written out before the clock starts, so that it does not slow this run.
 void fresh_app_folder(const fs::path& app) {
     fs::remove_all(app);
     fs::create_directories(app / "lib");
     fs::create_directories(app / "tmp");
+    ::sync();
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The least any two-pass sort must do: read every input twice and write its
-// bytes once, in the chunks the line reader reads.
-void io_limit(const std::vector<fs::path>& inputs, const fs::path& output) {
+// The I/O limit, or with `outputs` above 1 the floor of a run that writes
+// that many files: the bytes are spread over them, each created once and
+// written in one piece. `decals`, when given, is read once first.
+void io_limit(const std::vector<fs::path>& inputs, const fs::path& decals, const fs::path& folder,
+              std::size_t outputs) {
     mg::FileSystem& files = mg::real_file_system();
     std::vector<char> buffer(mg::LineReader::kChunk);
-    auto out = files.open_write(output, mg::WriteMode::Truncate);
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const auto& path : inputs) {
-            auto in = files.open_read(path);
-            while (const std::size_t got = in->read(buffer.data(), buffer.size()))
-                if (pass == 1) out->write(buffer.data(), got);
-        }
-    }
-    out->close();
-}
-
-// Every file below `a` has a twin of the same bytes below `b`, and no more.
-bool same_files(const fs::path& a, const fs::path& b) {
-    auto listing = [](const fs::path& root) {
-        std::map<std::string, std::string> files;
-        for (const auto& entry : fs::recursive_directory_iterator(root)) {
-            if (!entry.is_regular_file()) continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            files[fs::relative(entry.path(), root).string()] =
-                std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        }
-        return files;
+    const auto read_all = [&](const fs::path& path, auto&& use) {
+        auto in = files.open_read(path);
+        while (const std::size_t got = in->read(buffer.data(), buffer.size())) use(got);
     };
-    return listing(a) == listing(b);
+    if (!decals.empty()) read_all(decals, [](std::size_t) {});
+    for (const auto& path : inputs) read_all(path, [](std::size_t) {});
+    const std::uintmax_t piece = bytes_of(inputs) / outputs + 1;
+    std::size_t made = 0;
+    std::uintmax_t room = 0;
+    std::unique_ptr<mg::OutputFile> out;
+    for (const auto& path : inputs) {
+        read_all(path, [&](std::size_t got) {
+            for (std::size_t at = 0; at < got;) {
+                if (room == 0) {
+                    if (out) out->close();
+                    out = files.open_write(folder / ("LIB_" + std::to_string(made++) + ".p"), mg::WriteMode::Truncate);
+                    room = piece;
+                }
+                const auto n = static_cast<std::size_t>(std::min<std::uintmax_t>(room, got - at));
+                out->write(buffer.data() + at, n);
+                at += n;
+                room -= n;
+            }
+        });
+    }
+    if (out) out->close();
 }
 
-// ---- child side: one measurement, printed as "seconds parts check" ----
+std::map<std::string, std::string> tree(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[fs::relative(entry.path(), root).generic_string()] =
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return files;
+}
 
+struct CpuTime {
+    double user = 0;
+    double system = 0;
+};
+
+CpuTime cpu_time() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+}
+
+// `what` is io-limit:FILES[:decals], engine:KEY or literal:KEY. Prints
+// "seconds parts files user system check" of the fastest of `repeat` runs;
+// check is "same" or "DIFFERENT" after a literal run (the engine sorts the
+// same inputs and every file is compared), "-" otherwise.
 int child(const std::string& what, const fs::path& set, const fs::path& app, int parts_per_file, int repeat) {
-    double best = 1e300;
-    long long parts = 0;
-    std::string check = "-";
-    const std::size_t colon = what.find(':');
-    const std::string kind = what.substr(0, colon);
-    const auto named = colon == std::string::npos ? std::nullopt : mg::sort_key_from_name(what.substr(colon + 1));
-    if ((kind != "io-limit" && !named) || (kind != "io-limit" && kind != "engine" && kind != "literal")) {
+    std::vector<std::string> fields;
+    std::stringstream stream(what);
+    for (std::string field; std::getline(stream, field, ':');) fields.push_back(field);
+    const std::string kind = fields.empty() ? "" : fields[0];
+    const auto named = fields.size() > 1 ? mg::sort_key_from_name(fields[1]) : std::nullopt;
+    if (!(kind == "io-limit" && fields.size() > 1) && !((kind == "engine" || kind == "literal") && named)) {
         std::cerr << "unknown measurement " << what << "\n";
         return 2;
     }
     const SortKey key = named.value_or(SortKey::Alphanumeric);
+
+    double best = 1e300;
+    CpuTime best_cpu;
+    long long parts = 0;
     for (int r = 0; r < repeat; ++r) {
         fresh_app_folder(app);
         mg::Module1 state = listed_state(set, app, parts_per_file);
+        const CpuTime cpu_start = cpu_time();
         const auto start = std::chrono::steady_clock::now();
         if (kind == "io-limit") {
-            io_limit(part_files(set, state.File_Count), app / "lib" / "all.p");
+            const fs::path decals = fields.size() > 2 ? set / "decals.d" : fs::path();
+            io_limit(part_files(set), decals, app / "lib", std::stoul(fields[1]));
             parts = state.Total_Parts;
         } else if (kind == "engine") {
             mg::NullStatusDisplay status;
@@ -181,21 +228,27 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
             mg::test::literal_sort(state, key);
             parts = state.Total_Parts;
         }
-        best = std::min(best, seconds_since(start));
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const CpuTime cpu_end = cpu_time();
+        if (seconds < best) {
+            best = seconds;
+            best_cpu = {cpu_end.user - cpu_start.user, cpu_end.system - cpu_start.system};
+        }
     }
+    const auto files = std::distance(fs::directory_iterator(app / "lib"), fs::directory_iterator());
+    std::string check = "-";
     if (kind == "literal") {
-        // The same inputs through the engine, for a check that both write the
-        // same files.
         const fs::path twin = app.string() + "-engine";
         fresh_app_folder(twin);
         mg::Module1 state = listed_state(set, twin, parts_per_file);
         mg::NullStatusDisplay status;
         const bool ok = mg::run_sort(state, key, status, mg::real_file_system()).ok;
-        check = ok && same_files(app, twin) ? "same" : "DIFFERENT";
+        check = ok && tree(app) == tree(twin) ? "same" : "DIFFERENT";
         fs::remove_all(twin);
     }
     fs::remove_all(app);
-    std::cout << best << " " << parts << " " << check << "\n";
+    std::cout << best << " " << parts << " " << files << " " << best_cpu.user << " " << best_cpu.system << " "
+              << check << "\n";
     return 0;
 }
 
@@ -204,6 +257,9 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
 struct Measure {
     double seconds = 0;
     long long parts = 0;
+    long long files = 0;
+    double user = 0;
+    double system = 0;
     std::string check;
     double peak_mb = 0;
 };
@@ -215,10 +271,10 @@ fs::path self_path(const char* argv0) {
 }
 
 // Runs this program with `args` and returns what it printed and its peak
-// resident memory, as the kernel accounted it (what /usr/bin/time -v shows).
+// resident memory as the kernel counted it.
 Measure run_child(const fs::path& self, const std::vector<std::string>& args) {
     int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe failed");
+    if (pipe(pipe_fds) != 0) throw std::runtime_error("cannot make a pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
@@ -235,7 +291,8 @@ Measure run_child(const fs::path& self, const std::vector<std::string>& args) {
     close(pipe_fds[1]);
     std::string output;
     char buffer[256];
-    for (ssize_t got; (got = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = read(pipe_fds[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<std::size_t>(got));
     close(pipe_fds[0]);
     if (spawned != 0) throw std::runtime_error("cannot start " + self.string());
     int status = 0;
@@ -244,7 +301,8 @@ Measure run_child(const fs::path& self, const std::vector<std::string>& args) {
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error("the measurement " + args[1] + " failed");
     Measure measure;
-    std::istringstream(output) >> measure.seconds >> measure.parts >> measure.check;
+    std::istringstream(output) >> measure.seconds >> measure.parts >> measure.files >> measure.user >>
+        measure.system >> measure.check;
 #ifdef __APPLE__
     measure.peak_mb = static_cast<double>(usage.ru_maxrss) / (1024.0 * 1024.0);
 #else
@@ -259,98 +317,124 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
-void print_row(const std::string& what, const std::string& data, long long parts, double seconds, double megabytes,
-               double ratio, const std::string& peak, const std::string& note = {}) {
-    std::printf("%-22s %-6s %8lld %9s %8s %7s %8s  %s\n", what.c_str(), data.c_str(), parts, fixed(seconds, 3).c_str(),
-                fixed(megabytes / seconds, 0).c_str(), fixed(ratio, 2).c_str(), peak.c_str(), note.c_str());
-}
+class Bench {
+public:
+    Bench(const Options& options, fs::path self) : options_(options), self_(std::move(self)) {}
 
-int parent(const Options& options, const fs::path& self) {
+    int run() {
+        const std::string big = std::to_string(options_.scale) + "x";
+        sets_ = {{"x1", "1x", options_.parts}, {"x" + std::to_string(options_.scale), big, options_.parts * options_.scale}};
+        for (const Set& set : sets_) ensure_data(options_.data / set.name, set.parts);
+        const int word_subset = std::max(1, options_.parts / options_.literal_fraction);
+        const int pad_subset = std::max(1, options_.parts / options_.pad_literal_fraction);
+        if (word_subset != options_.parts) ensure_data(options_.data / subset_name(word_subset), word_subset);
+        ensure_data(options_.data / subset_name(pad_subset), pad_subset);
+
+        const fs::path x1 = options_.data / "x1";
+        std::printf("Marrowgate benchmark: %d part-type files x %d parts (%.1f MB in all), a decal library of %d "
+                    "decals (%.1f MB); again with %s the parts; best of %d runs; outputs in %s\n",
+                    LibrarySpec{}.files, options_.parts, megabytes(bytes_of(part_files(x1))), LibrarySpec{}.decals,
+                    megabytes(fs::file_size(x1 / "decals.d")), big.c_str(), options_.repeat,
+                    out_folder().string().c_str());
+        std::printf("x I/O: seconds over the I/O limit's; x floor: over the I/O limit into as many files as the "
+                    "run writes (plus one read of the decal library for the pad count)\n\n");
+        std::printf("%-21s %4s %7s %5s %9s %6s %6s %7s %6s %6s %7s\n", "key", "data", "parts", "files", "seconds",
+                    "MB/s", "x I/O", "x floor", "user", "system", "peak MB");
+
+        for (const Set& set : sets_) {
+            const Measure io = measure("io-limit:1", set.name, set.parts, options_.repeat);
+            const double mb = megabytes(bytes_of(part_files(options_.data / set.name)));
+            row("I/O limit", set, io, mb, io.seconds, io.seconds);
+            for (const SortKey key : kKeys) {
+                const std::string name = mg::sort_key_name(key);
+                const Measure run = measure("engine:" + name, set.name, set.parts, options_.repeat);
+                const std::string floor_what = "io-limit:" + std::to_string(std::max<long long>(1, run.files)) +
+                                               (key == SortKey::PadCount ? ":decals" : "");
+                const Measure floor = measure(floor_what, set.name, set.parts, options_.repeat);
+                row(name, set, run, mb, io.seconds, floor.seconds);
+                results_[name + set.label] = run;
+                ratio_ = std::max(ratio_, run.seconds / io.seconds);
+            }
+            if (&set == &sets_.front()) {
+                for (const SortKey key : kKeys) literal_row(key, set, io.seconds, mb, key == SortKey::PadCount ? pad_subset : word_subset);
+            }
+            std::printf("\n");
+        }
+        return summary(big);
+    }
+
+private:
     struct Set {
         std::string name;
         std::string label;
-        int parts;
-    };
-    const std::vector<Set> full = {{"x1", "1x", options.parts}, {"x" + std::to_string(options.scale),
-                                                                 std::to_string(options.scale) + "x",
-                                                                 options.parts * options.scale}};
-    const int word_subset = std::max(1, options.parts / options.literal_fraction);
-    const int pad_subset = std::max(1, options.parts / options.pad_literal_fraction);
-    for (const auto& set : full) ensure_data(set_folder(options, set.name), spec_with(set.parts));
-    ensure_data(set_folder(options, "literal"), spec_with(word_subset));
-    ensure_data(set_folder(options, "literal-pads"), spec_with(pad_subset));
-
-    const auto measure = [&](const std::string& what, const std::string& set, int parts, int repeat) {
-        return run_child(self, {"--child", what, "--set", set_folder(options, set).string(), "--app",
-                                (options.data / ("run-" + set)).string(), "--parts", std::to_string(parts),
-                                "--repeat", std::to_string(repeat)});
+        int parts;  // per file
     };
 
-    const auto x1_files = part_files(set_folder(options, "x1"), LibrarySpec{}.files);
-    const double x1_mb = static_cast<double>(bytes_of(x1_files)) / 1e6;
-    const double decal_mb = static_cast<double>(fs::file_size(set_folder(options, "x1") / "decals.d")) / 1e6;
-    std::printf("Marrowgate benchmark: %d part-type files x %d parts (%.1f MB in all), decal library of %d decals "
-                "(%.1f MB); best of %d runs; MB = 10^6 bytes of part-type input per second\n\n",
-                LibrarySpec{}.files, options.parts, x1_mb, LibrarySpec{}.decals, decal_mb, options.repeat);
-    std::printf("%-22s %-6s %8s %9s %8s %7s %8s\n", "key", "data", "parts", "seconds", "MB/s", "x I/O", "peak MB");
+    static std::string subset_name(int parts) { return "subset-" + std::to_string(parts); }
+    fs::path out_folder() const { return options_.out.empty() ? options_.data : options_.out; }
 
-    std::map<std::string, double> seconds;
-    double worst_ratio = 0;
-    double worst_peak = 0;
-    std::map<std::string, double> peaks;
-    for (const auto& set : full) {
-        const double mb = static_cast<double>(bytes_of(part_files(set_folder(options, set.name), LibrarySpec{}.files))) / 1e6;
-        const Measure io = measure("io-limit", set.name, set.parts, options.repeat);
-        print_row("I/O limit", set.label, io.parts, io.seconds, mb, 1.0, fixed(io.peak_mb, 1));
+    Measure measure(const std::string& what, const std::string& set, int parts, int repeat) {
+        return run_child(self_, {"--child", what, "--set", (options_.data / set).string(), "--app",
+                                 (out_folder() / ("run-" + set)).string(), "--parts", std::to_string(parts),
+                                 "--repeat", std::to_string(repeat)});
+    }
+
+    void row(const std::string& what, const Set& set, const Measure& m, double mb, double io, double floor) {
+        std::printf("%-21s %4s %7lld %5lld %9.3f %6.0f %6.2f %7.2f %6.3f %6.3f %7.1f\n", what.c_str(),
+                    set.label.c_str(), m.parts, m.files, m.seconds, mb / m.seconds, m.seconds / io, m.seconds / floor,
+                    m.user, m.system, m.peak_mb);
+    }
+
+    // The literal passes on `subset` parts per file, scaled up to the set.
+    void literal_row(SortKey key, const Set& set, double io, double mb, int subset) {
+        const std::string name = mg::sort_key_name(key);
+        const std::string data = subset == set.parts ? set.name : subset_name(subset);
+        const Measure lit = measure("literal:" + name, data, subset, 1);
+        const double factor = static_cast<double>(set.parts) / subset;
+        const double seconds = lit.seconds * factor;
+        std::string note = "files " + lit.check + " as the engine's";
+        if (subset != set.parts)
+            note = "estimate: " + fixed(lit.seconds, 2) + " s on " + std::to_string(lit.parts) + " parts x " +
+                   fixed(factor, 0) + " = " + fixed(seconds / 60, 1) + " min; " + note;
+        std::printf("%-21s %4s %7lld %5lld %9.3f %6.1f %6.0f %7s %6s %6s %7s  %s\n", ("literal " + name).c_str(),
+                    set.label.c_str(), static_cast<long long>(lit.parts * factor), lit.files, seconds, mb / seconds,
+                    seconds / io, "-", "-", "-", "-", note.c_str());
+        literal_same_ = literal_same_ && lit.check == "same";
+    }
+
+    int summary(const std::string& big) {
+        const double pad_over_decal = results_["pad-count1x"].seconds / results_["decal-name1x"].seconds;
+        double peak = 0;
+        double growth = -1e9;
         for (const SortKey key : kKeys) {
             const std::string name = mg::sort_key_name(key);
-            const Measure run = measure("engine:" + name, set.name, set.parts, options.repeat);
-            const double ratio = run.seconds / io.seconds;
-            print_row(name, set.label, run.parts, run.seconds, mb, ratio, fixed(run.peak_mb, 1));
-            seconds[name + set.label] = run.seconds;
-            peaks[name + set.label] = run.peak_mb;
-            worst_ratio = std::max(worst_ratio, ratio);
-            worst_peak = std::max(worst_peak, run.peak_mb);
+            peak = std::max({peak, results_[name + "1x"].peak_mb, results_[name + big].peak_mb});
+            growth = std::max(growth, results_[name + big].peak_mb - results_[name + "1x"].peak_mb);
         }
-        if (set.label == "1x") {
-            for (const SortKey key : kKeys) {
-                const std::string name = mg::sort_key_name(key);
-                const bool pads = key == SortKey::PadCount;
-                const int fraction = pads ? options.pad_literal_fraction : options.literal_fraction;
-                const int subset = pads ? pad_subset : word_subset;
-                const Measure lit = measure("literal:" + name, pads ? "literal-pads" : "literal", subset, 1);
-                const double factor = static_cast<double>(set.parts) / subset;
-                const double estimate = lit.seconds * factor;
-                print_row("literal " + name, set.label, lit.parts * static_cast<long long>(factor), estimate, mb,
-                          estimate / io.seconds, "-",
-                          "estimate: " + fixed(lit.seconds, 2) + " s on " + std::to_string(lit.parts) + " parts (1/" +
-                              std::to_string(fraction) + ") x " + fixed(factor, 0) + "; files " + lit.check +
-                              " as the engine's");
-            }
-        }
-        std::printf("\n");
+        std::printf("every key within 2x the I/O limit: %s (worst %.2f)\n", ratio_ <= 2.0 ? "yes" : "NO", ratio_);
+        std::printf("pad count within 1.3x the decal name sort: %s (%.2f)\n", pad_over_decal <= 1.3 ? "yes" : "NO",
+                    pad_over_decal);
+        std::printf("peak memory under 64 MB for every key: %s (largest %.1f MB; from 1x to %s it grows %.1f MB at "
+                    "most)\n", peak < 64 ? "yes" : "NO", peak, big.c_str(), growth);
+        std::printf("the literal passes write the same files as the engine: %s\n", literal_same_ ? "yes" : "NO");
+        std::printf("\nThe generated data stays in %s for the next run; remove the folder to free the space.\n",
+                    options_.data.string().c_str());
+        return ratio_ <= 2.0 && pad_over_decal <= 1.3 && peak < 64 && literal_same_ ? 0 : 3;
     }
-    const std::string big = std::to_string(options.scale) + "x";
-    const double pad_over_decal = seconds["pad-count1x"] / seconds["decal-name1x"];
-    double growth = 0;
-    for (const SortKey key : kKeys) {
-        const std::string name = mg::sort_key_name(key);
-        growth = std::max(growth, peaks[name + big] - peaks[name + "1x"]);
-    }
-    std::printf("every key within 2x the I/O limit: %s (worst %.2f)\n", worst_ratio <= 2.0 ? "yes" : "NO", worst_ratio);
-    std::printf("pad count within 1.3x the decal name sort (1x): %s (%.2f)\n", pad_over_decal <= 1.3 ? "yes" : "NO",
-                pad_over_decal);
-    std::printf("peak memory under 64 MB for every key: %s (largest %.1f MB); growth from 1x to %s: %.1f MB at most\n",
-                worst_peak < 64 ? "yes" : "NO", worst_peak, big.c_str(), growth);
-    std::printf("\ngenerated data kept in %s for the next run (remove the folder to free the space)\n",
-                options.data.string().c_str());
-    return worst_ratio <= 2.0 && pad_over_decal <= 1.3 && worst_peak < 64 ? 0 : 3;
-}
 
-int integer(const std::string& text, const std::string& name) {
+    const Options& options_;
+    fs::path self_;
+    std::vector<Set> sets_;
+    std::map<std::string, Measure> results_;
+    double ratio_ = 0;
+    bool literal_same_ = true;
+};
+
+int positive(const std::string& text, const std::string& name) {
     try {
-        const int value = std::stoi(text);
-        if (value > 0) return value;
+        std::size_t used = 0;
+        const int value = std::stoi(text, &used);
+        if (value > 0 && used == text.size()) return value;
     } catch (const std::exception&) {
     }
     throw std::runtime_error(name + " needs a positive whole number, not \"" + text + "\"");
@@ -367,30 +451,25 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
             if (arg == "--help" || arg == "-h") {
-                std::cout << "marrowgate_bench [--data DIR] [--parts N] [--scale K] [--repeat R]\n"
-                             "                 [--literal-fraction F] [--pad-literal-fraction F]\n"
-                             "Generates four part-type libraries of N parts each (default 25000) and a decal\n"
-                             "library of 10000 decals in DIR (kept for the next run), then times every sort key\n"
-                             "against the I/O limit and the literal passes (run on 1/F of the parts and scaled\n"
-                             "up), at N and at K times N parts per file, each run in a child process whose\n"
-                             "peak memory is shown. Exit status 3 when a target is missed.\n";
+                std::cout << kUsage;
                 return 0;
             }
-            if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
+            if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value (see --help)");
             const std::string value = argv[++i];
             if (arg == "--data") options.data = value;
-            else if (arg == "--parts") options.parts = integer(value, arg);
-            else if (arg == "--scale") options.scale = integer(value, arg);
-            else if (arg == "--repeat") options.repeat = integer(value, arg);
-            else if (arg == "--literal-fraction") options.literal_fraction = integer(value, arg);
-            else if (arg == "--pad-literal-fraction") options.pad_literal_fraction = integer(value, arg);
+            else if (arg == "--out") options.out = value;
+            else if (arg == "--parts") options.parts = positive(value, arg);
+            else if (arg == "--scale") options.scale = positive(value, arg);
+            else if (arg == "--repeat") options.repeat = positive(value, arg);
+            else if (arg == "--literal-fraction") options.literal_fraction = positive(value, arg);
+            else if (arg == "--pad-literal-fraction") options.pad_literal_fraction = positive(value, arg);
             else if (arg == "--child") child_what = value;
             else if (arg == "--set") set = value;
             else if (arg == "--app") app = value;
             else throw std::runtime_error("unknown option " + arg + " (see --help)");
         }
         if (!child_what.empty()) return child(child_what, set, app, options.parts, options.repeat);
-        return parent(options, self_path(argv[0]));
+        return Bench(options, self_path(argv[0])).run();
     } catch (const std::exception& error) {
         std::cerr << "marrowgate_bench: " << error.what() << "\n";
         return 1;
