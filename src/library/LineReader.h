@@ -32,6 +32,12 @@ public:
     // Next line into `line`; false at the end of the file.
     bool next(std::string_view& line);
 
+    // The next line that passes the part header line test (it holds " M " or
+    // " I "), as next() would give it, found in one pass over the bytes rather
+    // than line by line. When `passed` is given, the number of lines passed
+    // over is added to it. False at the end of the file.
+    bool next_header_line(std::string_view& line, std::size_t* passed = nullptr);
+
     // Reads the lines up to and including the first empty line and hands them
     // to `out` as bytes, every line followed by CR LF, as next() would give
     // them line by line: a run of lines that end with CR LF in the file goes
@@ -86,6 +92,9 @@ public:
     // it, or `to` when there is none. `floor` is the start of a line at or
     // before `from`; the bytes before it count as a line end.
     static std::size_t find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to);
+    // The first position in [from, to) of a space, a capital M or I and a
+    // space, or `to` when there is none.
+    static std::size_t find_header_mark(const char* base, std::size_t from, std::size_t to);
 
 private:
     bool fill();

@@ -10,9 +10,10 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, std:
     std::string_view line;
     std::string collapsed;
     long long line_number = 0;
-    while (lines.next(line)) {
-        ++line_number;
-        if (!is_part_header_line(line)) continue;
+    std::size_t passed = 0;  // lines that are no decal header lines
+    while (lines.next_header_line(line, &passed)) {
+        line_number += static_cast<long long>(passed) + 1;
+        passed = 0;
         collapsed.assign(line);
         collapse_spaces(collapsed);
         Words<11> words{};

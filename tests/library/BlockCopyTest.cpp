@@ -1,15 +1,19 @@
-// The copy pass takes a part block's body as runs of bytes rather than line by
-// line. Whatever the bytes and wherever the reads cut them, the runs must
-// equal the block's lines read one by one, each followed by CR LF, and the
-// reader must stand on the same line afterwards.
+// The sort runs take a part block's body as runs of bytes and look for header
+// lines in one pass over the bytes, rather than line by line. Whatever the
+// bytes and wherever the reads cut them, the runs must equal the block's lines
+// read one by one, each followed by CR LF, the header lines found must be the
+// lines that pass the header test, and the reader must stand on the same line
+// afterwards.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "library/LineReader.h"
+#include "library/PartHeader.h"
 
 namespace marrowgate {
 namespace {
@@ -52,21 +56,63 @@ std::string walk(const std::string& bytes, bool as_runs, unsigned seed, std::siz
     }
 }
 
-TEST(BlockCopy, RunsOfBytesEqualTheLinesReadOneByOne) {
-    // Random text of the bytes that matter, cut into pieces of 1 to 7 bytes,
-    // or read whole so that the scan meets long stretches.
-    const char* alphabet[] = {"\r\n", "\r\n", "\n", "\r", "a", "b", " ", "\r\n\r\n", "\n\n", "\n\r\n"};
+// 400 random texts of up to `most` picks from `alphabet`, to be read in
+// pieces of 1 to 7 bytes (odd seeds) or of up to 4096 (even seeds), so that
+// the scans meet both cut-up and long stretches.
+template <class Check>
+void for_random_texts(const std::vector<std::string>& alphabet, unsigned most, Check&& check) {
     unsigned state = 7;
     for (unsigned seed = 1; seed <= 400; ++seed) {
         std::string bytes;
-        const int pieces = static_cast<int>(seed % 150);
-        for (int i = 0; i < pieces; ++i) {
+        for (unsigned i = 0; i < seed % most; ++i) {
             state = state * 1103515245u + 12345u;
-            bytes += alphabet[(state >> 8) % 10];
+            bytes += alphabet[(state >> 8) % alphabet.size()];
         }
-        const std::size_t largest = seed % 2 ? 7 : 4096;
-        ASSERT_EQ(walk(bytes, true, seed, largest), walk(bytes, false, seed, largest)) << "seed " << seed;
+        check(bytes, seed, seed % 2 ? std::size_t{7} : std::size_t{4096});
     }
+}
+
+TEST(BlockCopy, RunsOfBytesEqualTheLinesReadOneByOne) {
+    for_random_texts({"\r\n", "\r\n", "\n", "\r", "a", "b", " ", "\r\n\r\n", "\n\n", "\n\r\n"}, 150,
+                     [](const std::string& bytes, unsigned seed, std::size_t largest) {
+                         ASSERT_EQ(walk(bytes, true, seed, largest), walk(bytes, false, seed, largest)) << seed;
+                     });
+}
+
+// Every header line with its line number, found both ways.
+std::string header_lines(const std::string& bytes, bool in_one_pass, unsigned seed, std::size_t largest) {
+    LineReader lines(std::make_unique<PiecewiseInput>(bytes, seed, largest));
+    std::string seen;
+    std::string_view line;
+    std::size_t number = 0;
+    if (in_one_pass) {
+        std::size_t passed = 0;
+        while (lines.next_header_line(line, &passed)) {
+            number += passed + 1;
+            passed = 0;
+            seen += std::to_string(number) + "[" + std::string(line) + "]";
+        }
+    } else {
+        while (lines.next(line)) {
+            ++number;
+            if (is_part_header_line(line)) seen += std::to_string(number) + "[" + std::string(line) + "]";
+        }
+    }
+    return seen;
+}
+
+TEST(BlockCopy, HeaderLinesFoundInOnePassAreTheLinesThatPassTheTest) {
+    for_random_texts({" ", " ", "M", "I", "m", "x", "\r\n", "\n", "\r", " I ", " M ", "  "}, 200,
+                     [](const std::string& bytes, unsigned seed, std::size_t largest) {
+                         ASSERT_EQ(header_lines(bytes, true, seed, largest), header_lines(bytes, false, seed, largest))
+                             << seed;
+                     });
+    // Long stretches without a header line, across refills of the buffer.
+    std::string bytes;
+    for (int line = 0; line < 200000; ++line)
+        bytes += line % 997 == 0 ? "DIP14 M 0 0 0 2 3 0 14 1 0\r\n" : "T0 -0.04 0 -0.04 1 MI IM\r\n";
+    bytes += "last I line";
+    EXPECT_EQ(header_lines(bytes, true, 9, 3 * LineReader::kChunk), header_lines(bytes, false, 9, 3 * LineReader::kChunk));
 }
 
 TEST(BlockCopy, BlocksAcrossManyRefillsOfTheBuffer) {
