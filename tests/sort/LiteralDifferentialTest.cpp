@@ -55,6 +55,13 @@ std::string difference(const std::map<std::string, std::string>& engine, const s
 
 class LiteralDifferential : public ::testing::Test {
 protected:
+    // On a lib folder that ignores letter case the engine makes keys that name
+    // one file one key, where the literal passes end that file once per key.
+    void SetUp() override {
+        if (lib_folder_ignores_case(state_for("probe", {}, {})))
+            GTEST_SKIP() << "the lib folder ignores letter case here";
+    }
+
     Module1 state_for(const std::string& app, const std::vector<fs::path>& files, const fs::path& decals) {
         Module1 state;
         state.Application_Folder = dir / app;
