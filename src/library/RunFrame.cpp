@@ -269,10 +269,13 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
         for (std::size_t j = 0; j < table.keys().size(); ++j)
             result.outputs.push_back(OutputSummary{table.keys()[j], outputs->path(j), blocks_per_key[j]});
-        for (const auto& part : result.unplaced)
-            result.warnings.push_back(display_path(part.file) + ": the part " + part.part +
-                                      " was placed in no file: its decal \"" + part.decal +
-                                      "\" is not in the decal library.");
+        // Without a decal library one warning says it all; the parts are still listed.
+        if (state.Decal_Count > 0) {
+            for (const auto& part : result.unplaced)
+                result.warnings.push_back(display_path(part.file) + ": the part " + part.part +
+                                          " was placed in no file: its decal \"" + part.decal +
+                                          "\" is not in the decal library.");
+        }
         progress.caption("Done.");
     } catch (const std::exception& error) {
         if (outputs) outputs->abandon();
