@@ -43,7 +43,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace mg = marrowgate;
 using mg::SortKey;
-using mg::bench::LibrarySpec;
+using mg::bench::LibraryShape;
 
 constexpr SortKey kKeys[] = {SortKey::Alphanumeric, SortKey::LogicFamily, SortKey::DecalName, SortKey::PadCount};
 constexpr const char* kUsage =
@@ -72,7 +72,7 @@ struct Options {
 
 std::vector<fs::path> part_files(const fs::path& set) {
     std::vector<fs::path> paths;
-    for (int f = 1; f <= LibrarySpec{}.files; ++f) paths.push_back(set / ("parts_" + std::to_string(f) + ".p"));
+    for (int f = 1; f <= LibraryShape{}.files; ++f) paths.push_back(set / ("parts_" + std::to_string(f) + ".p"));
     return paths;
 }
 
@@ -85,17 +85,17 @@ std::uintmax_t bytes_of(const std::vector<fs::path>& paths) {
 double megabytes(std::uintmax_t bytes) { return static_cast<double>(bytes) / 1e6; }
 
 // Generates a data set of `parts` parts per file unless the folder holds one
-// made from the same spec already.
+// made from the same shape already.
 void ensure_data(const fs::path& set, int parts) {
-    LibrarySpec spec;
-    spec.parts_per_file = parts;
-    const fs::path stamp = set / "spec.txt";
-    const std::string wanted = mg::bench::describe(spec);
+    LibraryShape shape;
+    shape.parts_per_file = parts;
+    const fs::path stamp = set / "shape.txt";
+    const std::string wanted = mg::bench::describe(shape);
     std::ifstream in(stamp, std::ios::binary);
     if (std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()) == wanted) return;
     fs::create_directories(set);
-    std::cerr << "generating " << spec.files << " x " << parts << " parts in " << set.string() << " ..." << std::endl;
-    mg::bench::generate_libraries(spec, set);
+    std::cerr << "generating " << shape.files << " x " << parts << " parts in " << set.string() << " ..." << std::endl;
+    mg::bench::generate_libraries(shape, set);
     std::ofstream(stamp, std::ios::binary) << wanted;
 }
 
@@ -333,7 +333,7 @@ public:
         const fs::path x1 = options_.data / "x1";
         std::printf("Marrowgate benchmark: %d part-type files x %d parts (%.1f MB in all), a decal library of %d "
                     "decals (%.1f MB); again with %s the parts; best of %d runs; outputs in %s\n",
-                    LibrarySpec{}.files, options_.parts, megabytes(bytes_of(part_files(x1))), LibrarySpec{}.decals,
+                    LibraryShape{}.files, options_.parts, megabytes(bytes_of(part_files(x1))), LibraryShape{}.decals,
                     megabytes(fs::file_size(x1 / "decals.d")), big.c_str(), options_.repeat,
                     out_folder().string().c_str());
         std::printf("x I/O: seconds over the I/O limit's; x floor: over the I/O limit into as many files as the "

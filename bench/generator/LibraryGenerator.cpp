@@ -180,15 +180,15 @@ constexpr std::string_view kPinTypes = "LSBPGUO";
 
 class Generator {
 public:
-    Generator(const LibrarySpec& spec, const std::filesystem::path& folder) : spec_(spec), folder_(folder) {}
+    Generator(const LibraryShape& shape, const std::filesystem::path& folder) : shape_(shape), folder_(folder) {}
 
     GeneratedLibraries run() {
         make_families();
         make_decals();
         GeneratedLibraries result;
-        for (int f = 1; f <= spec_.files; ++f) {
+        for (int f = 1; f <= shape_.files; ++f) {
             const auto path = folder_ / ("parts_" + num(f) + ".p");
-            result.part_bytes += write_part_file(path, f, f == spec_.files && irregular().unterminated_last_part);
+            result.part_bytes += write_part_file(path, f, f == shape_.files && irregular().unterminated_last_part);
             result.part_files.push_back(path);
         }
         result.decal_file = folder_ / "decals.d";
@@ -198,25 +198,25 @@ public:
     }
 
 private:
-    const Irregularities& irregular() const { return spec_.irregular; }
+    const Irregularities& irregular() const { return shape_.irregular; }
 
     void make_families() {
         const auto& names = family_names();
-        for (int i = 0; i < spec_.families; ++i)
+        for (int i = 0; i < shape_.families; ++i)
             families_.push_back(i < static_cast<int>(names.size()) ? names[static_cast<std::size_t>(i)]
                                                                    : "FAM" + num(i));
     }
 
     // The catalogue: the first decal_names decals are the ones parts name.
     void make_decals() {
-        Random random(stream_seed(spec_.seed, 0));
+        Random random(stream_seed(shape_.seed, 0));
         std::unordered_set<std::string> taken;
-        const int total = std::max(spec_.decals, spec_.decal_names);
+        const int total = std::max(shape_.decals, shape_.decal_names);
         for (int i = 0; i < total; ++i) {
             Decal decal;
             decal.name = decal_style_name(random, decal.pad_number);
-            if (spec_.max_pads > 0) decal.pad_number = std::min(decal.pad_number, spec_.max_pads);
-            if (i < spec_.decal_names && random.chance(irregular().awkward_name)) {
+            if (shape_.max_pads > 0) decal.pad_number = std::min(decal.pad_number, shape_.max_pads);
+            if (i < shape_.decal_names && random.chance(irregular().awkward_name)) {
                 decal.name = random.pick(kAwkwardDecals);
                 if (random.chance(0.5)) decal.name += num(i);
                 ++census_.awkward_name;
@@ -232,12 +232,12 @@ private:
     }
 
     std::uint64_t write_part_file(const std::filesystem::path& path, int file, bool unterminated) {
-        Random random(stream_seed(spec_.seed, static_cast<std::uint64_t>(file)));
+        Random random(stream_seed(shape_.seed, static_cast<std::uint64_t>(file)));
         Sink out(path, irregular().lf_line_end, random, census_);
         out.line("*PADS-LIBRARY-PART-TYPES-V4*");
         out.line("");
-        for (int p = 0; p < spec_.parts_per_file; ++p) {
-            const bool last = p + 1 == spec_.parts_per_file;
+        for (int p = 0; p < shape_.parts_per_file; ++p) {
+            const bool last = p + 1 == shape_.parts_per_file;
             write_part(out, random, file, p, unterminated && last);
             if (!last && random.chance(irregular().extra_lines_between))
                 out.line(random.chance(0.5) ? "" : "*REMARK* parts below were checked");
@@ -247,7 +247,7 @@ private:
     }
 
     std::string part_name(Random& random, int file, int index) {
-        const std::size_t initials = std::min<std::size_t>(static_cast<std::size_t>(std::max(spec_.initials, 1)),
+        const std::size_t initials = std::min<std::size_t>(static_cast<std::size_t>(std::max(shape_.initials, 1)),
                                                            kInitials.size());
         std::string name;
         if (random.chance(irregular().awkward_name)) {
@@ -267,7 +267,7 @@ private:
     }
 
     std::string decal_field(Random& random, const Decal*& first) {
-        const std::size_t used = static_cast<std::size_t>(std::max(spec_.decal_names, 1));
+        const std::size_t used = static_cast<std::size_t>(std::max(shape_.decal_names, 1));
         first = &decals_[random.skewed(std::min(used, decals_.size()))];
         std::string field = first->name;
         if (random.chance(irregular().missing_decal)) {
@@ -367,7 +367,7 @@ private:
     }
 
     std::uint64_t write_decal_file(const std::filesystem::path& path) {
-        Random random(stream_seed(spec_.seed, 1000));
+        Random random(stream_seed(shape_.seed, 1000));
         Sink out(path, irregular().lf_line_end, random, census_);
         out.line("*PADS-LIBRARY-PCB-DECALS-V4*");
         out.line("");
@@ -376,7 +376,7 @@ private:
         for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[random.below(i)]);
 
         std::vector<Decal> again;
-        const std::size_t used = static_cast<std::size_t>(spec_.decal_names);
+        const std::size_t used = static_cast<std::size_t>(shape_.decal_names);
         for (const std::size_t i : order) {
             const Decal& decal = decals_[i];
             if (i < used && random.chance(irregular().duplicate_decal)) {
@@ -426,7 +426,7 @@ private:
         out.line("");
     }
 
-    const LibrarySpec& spec_;
+    const LibraryShape& shape_;
     std::filesystem::path folder_;
     std::vector<std::string> families_;
     std::vector<Decal> decals_;
@@ -435,16 +435,16 @@ private:
 
 }  // namespace
 
-GeneratedLibraries generate_libraries(const LibrarySpec& spec, const std::filesystem::path& folder) {
-    return Generator(spec, folder).run();
+GeneratedLibraries generate_libraries(const LibraryShape& shape, const std::filesystem::path& folder) {
+    return Generator(shape, folder).run();
 }
 
-std::string describe(const LibrarySpec& spec) {
-    const Irregularities& i = spec.irregular;
-    std::string text = "seed=" + num(static_cast<long long>(spec.seed)) + " files=" + num(spec.files) +
-                       " parts=" + num(spec.parts_per_file) + " initials=" + num(spec.initials) +
-                       " families=" + num(spec.families) + " decal_names=" + num(spec.decal_names) +
-                       " decals=" + num(spec.decals) + " max_pads=" + num(spec.max_pads);
+std::string describe(const LibraryShape& shape) {
+    const Irregularities& i = shape.irregular;
+    std::string text = "seed=" + num(static_cast<long long>(shape.seed)) + " files=" + num(shape.files) +
+                       " parts=" + num(shape.parts_per_file) + " initials=" + num(shape.initials) +
+                       " families=" + num(shape.families) + " decal_names=" + num(shape.decal_names) +
+                       " decals=" + num(shape.decals) + " max_pads=" + num(shape.max_pads);
     for (const double rate : {i.header_marks_in_body, i.missing_decal, i.duplicate_decal, i.short_header,
                               i.awkward_name, i.lf_line_end, i.extra_lines_between})
         text += " " + std::to_string(rate);

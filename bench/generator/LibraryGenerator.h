@@ -31,7 +31,7 @@ struct Irregularities {
     bool unterminated_last_part = false; // the last file ends inside its last part block
 };
 
-struct LibrarySpec {
+struct LibraryShape {
     std::uint64_t seed = 1;
     int files = 4;
     int parts_per_file = 25000;
@@ -70,10 +70,10 @@ struct GeneratedLibraries {
 // exist). The first n parts of a file are the same for every parts_per_file of
 // at least n, so a smaller run reads a prefix of a larger one. Throws
 // marrowgate::FileError when a file cannot be written.
-GeneratedLibraries generate_libraries(const LibrarySpec& spec, const std::filesystem::path& folder);
+GeneratedLibraries generate_libraries(const LibraryShape& shape, const std::filesystem::path& folder);
 
-// A short description of the spec, for a stamp file that tells whether data
-// already on disk was generated from the same spec.
-std::string describe(const LibrarySpec& spec);
+// A short description of the shape, for a stamp file that tells whether data
+// already on disk was generated from the same shape.
+std::string describe(const LibraryShape& shape);
 
 }  // namespace marrowgate::bench

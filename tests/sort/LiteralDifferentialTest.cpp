@@ -23,7 +23,7 @@ namespace marrowgate::test {
 namespace {
 
 namespace fs = std::filesystem;
-using bench::LibrarySpec;
+using bench::LibraryShape;
 
 constexpr SortKey kKeys[] = {SortKey::Alphanumeric, SortKey::LogicFamily, SortKey::DecalName, SortKey::PadCount};
 
@@ -104,24 +104,24 @@ protected:
     TempDir dir;
 };
 
-LibrarySpec irregular(std::uint64_t seed) {
-    LibrarySpec spec;
-    spec.seed = seed;
-    spec.parts_per_file = 50;
-    spec.initials = 30;
-    spec.families = 14;
-    spec.decal_names = 40;
-    spec.decals = 60;
-    spec.max_pads = 24;
-    spec.irregular.header_marks_in_body = 0.15;
-    spec.irregular.missing_decal = 0.1;
-    spec.irregular.duplicate_decal = 0.3;
-    spec.irregular.short_header = 0.1;
-    spec.irregular.awkward_name = 0.06;
-    spec.irregular.lf_line_end = 0.1;
-    spec.irregular.extra_lines_between = 0.2;
-    spec.irregular.unterminated_last_part = true;
-    return spec;
+LibraryShape irregular(std::uint64_t seed) {
+    LibraryShape shape;
+    shape.seed = seed;
+    shape.parts_per_file = 50;
+    shape.initials = 30;
+    shape.families = 14;
+    shape.decal_names = 40;
+    shape.decals = 60;
+    shape.max_pads = 24;
+    shape.irregular.header_marks_in_body = 0.15;
+    shape.irregular.missing_decal = 0.1;
+    shape.irregular.duplicate_decal = 0.3;
+    shape.irregular.short_header = 0.1;
+    shape.irregular.awkward_name = 0.06;
+    shape.irregular.lf_line_end = 0.1;
+    shape.irregular.extra_lines_between = 0.2;
+    shape.irregular.unterminated_last_part = true;
+    return shape;
 }
 
 TEST_F(LiteralDifferential, EngineWritesTheLiteralFilesOnIrregularLibraries) {
@@ -152,13 +152,13 @@ TEST_F(LiteralDifferential, EngineWritesTheLiteralFilesOnIrregularLibraries) {
 }
 
 TEST_F(LiteralDifferential, EngineWritesTheLiteralFilesOnCleanExportsAndWithoutADecalLibrary) {
-    LibrarySpec spec;
-    spec.seed = 7;
-    spec.parts_per_file = 40;
-    spec.decal_names = 30;
-    spec.decals = 60;
-    spec.max_pads = 24;
-    const auto libraries = bench::generate_libraries(spec, dir.path());
+    LibraryShape shape;
+    shape.seed = 7;
+    shape.parts_per_file = 40;
+    shape.decal_names = 30;
+    shape.decals = 60;
+    shape.max_pads = 24;
+    const auto libraries = bench::generate_libraries(shape, dir.path());
     for (const SortKey key : kKeys) compare("clean", key, libraries.part_files, libraries.decal_file);
 
     // Without a decal library no part is placed and only the list files are written.
