@@ -1,6 +1,7 @@
 // Draws the window as a user sees it after listing the two sample libraries and
 // choosing a sort key, and saves it as a PNG (docs/window.png).
-//   window_screenshot OUTPUT.png
+//   window_screenshot OUTPUT.png [AFTER_RUN.png]
+// With a second name it also runs the sort and saves the window as it then is.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -17,8 +18,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: window_screenshot OUTPUT.png\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: window_screenshot OUTPUT.png [AFTER_RUN.png]\n");
         return 2;
     }
     QTemporaryDir folder;
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
     if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[1]);
         return 1;
+    }
+    if (argc == 3) {
+        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        QTest::qWait(200);
+        if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
     }
     return 0;
 }
