@@ -1,10 +1,10 @@
 // The summary for scripts, and the dry run that reports a sort before it is made.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <algorithm>
 
 #include "cli/JsonSummary.h"
-#include "cli/SortCommand.h"
+#include "support/CliRun.h"
 #include "support/Json.h"
 #include "support/TestSupport.h"
 
@@ -13,27 +13,7 @@ namespace {
 
 using test::Json;
 using test::TempDir;
-
-struct Output {
-    int code;
-    std::string out, err;
-};
-
-Output cli_run(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = cli::run_command_line(args, {out, err, false}, real_file_system());
-    return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> list_tree(const std::filesystem::path& root) {
-    std::vector<std::string> names;
-    if (!std::filesystem::exists(root)) return names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
-        names.push_back(std::filesystem::relative(entry.path(), root).generic_string() + " " +
-                        (entry.is_regular_file() ? std::to_string(entry.file_size()) : "dir"));
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::run_cli;
 
 TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
     TempDir dir;
@@ -51,11 +31,11 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
 
     auto dry_args = args;
     dry_args.push_back("--dry-run");
-    const auto dry = cli_run(dry_args);
+    const auto dry = run_cli(dry_args);
     ASSERT_EQ(dry.code, 0) << dry.err;
     EXPECT_FALSE(std::filesystem::exists(app)) << "a dry run creates no folder";
 
-    const auto real = cli_run(args);
+    const auto real = run_cli(args);
     ASSERT_EQ(real.code, 0) << real.err;
     const Json d = Json::parse(dry.out);
     const Json r = Json::parse(real.out);
@@ -74,12 +54,8 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
         reported.push_back(std::filesystem::path(r["outputs"][i]["file"].str()).filename().string());
     }
     // Exactly the reported files are in lib.
-    std::vector<std::string> in_lib;
-    for (const auto& entry : std::filesystem::directory_iterator(app / "lib"))
-        in_lib.push_back(entry.path().filename().string());
-    std::sort(in_lib.begin(), in_lib.end());
     std::sort(reported.begin(), reported.end());
-    EXPECT_EQ(in_lib, reported);
+    EXPECT_EQ(test::file_names(app / "lib"), reported);
     ASSERT_EQ(r["unplaced"].size(), 1u);
     EXPECT_EQ(r["unplaced"][0]["part"].str(), "7805T");
     EXPECT_EQ(r["unplaced"][0]["decal"].str(), "TO220");
@@ -87,9 +63,9 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
     EXPECT_GE(r["warnings"].size(), 1u);
 
     // A second dry run over existing outputs leaves every byte as it was.
-    const auto before = list_tree(app);
-    ASSERT_EQ(cli_run(dry_args).code, 0);
-    EXPECT_EQ(list_tree(app), before);
+    const auto before = test::folder_files(app);
+    ASSERT_EQ(run_cli(dry_args).code, 0);
+    EXPECT_EQ(test::folder_files(app), before);
 }
 
 TEST(JsonSummary, StringsSurviveQuotesControlsAndBytesOfOtherCodePages) {

@@ -1,9 +1,9 @@
-#include "cli/SortCommand.h"
+#include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 
-#include "sort/SortFixture.h"
+#include "support/CliRun.h"
+#include "support/TestSupport.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -12,18 +12,11 @@
 namespace marrowgate::test {
 namespace {
 
-struct Outcome {
-    int code;
-    std::string out, err;
-};
-
 class Cli : public ::testing::Test {
 protected:
-    Outcome run(std::vector<std::string> args) {
+    CliRun run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--app-folder", utf8_from_path(app)});
-        std::ostringstream out, err;
-        const int code = cli::run_command_line(args, {out, err, false}, real_file_system());
-        return {code, out.str(), err.str()};
+        return run_cli(args);
     }
     std::string file(const std::string& name, const std::string& bytes) {
         write_file(dir / name, bytes);
@@ -36,6 +29,7 @@ protected:
 };
 
 const std::string kV9 = "*PADS-LIBRARY-PART-TYPES-V9*";
+const std::string kV2005 = "*PADS-LIBRARY-PART-TYPES-V2005*";
 
 TEST_F(Cli, UsageErrorsExitWithTwoAndWriteNothing) {
     const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
@@ -64,6 +58,7 @@ TEST_F(Cli, ARefusedFileIsNamedWithItsReasonAndNothingIsWritten) {
     const auto v9 = file("nine.p", library_bytes({part("B1 DIP8 I TTL 1 1 0 0 0")}, kV9));
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{file("plain.p", "no marker\r\n")}, "plain.p: refused: no line of it is the marker line"},
+        {{file("bare.p", library_bytes({}, "*PADS-LIBRARY-PART-TYPES-V*"))}, "bare.p: refused: no line of it"},
         {{file("upper.P", library_bytes({}))}, "upper.P: refused: its extension is neither"},
         {{good, good}, "good.p: refused: it is listed already"},
         {{utf8_from_path(dir / "missing.p")}, "missing.p: refused: it cannot be read: "},
@@ -71,7 +66,8 @@ TEST_F(Cli, ARefusedFileIsNamedWithItsReasonAndNothingIsWritten) {
         {{"--sort", "pad-count", "--decal-file", file("both.p", crlf({kPartTypeMarkerV4, kDecalMarkerV4})),
           utf8_from_path(dir / "both.p")},
          "both.p: refused as decal file: it is listed as a part-type file"},
-        {{good, v9}, "different formats"},
+        {{good, v9}, "different formats and cannot be sorted together:\n  " + good + ": " + kPartTypeMarkerV4 +
+                         "\n  " + v9 + ": " + kV9},
     };
     for (const auto& [args, message] : cases) {
         std::vector<std::string> full = args;
@@ -85,18 +81,19 @@ TEST_F(Cli, ARefusedFileIsNamedWithItsReasonAndNothingIsWritten) {
 }
 
 TEST_F(Cli, SummaryListsEachFileWithItsKeyPartsAndWarnings) {
-    // Later versions are sorted as they are; the outputs keep their marker.
+    // Any version is sorted as it is, taken by the form of its marker; the
+    // outputs keep the marker.
     const auto a = file("a.p", library_bytes({part("74LS00 DIP14 I TTL 3 1 0 0 0"), part("BAT SOT23 I DIO 2 1 0 0 0"),
-                                              part("7805T TO220 I REG 2 1 0 0 0")}, kV9));
-    const auto b = file("b.p", kV9 + "\r\n\r\nBC547 TO92 I TRX 3 1 0 0 0\r\nGATE 1 3 0");
+                                              part("7805T TO220 I REG 2 1 0 0 0")}, kV2005));
+    const auto b = file("b.p", kV2005 + "\r\n\r\nBC547 TO92 I TRX 3 1 0 0 0\r\nGATE 1 3 0");
     const auto outcome = run({"--sort=alphanumeric", a, b});
     ASSERT_EQ(outcome.code, 0) << outcome.err;
-    EXPECT_NE(outcome.out.find("Format: " + kV9), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("Format: " + kV2005), std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find("Sorted 4 parts by alphanumeric"), std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find("  LIB_7.p  key \"7\"  2 parts\n  LIB_B.p  key \"B\"  2 parts\n"), std::string::npos)
         << outcome.out;
     EXPECT_NE(outcome.out.find("Warnings (1):\n  " + b + ": the part BC547"), std::string::npos) << outcome.out;
-    EXPECT_EQ(lib("LIB_B.p").rfind(kV9 + "\r\n\r\r\nBAT SOT23", 0), 0u);
+    EXPECT_EQ(lib("LIB_B.p").rfind(kV2005 + "\r\n\r\r\nBAT SOT23", 0), 0u);
     EXPECT_NE(lib("LIB_B.p").find("GATE 1 3 0\r\n\r\n*END*\r\n"), std::string::npos);
 
     // Pad count: a part whose decal is missing is named in the warnings.

@@ -8,27 +8,18 @@
 namespace marrowgate::test {
 namespace {
 
-// Part header lines for a library of n parts.
-std::vector<std::string> parts(int n) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < n; ++i) {
-        lines.push_back("P" + std::to_string(i) + " DIP8 I TTL 1 1 0 0 0");
-        lines.push_back("");
-    }
-    return lines;
-}
-
 class FileList : public ::testing::Test {
 protected:
-    std::filesystem::path file(const std::string& relative, std::vector<std::string> lines) {
+    std::filesystem::path file(const std::string& relative, const Lines& lines) {
         const auto path = dir.path() / path_from_utf8(relative);
         std::filesystem::create_directories(path.parent_path());
         write_file(path, crlf(lines));
         return path;
     }
+    // A part-type library of n parts.
     std::filesystem::path library(const std::string& relative, int n) {
-        auto lines = parts(n);
-        lines.insert(lines.begin(), kPartTypeMarkerV4);
+        Lines lines{kPartTypeMarkerV4};
+        for (int i = 0; i < n; ++i) lines.insert(lines.end(), {"P" + std::to_string(i) + " DIP8 I TTL 1 1 0 0 0", ""});
         return file(relative, lines);
     }
     AddOutcome add(const std::filesystem::path& path) {

@@ -3,6 +3,14 @@
 namespace marrowgate::test {
 namespace {
 
+TEST(RunFrame, ProgressCaption) {
+    EXPECT_EQ(progress_caption("Processing...", 1, 3), "Processing... 33 %");
+    EXPECT_EQ(progress_caption("Processing...", 2, 3), "Processing... 66 %");
+    EXPECT_EQ(progress_caption("First pass...", 1, 200), "First pass... 0 %");
+    EXPECT_EQ(progress_caption("Processing...", 5, 4), "Processing... 125 %");
+    EXPECT_EQ(progress_caption("Processing...", 3, 0), "Processing...");
+}
+
 TEST_F(SortRun, InitialsGoToOneFileEachWithExactBytes) {
     if (!case_sensitive()) GTEST_SKIP() << "the lib folder ignores letter case here";
     const Lines p74 = part("74LS00 DIP14 I TTL 3 1 0 0 0"), bat = part("BAT SOT23 I DIO 2 1 0 0 0"),
@@ -31,9 +39,6 @@ TEST_F(SortRun, InitialsGoToOneFileEachWithExactBytes) {
                                       "Processing... 60 %", "Processing... 80 %", "Processing... 100 %", "Done."}));
     EXPECT_EQ(status.hourglass_changes, (std::vector<bool>{true, false}));
     EXPECT_TRUE(status.visible);
-    // Both list files exist and are empty.
-    EXPECT_EQ(read_file(app("tmp") / "Alphanumeric.dat"), "");
-    EXPECT_EQ(read_file(app("tmp") / "Alphabetic.dat"), "");
 }
 
 TEST_F(SortRun, InitialsThatCannotNameAFileBecomeUnderscore) {
@@ -74,7 +79,6 @@ TEST_F(SortRun, LogicFamiliesIncludingShortAndAlignedHeaders) {
     EXPECT_EQ(lib(""), output_bytes({empty, three}));
     EXPECT_EQ(lib("CMOS_TTL"), output_bytes({slash}));
     EXPECT_EQ(lib_files().size(), 8u);
-    EXPECT_EQ(read_file(app("tmp") / "Logic_Families.dat"), "");
 }
 
 TEST_F(SortRun, DecalNameKeys) {
@@ -97,54 +101,88 @@ TEST_F(SortRun, DecalNameKeys) {
     EXPECT_EQ(lib("dip14"), output_bytes({low}));
     EXPECT_EQ(lib(""), output_bytes({none}));
     EXPECT_EQ(lib("a__b"), output_bytes({two}));
-    EXPECT_EQ(read_file(app("tmp") / "Decals.dat"), "");
 }
 
-// e-acute and E-acute (code page 1252) name one file where the lib folder
-// ignores letter case as Windows does: one key, one file, one "*END*".
+// Keys that differ only in letter case ("a" and "A", e-acute and E-acute in
+// code page 1252) name one file where the lib folder ignores case as Windows
+// does: then they share it, with one "*END*"; elsewhere each has its own.
 TEST_F(SortRun, KeysThatNameOneFileShareIt) {
-    write_file(output_library_path(state, "\xE9"), "");
-    const bool one_file = std::filesystem::exists(output_library_path(state, "\xC9"));
-    std::filesystem::remove(output_library_path(state, "\xE9"));
-    const Lines lower = part("\xE9x SO8 I A 1 1 0 0 0"), upper = part("\xC9y SO8 I A 1 1 0 0 0");
-    list_parts("accents.p", {lower, upper});
+    const auto one_file = [this](const std::string& lower, const std::string& upper) {
+        write_file(output_library_path(state, lower), "");
+        const bool shared = std::filesystem::exists(output_library_path(state, upper));
+        std::filesystem::remove(output_library_path(state, lower));
+        return shared;
+    };
+    const bool ascii = one_file("a", "A"), accents = one_file("\xE9", "\xC9");
+    const Lines a = part("abc SO8 I A 1 1 0 0 0"), A = part("ABC SO8 I A 1 1 0 0 0"),
+                e = part("\xE9x SO8 I A 1 1 0 0 0"), E = part("\xC9y SO8 I A 1 1 0 0 0");
+    list_parts("case.p", {a, A, e, E});
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-    EXPECT_EQ(result.outputs.size(), one_file ? 1u : 2u);
-    EXPECT_EQ(lib("\xE9"), one_file ? output_bytes({lower, upper}) : output_bytes({lower}));
+    EXPECT_EQ(result.outputs.size(), (ascii ? 1u : 2u) + (accents ? 1u : 2u));
+    EXPECT_EQ(lib("a"), ascii ? output_bytes({a, A}) : output_bytes({a}));
+    EXPECT_EQ(lib("A"), ascii ? output_bytes({a, A}) : output_bytes({A}));
+    EXPECT_EQ(lib("\xE9"), accents ? output_bytes({e, E}) : output_bytes({e}));
+    EXPECT_EQ(lib("\xC9"), accents ? output_bytes({e, E}) : output_bytes({E}));
 }
 
 TEST_F(SortRun, OnlyRealHeadersGiveKeysAndEveryByteOfABlockIsKept) {
     // Attribute values that look like headers, a CR inside a value, a value
-    // ending in CR (CR CR LF), LF-only lines and a last block that runs into
-    // the end of the file without its empty line or a line end.
+    // ending in CR (CR CR LF), NUL bytes and bytes above 127, LF-only and mixed
+    // line ends, and a last block that runs into the end of the file without
+    // its empty line or a line end.
     const Lines first{"74LS00 DIP14 I TTL 3 1 0 0 0", "\"Note\" zz M yy x x x x x x x", "\"Text\" a\rb",
                       "\"Text\" ends\r", ""};
-    const std::string bytes = "*PADS-LIBRARY-PART-TYPES-V4*\n\n" + crlf(first) +
+    const Lines binary{std::string("\xE9tude") + '\0' + "x SO8 I ANA 2 1 0 0 0",
+                       std::string("\"Value\" 4\xB5\x37 ") + '\0' + "\xFF", ""};
+    const Lines lf_only{"LF1 SO8 I LFO 2 1 0 0 0", "GATE 1 2 0", ""}, mixed{"MX1 SO8 I MIX 2 1 0 0 0", "GATE 1 2 0", ""};
+    const std::string bytes = "*PADS-LIBRARY-PART-TYPES-V4*\n\n" + crlf(first) + crlf(binary) +
+                              "LF1 SO8 I LFO 2 1 0 0 0\nGATE 1 2 0\n\nMX1 SO8 I MIX 2 1 0 0 0\nGATE 1 2 0\r\n\n" +
                               "\r\nQ1 SOT23 I TRX 3 1 0 0 0\nGATE 1 3 0\n\"Class\" I x x x x x x x x x";
+    const Lines q1{"Q1 SOT23 I TRX 3 1 0 0 0", "GATE 1 3 0", "\"Class\" I x x x x x x x x x", ""};
     const auto input = list("mixed.p", bytes);
-    EXPECT_EQ(state.File_Parts[1], 2);
-    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-
-    EXPECT_EQ(lib_files(), (Lines{"LIB_7.p", "LIB_Q.p"}));  // nothing from "Note" or "Class"
-    EXPECT_EQ(lib("7"), output_bytes({first}));
-    EXPECT_EQ(lib("Q"), output_bytes({{"Q1 SOT23 I TRX 3 1 0 0 0", "GATE 1 3 0", "\"Class\" I x x x x x x x x x", ""}}));
+    EXPECT_EQ(state.File_Parts[1], 5);
+    ASSERT_TRUE(run(SortKey::LogicFamily).ok) << result.error;
+    EXPECT_EQ(result.parts, 5);
+    // Nothing from "Note" or "Class".
+    EXPECT_EQ(lib_files(), (Lines{"LIB_ANA.p", "LIB_LFO.p", "LIB_MIX.p", "LIB_TRX.p", "LIB_TTL.p"}));
+    EXPECT_EQ(lib("TTL"), output_bytes({first}));
+    EXPECT_EQ(lib("ANA"), output_bytes({binary}));
+    EXPECT_EQ(lib("LFO"), output_bytes({lf_only}));
+    EXPECT_EQ(lib("MIX"), output_bytes({mixed}));
+    EXPECT_EQ(lib("TRX"), output_bytes({q1}));
     EXPECT_EQ(status.captions.at(status.captions.size() - 2), "Processing... 100 %");
     ASSERT_EQ(result.warnings.size(), 1u);
     EXPECT_NE(result.warnings[0].find(display_path(input)), std::string::npos) << result.warnings[0];
     EXPECT_NE(result.warnings[0].find("Q1"), std::string::npos) << result.warnings[0];
+
+    // The NUL byte of a name cannot be part of a file name: the initial is
+    // used as it is, the byte above 127 included.
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_EQ(lib("\xE9"), output_bytes({binary}));
+    EXPECT_EQ(lib_files().size(), 5u + 5u);
 }
 
+// A run empties the list files of its key, whatever they held, writes its
+// outputs anew and leaves other library files alone.
 TEST_F(SortRun, ARunEmptiesItsOwnFilesAndLeavesOthersAlone) {
     const Lines a = part("A1 DIP8 I TTL 1 1 0 0 0");
     list_parts("a.p", {a});
     write_file(lib_folder(state) / "LIB_A.p", "stale content\r\n");
     write_file(lib_folder(state) / "LIB_Z.p", "kept\r\n");
-    write_file(app("tmp") / "Alphanumeric.dat", "old");
-    ASSERT_TRUE(run(SortKey::Alphanumeric).ok);
+    const std::filesystem::path tmp = "tmp";
+    const std::pair<SortKey, std::vector<std::filesystem::path>> list_files[] = {
+        {SortKey::Alphanumeric, {tmp / "Alphanumeric.dat", tmp / "Alphabetic.dat"}},
+        {SortKey::LogicFamily, {tmp / "Logic_Families.dat"}},
+        {SortKey::DecalName, {tmp / "Decals.dat"}},
+        {SortKey::PadCount, {tmp / "Pads_Number_in_Decals.dat", "Pads_Number_in_Decals.dat"}}};
+    for (const auto& [key, files] : list_files) {
+        for (const auto& file : files) write_file(app(file), "old");
+        ASSERT_TRUE(run(key).ok) << result.error;
+        for (const auto& file : files) EXPECT_EQ(read_file(app(file)), "") << display_path(file);
+    }
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok);  // a second run writes the same bytes again
     EXPECT_EQ(lib("A"), output_bytes({a}));
     EXPECT_EQ(read_file(lib_folder(state) / "LIB_Z.p"), "kept\r\n");
-    EXPECT_EQ(read_file(app("tmp") / "Alphanumeric.dat"), "");
 }
 
 TEST_F(SortRun, EmptyListOrNoPartsWritesNoLibraryFile) {
@@ -154,7 +192,6 @@ TEST_F(SortRun, EmptyListOrNoPartsWritesNoLibraryFile) {
     list("none.p", crlf({kPartTypeMarkerV4, "", "*END*"}));
     ASSERT_TRUE(run(SortKey::DecalName).ok);
     EXPECT_TRUE(lib_files().empty());
-    EXPECT_TRUE(std::filesystem::exists(app("tmp") / "Decals.dat"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -43,6 +44,41 @@ std::string crlf(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
     return text;
+}
+
+std::vector<std::string> file_names(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::map<std::string, std::string> folder_files(const std::filesystem::path& root) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ec))
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), root).generic_string()] = read_file(entry.path());
+    return files;
+}
+
+Lines part(const std::string& header) {
+    return {header, "TIMESTAMP 2024.01.01.00.00.00", "\"Value\" " + header.substr(0, header.find(' ')), ""};
+}
+
+std::string library_bytes(const std::vector<Lines>& blocks, const std::string& marker) {
+    Lines lines{marker, ""};
+    for (const auto& block : blocks) lines.insert(lines.end(), block.begin(), block.end());
+    lines.push_back("*END*");
+    return crlf(lines);
+}
+
+std::string output_bytes(const std::vector<Lines>& blocks, const std::string& marker) {
+    std::string text = marker + "\r\n\r\r\n";
+    for (const auto& block : blocks) text += crlf(block);
+    return text + "*END*\r\n";
 }
 
 std::filesystem::path corpus_dir() {

@@ -1,13 +1,16 @@
 // Helpers shared by the tests: a fresh temporary folder per test, whole-file
-// reads and writes as bytes, the folder of real libraries, and a status display
-// that records what a run showed.
+// reads and writes as bytes, libraries written from lines and the bytes their
+// outputs must hold, the folder of real libraries, and a status display that
+// records what a run showed.
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "library/StatusDisplay.h"
+#include "state/Module1.h"
 
 namespace marrowgate::test {
 
@@ -29,6 +32,19 @@ void write_file(const std::filesystem::path& path, const std::string& bytes);
 std::string read_file(const std::filesystem::path& path);
 // Lines joined with CR LF, each line followed by CR LF.
 std::string crlf(const std::vector<std::string>& lines);
+// The names in a folder, sorted; every file below a folder, by its path
+// relative to it ('/' between names), with its bytes.
+std::vector<std::string> file_names(const std::filesystem::path& folder);
+std::map<std::string, std::string> folder_files(const std::filesystem::path& root);
+
+using Lines = std::vector<std::string>;
+// A part block: its header, two body lines and the empty line that ends it.
+Lines part(const std::string& header);
+// A part-type library: the marker line, an empty line, the blocks, "*END*".
+std::string library_bytes(const std::vector<Lines>& blocks, const std::string& marker = kPartTypeMarkerV4);
+// What an output library file holds after a run: the marker, the line of one
+// carriage return, the blocks in input order, "*END*".
+std::string output_bytes(const std::vector<Lines>& blocks, const std::string& marker = kPartTypeMarkerV4);
 
 // The folder of real PADS libraries (never copied into the project); empty
 // when it is not there, and the caller skips with a clear message.

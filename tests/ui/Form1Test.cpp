@@ -27,38 +27,25 @@
 #include "ui/Form1.h"
 #include "ui/Picture.h"
 
-using marrowgate::test::crlf;
-using marrowgate::test::ScriptedDialogs;
-using marrowgate::test::TempDir;
-using marrowgate::test::write_file;
+using namespace marrowgate::test;
+using marrowgate::kDecalMarkerV4;
+using marrowgate::kPartTypeMarkerV4;
 using marrowgate::ui::Form1;
 namespace fs = std::filesystem;
 
 namespace {
 
 const QString kWarningText = QStringLiteral("This file is not a library of the expected kind.");
-const std::string kPartMarker = "*PADS-LIBRARY-PART-TYPES-V4*";
+const QString kWarningBox = QStringLiteral("warning Vorlane: ") + kWarningText;
 
-std::string part_block(const std::string& name, const std::string& decal, const std::string& family) {
-    return crlf({name + " " + decal + " I " + family + " 3 1 0 0 0", "TIMESTAMP 2024.03.11.09.15.02", "GATE 1 2 0",
-                 name, "1 0 L A", "2 0 S Y", ""});
+// `parts` parts named P01, P02, ... with the given decal, alone or as a library.
+std::vector<Lines> numbered_parts(int parts, const std::string& decal = "DIP8") {
+    std::vector<Lines> blocks;
+    for (int i = 1; i <= parts; ++i)
+        blocks.push_back(part((i < 10 ? "P0" : "P") + std::to_string(i) + " " + decal + " I TTL 3 1 0 0 0"));
+    return blocks;
 }
-
-std::string library(const std::vector<std::string>& blocks, const std::string& marker = kPartMarker) {
-    std::string text = crlf({marker, ""});
-    for (const auto& block : blocks) text += block;
-    return text + crlf({"*END*"});
-}
-
-// A library of `parts` parts named P01, P02, ... with the given decal.
-std::string numbered_library(int parts, const std::string& decal = "DIP8") {
-    std::vector<std::string> blocks;
-    for (int i = 1; i <= parts; ++i) {
-        const std::string name = (i < 10 ? "P0" : "P") + std::to_string(i);
-        blocks.push_back(part_block(name, decal, "TTL"));
-    }
-    return library(blocks);
-}
+std::string numbered_library(int parts) { return library_bytes(numbered_parts(parts)); }
 
 template <class... Widgets>
 std::vector<QWidget*> widgets(Widgets*... list) {
@@ -66,17 +53,12 @@ std::vector<QWidget*> widgets(Widgets*... list) {
 }
 
 QString qpath(const fs::path& path) { return QString::fromStdString(path.string()); }
-
-QStringList row_names(const QTreeWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) names << list->topLevelItem(i)->text(0);
-    return names;
-}
+QUrl url(const fs::path& path) { return QUrl::fromLocalFile(qpath(path)); }
 
 // The bytes of a file; empty when it cannot be read.
-std::string read_file(const fs::path& path) {
+std::string bytes_of(const fs::path& path) {
     std::error_code ec;
-    return fs::exists(path, ec) ? marrowgate::test::read_file(path) : std::string();
+    return fs::exists(path, ec) ? read_file(path) : std::string();
 }
 
 bool ends_with(const std::string& text, const std::string& tail) {
@@ -96,6 +78,12 @@ struct Window {
         form = std::make_unique<Form1>(
             marrowgate::ui::WindowSettings{app.path(), marrowgate::site_address(), {}}, dialogs);
         form->show();
+    }
+    // Writes a file below the folder of inputs.
+    fs::path put(const fs::path& relative, const std::string& bytes) {
+        fs::create_directories((inputs.path() / relative).parent_path());
+        write_file(inputs.path() / relative, bytes);
+        return inputs.path() / relative;
     }
     // "+" with the dialog answering `path`.
     void add(const fs::path& path) {
@@ -123,15 +111,36 @@ struct Window {
         QDropEvent event(QPointF(20, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(form->ListView1->viewport(), &event);
     }
-    bool options_enabled() const {
-        for (auto* option : form->Option1)
-            if (!option->isEnabled()) return false;
-        return true;
-    }
     bool any_option_checked() const {
         for (auto* option : form->Option1)
             if (option->isChecked()) return true;
         return false;
+    }
+    // The usable controls: "+", "-", "options" (all four; "options(n)" when
+    // only n are), "File" ("File(off)" when shown but disabled), "Execute".
+    QString controls() const {
+        QStringList on;
+        if (form->Command3->isEnabled()) on << "+";
+        if (form->Command4->isEnabled()) on << "-";
+        int options = 0;
+        for (auto* option : form->Option1) options += option->isEnabled();
+        if (options > 0) on << (options == 4 ? QStringLiteral("options") : QStringLiteral("options(%1)").arg(options));
+        if (form->Command5->isVisible()) on << (form->Command5->isEnabled() ? "File" : "File(off)");
+        if (form->Command1->isEnabled()) on << "Execute";
+        return on.join(' ');
+    }
+    // The rows of the list: name and number of parts.
+    QStringList rows() const {
+        QStringList rows;
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
+            rows << form->ListView1->topLevelItem(i)->text(0) + " " + form->ListView1->topLevelItem(i)->text(1);
+        return rows;
+    }
+    // Every box shown so far, as "kind title: text".
+    QStringList boxes() const {
+        QStringList shown;
+        for (const auto& box : dialogs.boxes) shown << box.kind + " " + box.title + ": " + box.text;
+        return shown;
     }
     fs::path lib() const { return app / "lib"; }
 
@@ -159,12 +168,10 @@ private slots:
     void fileListStateTable();
     void fourFilesAtMostAndSameNames();
     void markerRefusalsShowTheWarningBox();
-    void realV9LibraryIsRefused();
     void optionsAndDecalFile();
     void executeWritesTheLibraries();
     void failedRunShowsTheErrorBox();
-    void warningsAreShownInOneBox();
-    void afterARunTheFilesCanBeFound();
+    void afterARunItsWarningsAndFilesCanBeSeen();
     void clicksDuringARunChangeNothing();
     void closingDuringARunWaitsForTheFiles();
     void droppedFilesGoThroughPlus();
@@ -176,17 +183,14 @@ void Form1Test::controlsStartUpAndArrangement() {
     Form1& f = *w.form;
     QVERIFY(QTest::qWaitForWindowExposed(&f));
 
-    const QStringList names = {"picBanner", "lblSelected", "Label3",    "ListView1", "Command3",  "Command4",
-                               "Label4",    "Option1_0",   "Option1_1", "Option1_2", "Option1_3", "Command5",
-                               "Frame1",    "Text1",       "Picture1",  "Label1_0",  "Label1_1",  "lblLink",
-                               "Label2",    "Command1",    "Command2"};
-    const auto members = widgets(f.picBanner, f.lblSelected, f.Label3, f.ListView1, f.Command3, f.Command4, f.Label4,
-                                 f.Option1[0], f.Option1[1], f.Option1[2], f.Option1[3], f.Command5, f.Frame1, f.Text1,
-                                 f.Picture1, f.Label1[0], f.Label1[1], f.lblLink, f.Label2, f.Command1, f.Command2);
-    for (int i = 0; i < names.size(); ++i) {
-        QWidget* found = f.findChild<QWidget*>(names[i]);
-        QVERIFY2(found != nullptr && found == members[static_cast<std::size_t>(i)], qPrintable(names[i]));
-    }
+    const std::pair<const char*, QWidget*> named[] = {
+        {"picBanner", f.picBanner}, {"lblSelected", f.lblSelected}, {"Label3", f.Label3}, {"ListView1", f.ListView1},
+        {"Command3", f.Command3},   {"Command4", f.Command4},       {"Label4", f.Label4}, {"Option1_0", f.Option1[0]},
+        {"Option1_1", f.Option1[1]}, {"Option1_2", f.Option1[2]},  {"Option1_3", f.Option1[3]},
+        {"Command5", f.Command5},   {"Frame1", f.Frame1},           {"Text1", f.Text1},   {"Picture1", f.Picture1},
+        {"Label1_0", f.Label1[0]}, {"Label1_1", f.Label1[1]},      {"lblLink", f.lblLink}, {"Label2", f.Label2},
+        {"Command1", f.Command1},   {"Command2", f.Command2}};
+    for (const auto& [name, member] : named) QVERIFY2(f.findChild<QWidget*>(name) == member, name);
 
     // Containment.
     QVERIFY(f.picBanner->isAncestorOf(f.lblSelected));
@@ -199,28 +203,20 @@ void Form1Test::controlsStartUpAndArrangement() {
         QCOMPARE(on_window->parentWidget(), &f);
 
     // Captions and fonts.
-    QCOMPARE(f.lblSelected->text(), QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION));
-    QCOMPARE(f.windowTitle(), QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION));
-    QCOMPARE(f.Label3->text(), QStringLiteral("Select files"));
-    QCOMPARE(f.Label4->text(), QStringLiteral("Sort by"));
-    QCOMPARE(f.Option1[0]->text(), QStringLiteral("Alphanumeric Order"));
-    QCOMPARE(f.Option1[3]->text(), QStringLiteral("PCB Decal Pads Number"));
-    QCOMPARE(f.Command5->text(), QStringLiteral("File ..."));
-    QCOMPARE(f.Command1->text(), QStringLiteral("Execute"));
-    QCOMPARE(f.Command2->text(), QStringLiteral("Exit"));
-    QCOMPARE(f.Text1->text(), QStringLiteral("News:"));
-    QCOMPARE(f.lblLink->text(), marrowgate::site_address());
-    QCOMPARE(f.font().family(), QStringLiteral("Verdana"));
-    QCOMPARE(f.lblSelected->font().family(), QStringLiteral("Tahoma"));
-    QCOMPARE(f.Label2->font().family(), QStringLiteral("Arial"));
+    const QString title = QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION);
+    const std::pair<QString, QString> captions[] = {
+        {f.lblSelected->text(), title}, {f.windowTitle(), title}, {f.Label3->text(), "Select files"},
+        {f.Label4->text(), "Sort by"}, {f.Option1[0]->text(), "Alphanumeric Order"},
+        {f.Option1[3]->text(), "PCB Decal Pads Number"}, {f.Command5->text(), "File ..."},
+        {f.Command1->text(), "Execute"}, {f.Command2->text(), "Exit"}, {f.Text1->text(), "News:"},
+        {f.lblLink->text(), marrowgate::site_address()}, {f.font().family(), "Verdana"},
+        {f.lblSelected->font().family(), "Tahoma"}, {f.Label2->font().family(), "Arial"}};
+    for (const auto& [shown, expected] : captions) QCOMPARE(shown, expected);
 
     // Start-up states.
     QVERIFY(f.Label2->isHidden());
-    QVERIFY(!f.Command1->isEnabled());
-    QVERIFY(!f.Command4->isEnabled());
-    QVERIFY(f.Command3->isEnabled());
-    QVERIFY(f.Command5->isHidden());
-    QVERIFY(!w.options_enabled() && !w.any_option_checked());
+    QCOMPARE(w.controls(), QStringLiteral("+"));
+    QVERIFY(!w.any_option_checked());
     QVERIFY(fs::is_directory(w.app / "lib") && fs::is_directory(w.app / "tmp"));
     QCOMPARE(f.state().File_Count, 0);
     QVERIFY(!f.state().Sort_Option.has_value());
@@ -264,52 +260,42 @@ void Form1Test::controlsStartUpAndArrangement() {
 void Form1Test::fileListStateTable() {
     Window w;
     Form1& f = *w.form;
-    write_file(w.inputs / "a.p", numbered_library(10));
-    write_file(w.inputs / "b.p", numbered_library(5));
-
-    w.add(w.inputs / "a.p");
+    w.add(w.put("a.p", numbered_library(10)));
     QCOMPARE(w.dialogs.questions.at(0).filter, QStringLiteral("Part-Type Files (*.p)"));
     QCOMPARE(w.dialogs.questions.at(0).initialName, QString());
-    w.add(w.inputs / "b.p");
+    w.add(w.put("b.p", numbered_library(5)));
     QCOMPARE(w.dialogs.questions.at(1).initialName, QStringLiteral(".p"));
-    QCOMPARE(row_names(f.ListView1), QStringList({"a.p", "b.p"}));
-    QCOMPARE(f.ListView1->topLevelItem(0)->text(1), QStringLiteral("10"));
-    QCOMPARE(f.ListView1->topLevelItem(1)->text(1), QStringLiteral("5"));
+    QCOMPARE(w.rows(), QStringList({"a.p 10", "b.p 5"}));
     QCOMPARE(f.state().Total_Parts, 15);
-    QVERIFY(f.Command3->isEnabled() && f.Command4->isEnabled() && w.options_enabled());
-    QVERIFY(!f.Command1->isEnabled());
+    QCOMPARE(w.controls(), QStringLiteral("+ - options"));
 
     // Silent refusals: already listed, cancelled, missing file, no extension,
     // an extension other than .p and .d (letter case counts).
-    write_file(w.inputs / "README", library({part_block("X1", "DIP8", "TTL")}));
-    write_file(w.inputs / "c.P", library({part_block("X1", "DIP8", "TTL")}));
     w.add(w.inputs / "a.p");
     w.dialogs.cancel();
     QTest::mouseClick(f.Command3, Qt::LeftButton);
     w.add(w.inputs / "missing.p");
-    w.add(w.inputs / "README");
-    w.add(w.inputs / "c.P");
-    QVERIFY2(w.dialogs.boxes.empty(), qPrintable(w.dialogs.boxes.empty() ? QString() : w.dialogs.boxes[0].text));
-    QCOMPARE(row_names(f.ListView1), QStringList({"a.p", "b.p"}));
+    w.add(w.put("README", numbered_library(1)));
+    w.add(w.put("c.P", numbered_library(1)));
+    QCOMPARE(w.boxes(), QStringList());
+    QCOMPARE(w.rows(), QStringList({"a.p 10", "b.p 5"}));
     QCOMPARE(f.state().Total_Parts, 15);
 
     // A ".d" file that holds part types is listed like a ".p" file.
-    write_file(w.inputs / "e.d", library({part_block("E1", "DIP8", "TTL")}));
-    w.add(w.inputs / "e.d");
-    QCOMPARE(row_names(f.ListView1), QStringList({"a.p", "b.p", "e.d"}));
+    w.add(w.put("e.d", numbered_library(1)));
+    QCOMPARE(w.rows(), QStringList({"a.p 10", "b.p 5", "e.d 1"}));
     w.remove_row(2);
 
     // Removing one of two files keeps the options (option 3 stays chosen) and
     // "Execute", but hides "File ...".
     w.option(3);
-    QVERIFY(f.Command5->isVisible() && f.Command1->isEnabled());
+    QCOMPARE(w.controls(), QStringLiteral("+ - options File Execute"));
     w.remove_row(0);
-    QCOMPARE(row_names(f.ListView1), QStringList({"b.p"}));
+    QCOMPARE(w.rows(), QStringList({"b.p 5"}));
     QCOMPARE(f.state().Total_Parts, 5);
     QCOMPARE(f.state().File_Count, 1);
-    QVERIFY(w.options_enabled() && f.Option1[3]->isChecked());
-    QVERIFY(f.Command5->isHidden());
-    QVERIFY(f.Command1->isEnabled());
+    QVERIFY(f.Option1[3]->isChecked());
+    QCOMPARE(w.controls(), QStringLiteral("+ - options Execute"));
 
     // "-" with no row selected removes nothing.
     f.ListView1->clearSelection();
@@ -320,53 +306,41 @@ void Form1Test::fileListStateTable() {
     // disables the options; "Execute" keeps its state, "+" stays usable.
     w.option(0);
     w.remove_row(0);
-    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+    QCOMPARE(w.rows(), QStringList());
     QCOMPARE(f.state().Total_Parts, 0);
-    QVERIFY(!f.Command4->isEnabled());
     QVERIFY(!w.any_option_checked());
-    for (auto* option : f.Option1) QVERIFY(!option->isEnabled());
-    QVERIFY(f.Command5->isHidden());
-    QVERIFY(f.Command1->isEnabled());
-    QVERIFY(f.Command3->isEnabled());
+    QCOMPARE(w.controls(), QStringLiteral("+ Execute"));
 
     // A run on the empty list writes no library and ends with "Done.".
     w.execute();
     QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
-    QVERIFY(!f.Command1->isEnabled());
+    QCOMPARE(w.controls(), QStringLiteral("+"));
     QVERIFY(fs::is_empty(w.lib()));
-    QVERIFY(w.dialogs.boxes.empty());
+    QCOMPARE(w.boxes(), QStringList());
 }
 
 void Form1Test::fourFilesAtMostAndSameNames() {
     Window w;
     Form1& f = *w.form;
-    fs::create_directory(w.inputs / "one");
-    fs::create_directory(w.inputs / "two");
-    write_file(w.inputs / "one" / "lib.p", numbered_library(3));
-    write_file(w.inputs / "two" / "lib.p", numbered_library(4));
-    write_file(w.inputs / "x.p", numbered_library(1));
-    write_file(w.inputs / "y.p", numbered_library(2));
-    write_file(w.inputs / "z.p", numbered_library(2));
-
-    w.add(w.inputs / "one" / "lib.p");
-    w.add(w.inputs / "two" / "lib.p");
-    w.add(w.inputs / "x.p");
+    w.add(w.put(fs::path("one") / "lib.p", numbered_library(3)));
+    w.add(w.put(fs::path("two") / "lib.p", numbered_library(4)));
+    w.add(w.put("x.p", numbered_library(1)));
     QVERIFY(f.Command3->isEnabled());
-    w.add(w.inputs / "y.p");
-    QCOMPARE(row_names(f.ListView1), QStringList({"lib.p", "lib.p", "x.p", "y.p"}));
+    w.add(w.put("y.p", numbered_library(2)));
+    QCOMPARE(w.rows(), QStringList({"lib.p 3", "lib.p 4", "x.p 1", "y.p 2"}));
     QVERIFY(!f.Command3->isEnabled());
 
     // No fifth file, by "+" or by dropping.
     const auto asked = w.dialogs.questions.size();
     QTest::mouseClick(f.Command3, Qt::LeftButton);
     QCOMPARE(w.dialogs.questions.size(), asked);
-    w.drop({QUrl::fromLocalFile(qpath(w.inputs / "z.p"))});
+    w.drop({url(w.put("z.p", numbered_library(2)))});
     QCOMPARE(f.state().File_Count, 4);
 
     // Of two rows named lib.p, "-" removes the one added last, whichever row
     // is selected.
     w.remove_row(0);
-    QCOMPARE(row_names(f.ListView1), QStringList({"lib.p", "x.p", "y.p"}));
+    QCOMPARE(w.rows(), QStringList({"lib.p 3", "x.p 1", "y.p 2"}));
     QCOMPARE(fs::path(f.state().File_Folder[1]), w.inputs / "one" / "");
     QCOMPARE(f.state().Total_Parts, 3 + 1 + 2);
 
@@ -378,78 +352,50 @@ void Form1Test::fourFilesAtMostAndSameNames() {
 
 void Form1Test::markerRefusalsShowTheWarningBox() {
     Window w;
-    Form1& f = *w.form;
-    const std::string block = part_block("X1", "DIP8", "TTL");
-    write_file(w.inputs / "plain.p", crlf({"just text"}) + block);
-    write_file(w.inputs / "v9.p", library({block}, "*PADS-LIBRARY-PART-TYPES-V9*"));
-    write_file(w.inputs / "space.p", library({block}, kPartMarker + " "));
-    write_file(w.inputs / "lower.p", library({block}, "*pads-library-part-types-v4*"));
-    write_file(w.inputs / "decals.p", library({block}, "*PADS-LIBRARY-PCB-DECALS-V4*"));
-    write_file(w.inputs / "third.p", crlf({"first", "second"}) + library({block}));
-
-    for (const char* name : {"plain.p", "v9.p", "space.p", "lower.p", "decals.p"}) {
-        const auto before = w.dialogs.boxes.size();
-        w.add(w.inputs / name);
-        QVERIFY2(w.dialogs.boxes.size() == before + 1, name);
-        const auto& box = w.dialogs.boxes.back();
-        QCOMPARE(box.kind, QStringLiteral("warning"));
-        QCOMPARE(box.title, QStringLiteral("Vorlane"));
-        QCOMPARE(box.text, kWarningText);
+    const Lines block = part("X1 DIP8 I TTL 3 1 0 0 0");
+    const std::pair<const char*, std::string> refused[] = {
+        {"plain.p", crlf({"just text"}) + crlf(block)},
+        {"v9.p", library_bytes({block}, "*PADS-LIBRARY-PART-TYPES-V9*")},
+        {"space.p", library_bytes({block}, kPartTypeMarkerV4 + std::string(" "))},
+        {"lower.p", library_bytes({block}, "*pads-library-part-types-v4*")},
+        {"decals.p", library_bytes({block}, kDecalMarkerV4)}};
+    QStringList expected;
+    for (const auto& [name, bytes] : refused) {
+        w.add(w.put(name, bytes));
+        QCOMPARE(w.boxes(), expected << kWarningBox);
     }
-    QCOMPARE(f.state().File_Count, 0);
-    QVERIFY(!f.Command4->isEnabled() && !w.options_enabled());
+    QCOMPARE(w.form->state().File_Count, 0);
+    QCOMPARE(w.controls(), QStringLiteral("+"));
 
     // The marker may stand on any line.
-    w.add(w.inputs / "third.p");
-    QCOMPARE(row_names(f.ListView1), QStringList({"third.p"}));
+    w.add(w.put("third.p", crlf({"first", "second"}) + library_bytes({block})));
+    QCOMPARE(w.rows(), QStringList({"third.p 1"}));
 
     // Without a message file the box still comes, with an empty text.
     Window bare(false);
     bare.add(w.inputs / "plain.p");
-    QCOMPARE(bare.dialogs.boxes.size(), std::size_t{1});
-    QCOMPARE(bare.dialogs.boxes.back().text, QString());
-}
-
-void Form1Test::realV9LibraryIsRefused() {
-    const fs::path corpus = marrowgate::test::corpus_dir();
-    if (corpus.empty()) QSKIP("corpus folder not found: set MARROWGATE_CORPUS_DIR");
-    const fs::path v9 = corpus / "pga460" / "PGA460TPWQ1.p";
-    if (!fs::exists(v9)) QSKIP("corpus file not found: pga460/PGA460TPWQ1.p");
-    Window w;
-    w.add(v9);
-    QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
-    QCOMPARE(w.dialogs.boxes.back().kind, QStringLiteral("warning"));
-    QCOMPARE(w.form->state().File_Count, 0);
+    QCOMPARE(bare.boxes(), QStringList({"warning Vorlane: "}));
 }
 
 void Form1Test::optionsAndDecalFile() {
     Window w;
     Form1& f = *w.form;
-    const fs::path samples = marrowgate::test::samples_dir();
+    const fs::path samples = samples_dir();
     w.add(samples / "logic.p");
 
     w.option(3);
     QCOMPARE(f.state().Sort_Option, std::optional<std::int16_t>(3));
-    QVERIFY(f.Command1->isEnabled() && f.Command5->isVisible());
+    QCOMPARE(w.controls(), QStringLiteral("+ - options File Execute"));
     w.option(0);
-    QVERIFY(f.Command5->isHidden());
+    QCOMPARE(w.controls(), QStringLiteral("+ - options Execute"));
     QCOMPARE(f.state().Sort_Option, std::optional<std::int16_t>(0));
     w.option(3);
-
-    auto controls = [&f] {
-        QString s;
-        for (QWidget* c : widgets(f.Command1, f.Command3, f.Command4, f.Command5, f.Option1[0]))
-            s += QStringLiteral("%1%2 ").arg(c->isEnabled()).arg(c->isVisible());
-        return s;
-    };
-    const QString before = controls();
 
     // A part-type library is no decal library.
     w.choose_decal(samples / "discretes.p");
     QCOMPARE(w.dialogs.questions.back().filter, QStringLiteral("PCB Decal File (*.d)"));
     QCOMPARE(w.dialogs.questions.back().initialName, QStringLiteral(".p"));
-    QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
-    QCOMPARE(w.dialogs.boxes.back().text, kWarningText);
+    QCOMPARE(w.boxes(), QStringList({kWarningBox}));
     QCOMPARE(f.state().Decal_Count, 0);
 
     w.choose_decal(samples / "footprints.d");
@@ -460,14 +406,13 @@ void Form1Test::optionsAndDecalFile() {
     fs::copy_file(samples / "footprints.d", w.inputs / "other.d");
     w.choose_decal(w.inputs / "other.d");
     QCOMPARE(fs::path(f.state().Decal_Folder[1]), w.inputs / "");
-    write_file(w.inputs / "bad.d", crlf({"no marker here"}));
-    w.choose_decal(w.inputs / "bad.d");
+    w.choose_decal(w.put("bad.d", crlf({"no marker here"})));
     w.choose_decal(w.inputs / "gone.d");
     w.dialogs.cancel();
     QTest::mouseClick(f.Command5, Qt::LeftButton);
     QCOMPARE(f.state().Decal_Name[1], std::string("other.d"));
-    QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
-    QCOMPARE(controls(), before);
+    QCOMPARE(w.boxes(), QStringList({kWarningBox, kWarningBox}));
+    QCOMPARE(w.controls(), QStringLiteral("+ - options File Execute"));
     QCOMPARE(f.state().File_Count, 1);
 
     // The next "+" opens with the extension of the last choice.
@@ -479,65 +424,54 @@ void Form1Test::optionsAndDecalFile() {
 void Form1Test::executeWritesTheLibraries() {
     Window w;
     Form1& f = *w.form;
-    const std::string ab1 = part_block("AB1", "DIP8", "TTL");
-    const std::string cd2 = part_block("CD2", "SO8", "CMOS");
-    const std::string ax3 = part_block("AX3", "DIP8", "TTL");
-    write_file(w.inputs / "t.p", library({ab1, cd2, ax3}));
-    w.add(w.inputs / "t.p");
+    const Lines ab1 = part("AB1 DIP8 I TTL 3 1 0 0 0"), cd2 = part("CD2 SO8 I CMOS 3 1 0 0 0"),
+                ax3 = part("AX3 DIP8 I TTL 3 1 0 0 0");
+    w.add(w.put("t.p", library_bytes({ab1, cd2, ax3})));
     w.option(0);
     w.execute();
 
-    const std::string opening = kPartMarker + "\r\n\r\r\n";
-    QCOMPARE(read_file(w.lib() / "LIB_A.p"), opening + ab1 + ax3 + "*END*\r\n");
-    QCOMPARE(read_file(w.lib() / "LIB_C.p"), opening + cd2 + "*END*\r\n");
-    QVERIFY(fs::exists(w.app / "tmp" / "Alphanumeric.dat"));
-    QVERIFY2(w.dialogs.boxes.empty(), qPrintable(w.dialogs.boxes.empty() ? QString() : w.dialogs.boxes[0].text));
+    QCOMPARE(bytes_of(w.lib() / "LIB_A.p"), output_bytes({ab1, ax3}));
+    QCOMPARE(bytes_of(w.lib() / "LIB_C.p"), output_bytes({cd2}));
+    QCOMPARE(w.boxes(), QStringList());
     QVERIFY(f.Label2->isVisible());
     QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
     QVERIFY(QApplication::overrideCursor() == nullptr);
     // After the run: "Execute" waits for an option click, the rest is as before.
-    QVERIFY(!f.Command1->isEnabled());
-    QVERIFY(f.Command3->isEnabled() && f.Command4->isEnabled() && w.options_enabled());
+    QCOMPARE(w.controls(), QStringLiteral("+ - options"));
     QVERIFY(f.Option1[0]->isChecked());
 
     // By number of pads, with the sample decal library: both SO14 parts land
     // in LIB_14.p, in input order.
-    const fs::path samples = marrowgate::test::samples_dir();
     w.remove_row(0);
-    w.add(samples / "logic.p");
+    w.add(samples_dir() / "logic.p");
     w.option(3);
-    w.choose_decal(samples / "footprints.d");
+    w.choose_decal(samples_dir() / "footprints.d");
     w.execute();
-    QVERIFY(w.dialogs.boxes.empty());
-    const std::string fourteen = read_file(w.lib() / "LIB_14.p");
-    QVERIFY(fourteen.rfind(opening, 0) == 0);
+    QCOMPARE(w.boxes(), QStringList());
+    const std::string fourteen = bytes_of(w.lib() / "LIB_14.p");
+    QVERIFY(fourteen.rfind(kPartTypeMarkerV4 + std::string("\r\n\r\r\n"), 0) == 0);
     QVERIFY(ends_with(fourteen, "\r\n\r\n*END*\r\n"));
     const auto first = fourteen.find("74LS00 SO14:DIP14 I TTL");
     const auto second = fourteen.find("LM324 SO14 I ANA");
     QVERIFY(first != std::string::npos && second != std::string::npos && first < second);
-    QVERIFY(f.Command5->isVisible() && f.Command5->isEnabled());
-    QVERIFY(!f.Command1->isEnabled());
+    QCOMPARE(w.controls(), QStringLiteral("+ - options File"));
 }
 
 void Form1Test::failedRunShowsTheErrorBox() {
     Window w(true, true);  // a regular file stands where the lib folder should be
     Form1& f = *w.form;
-    write_file(w.inputs / "t.p", library({part_block("AB1", "DIP8", "TTL")}));
-    w.add(w.inputs / "t.p");
+    w.add(w.put("t.p", numbered_library(1)));
     w.option(0);
     w.execute();
 
     QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
-    const auto& box = w.dialogs.boxes.back();
-    QCOMPARE(box.kind, QStringLiteral("critical"));
-    QCOMPARE(box.title, QStringLiteral("Vorlane"));
-    QVERIFY2(box.text.contains(QStringLiteral("LIB_A.p")), qPrintable(box.text));
+    QVERIFY2(w.boxes().back().startsWith(QStringLiteral("critical Vorlane: ")), qPrintable(w.boxes().back()));
+    QVERIFY2(w.boxes().back().contains(QStringLiteral("LIB_P.p")), qPrintable(w.boxes().back()));
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QCOMPARE(f.Label2->text(), QStringLiteral("Run failed."));
     QVERIFY(f.isVisible());
-    QCOMPARE(row_names(f.ListView1), QStringList({"t.p"}));
-    QCOMPARE(f.state().File_Count, 1);
-    QVERIFY(f.Command3->isEnabled() && f.Command4->isEnabled() && w.options_enabled());
+    QCOMPARE(w.rows(), QStringList({"t.p 1"}));
+    QCOMPARE(w.controls(), QStringLiteral("+ - options"));
 
     // Once the folder is there, the same list sorts.
     fs::remove(w.lib());
@@ -545,67 +479,9 @@ void Form1Test::failedRunShowsTheErrorBox() {
     w.option(0);
     w.execute();
     QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
-    QVERIFY(fs::exists(w.lib() / "LIB_A.p"));
-    QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
-}
-
-void Form1Test::warningsAreShownInOneBox() {
-    Window w;
-    Form1& f = *w.form;
-    // 25 parts whose decal is in no decal library, sorted by pad count.
-    write_file(w.inputs / "many.p", numbered_library(25, "NOSUCH"));
-    w.add(w.inputs / "many.p");
-    w.option(3);
-    w.choose_decal(marrowgate::test::samples_dir() / "footprints.d");
-    w.execute();
-
-    QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
-    QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
-    const auto& box = w.dialogs.boxes.back();
-    QCOMPARE(box.kind, QStringLiteral("warning"));
-    QCOMPARE(box.title, QStringLiteral("Vorlane"));
-    QVERIFY(box.text.contains(QStringLiteral("25 warnings")));
-    QVERIFY(box.text.contains(QStringLiteral("the part P20 ")));
-    QVERIFY(!box.text.contains(QStringLiteral("the part P21 ")));
-    QVERIFY(box.text.contains(QStringLiteral("5 more")));
-
-    // One warning: a last part without its closing empty line.
-    write_file(w.inputs / "open.p",
-               crlf({kPartMarker, "", "OPEN1 DIP8 I TTL 3 1 0 0 0", "GATE 1 2 0", "OPEN1", "1 0 L A"}));
-    w.remove_row(0);
-    w.add(w.inputs / "open.p");
-    w.option(0);
-    w.execute();
-    QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
-    QVERIFY(w.dialogs.boxes.back().text.contains(QStringLiteral("OPEN1")));
-    QVERIFY(!w.dialogs.boxes.back().text.contains(QStringLiteral("more")));
-    QVERIFY(ends_with(read_file(w.lib() / "LIB_O.p"), "1 0 L A\r\n\r\n*END*\r\n"));
-}
-
-void Form1Test::afterARunTheFilesCanBeFound() {
-    Window w;
-    Form1& f = *w.form;
-    QVERIFY(!f.cmdOpenFolder->isVisible() && !f.cmdDetails->isVisible());
-    write_file(w.inputs / "t.p", library({part_block("AB1", "DIP8", "TTL"), part_block("AX3", "NOSUCH", "TTL")}));
-    w.add(w.inputs / "t.p");
-    w.option(3);
-    w.choose_decal(marrowgate::test::samples_dir() / "footprints.d");
-    write_file(w.inputs / "d.d", crlf({"*PADS-LIBRARY-PCB-DECALS-V4*", "", "DIP8 M 0 0 0 2 3 0 8 1 0", "", "*END*"}));
-    w.choose_decal(w.inputs / "d.d");
-    w.execute();
+    QVERIFY(fs::exists(w.lib() / "LIB_P.p"));
     QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
     QVERIFY(f.cmdOpenFolder->isVisible() && f.cmdDetails->isVisible());
-
-    QTest::mouseClick(f.cmdOpenFolder, Qt::LeftButton);
-    QCOMPARE(w.dialogs.opened_folders, QStringList({qpath(w.lib())}));
-    const auto boxes = w.dialogs.boxes.size();
-    QTest::mouseClick(f.cmdDetails, Qt::LeftButton);
-    QCOMPARE(w.dialogs.boxes.size(), boxes + 1);
-    const QString details = w.dialogs.boxes.back().text;
-    QCOMPARE(w.dialogs.boxes.back().kind, QStringLiteral("details"));
-    QVERIFY2(details.contains(QStringLiteral("LIB_8.p   key \"8\"   1 part(s)")), qPrintable(details));
-    QVERIFY2(details.contains(QStringLiteral("AX3   decal \"NOSUCH\"   from t.p")), qPrintable(details));
-    QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
 
     // A failed run leaves nothing to open.
     fs::remove_all(w.lib());
@@ -616,39 +492,72 @@ void Form1Test::afterARunTheFilesCanBeFound() {
     QVERIFY(!f.cmdOpenFolder->isVisible() && !f.cmdDetails->isVisible());
 }
 
+void Form1Test::afterARunItsWarningsAndFilesCanBeSeen() {
+    Window w;
+    Form1& f = *w.form;
+    QVERIFY(!f.cmdOpenFolder->isVisible() && !f.cmdDetails->isVisible());
+    // 25 parts whose decal is in no decal library, then one whose decal is in
+    // the second decal library chosen, sorted by pad count.
+    auto blocks = numbered_parts(25, "NOSUCH");
+    blocks.push_back(part("AB1 DIP8 I TTL 3 1 0 0 0"));
+    w.add(w.put("many.p", library_bytes(blocks)));
+    w.option(3);
+    w.choose_decal(samples_dir() / "footprints.d");
+    w.choose_decal(w.put("d.d", crlf({kDecalMarkerV4, "", "DIP8 M 0 0 0 2 3 0 8 1 0", "", "*END*"})));
+    w.execute();
+
+    QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
+    QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
+    const QString warnings = w.boxes().back();
+    QVERIFY2(warnings.startsWith(QStringLiteral("warning Vorlane: ")), qPrintable(warnings));
+    QVERIFY(warnings.contains(QStringLiteral("25 warnings")));
+    QVERIFY(warnings.contains(QStringLiteral("the part P20 ")));
+    QVERIFY(!warnings.contains(QStringLiteral("the part P21 ")));
+    QVERIFY(warnings.contains(QStringLiteral("5 more")));
+
+    QVERIFY(f.cmdOpenFolder->isVisible() && f.cmdDetails->isVisible());
+    QTest::mouseClick(f.cmdOpenFolder, Qt::LeftButton);
+    QCOMPARE(w.dialogs.opened_folders, QStringList({qpath(w.lib())}));
+    QTest::mouseClick(f.cmdDetails, Qt::LeftButton);
+    QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
+    const QString details = w.boxes().back();
+    QVERIFY2(details.startsWith(QStringLiteral("details Vorlane: ")), qPrintable(details));
+    QVERIFY2(details.contains(QStringLiteral("LIB_8.p   key \"8\"   1 part(s)")), qPrintable(details));
+    QVERIFY2(details.contains(QStringLiteral("P25   decal \"NOSUCH\"   from many.p")), qPrintable(details));
+    QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
+
+    // One warning: a last part without its closing empty line.
+    w.remove_row(0);
+    w.add(w.put("open.p", crlf({kPartTypeMarkerV4, "", "OPEN1 DIP8 I TTL 3 1 0 0 0", "GATE 1 2 0", "1 0 L A"})));
+    w.option(0);
+    w.execute();
+    QCOMPARE(w.dialogs.boxes.size(), std::size_t{3});
+    QVERIFY(w.boxes().back().contains(QStringLiteral("OPEN1")));
+    QVERIFY(!w.boxes().back().contains(QStringLiteral("more")));
+    QVERIFY(ends_with(bytes_of(w.lib() / "LIB_O.p"), "1 0 L A\r\n\r\n*END*\r\n"));
+}
+
 void Form1Test::clicksDuringARunChangeNothing() {
     Window w;
     Form1& f = *w.form;
-    write_file(w.inputs / "a.p", numbered_library(300));
-    write_file(w.inputs / "b.p", numbered_library(300));
-    write_file(w.inputs / "c.p", numbered_library(3));
-    w.add(w.inputs / "a.p");
-    w.add(w.inputs / "b.p");
+    w.add(w.put("a.p", numbered_library(300)));
+    w.add(w.put("b.p", numbered_library(300)));
+    const auto c = w.put("c.p", numbered_library(3));
     w.option(0);
     w.select_row(0);
 
-    struct Seen {
-        bool called = false;
-        bool running = false;
-        bool busy_cursor = false;
-        bool label_shown = false;
-        QStringList enabled;
-        bool still_running_after_calls = false;
-        bool still_visible_after_exit = false;
-    } seen;
     const auto asked = w.dialogs.questions.size();
+    QString during;  // what the window showed while it ran
     // Runs inside the window's event handling during the run.
     QTimer::singleShot(0, &f, [&] {
-        seen.called = true;
-        seen.running = f.running();
-        seen.busy_cursor = QApplication::overrideCursor() != nullptr &&
-                           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-        seen.label_shown = f.Label2->isVisible();
-        for (QWidget* c : widgets(f.Command1, f.Command3, f.Command4, f.Command5, f.Option1[0], f.Option1[1], f.Option1[2], f.Option1[3]))
-            if (c->isEnabled()) seen.enabled << c->objectName();
+        const bool waiting = QApplication::overrideCursor() != nullptr &&
+                             QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        during = QStringLiteral("running %1, wait cursor %2, status shown %3, usable [%4], File ... enabled %5")
+                     .arg(f.running()).arg(waiting).arg(f.Label2->isVisible()).arg(w.controls())
+                     .arg(f.Command5->isEnabled());
         // Clicks on the disabled controls, direct calls of the handlers and a
         // dropped file all leave the state alone.
-        w.dialogs.answer(qpath(w.inputs / "c.p"));
+        w.dialogs.answer(qpath(c));
         QTest::mouseClick(f.Command3, Qt::LeftButton);
         QTest::mouseClick(f.Command4, Qt::LeftButton);
         QTest::mouseClick(f.Option1[2], Qt::LeftButton);
@@ -657,31 +566,25 @@ void Form1Test::clicksDuringARunChangeNothing() {
         f.Command5_Click();
         f.Option1_Click(2);
         f.Command1_Click();
-        w.drop({QUrl::fromLocalFile(qpath(w.inputs / "c.p"))});
-        seen.still_running_after_calls = f.running();
+        w.drop({url(c)});
+        during += QStringLiteral("; then running %1").arg(f.running());
         // "Exit" during the run ends the program once the run is over.
         QTest::mouseClick(f.Command2, Qt::LeftButton);
-        seen.still_visible_after_exit = f.isVisible();
+        during += QStringLiteral("; after Exit shown %1").arg(f.isVisible());
     });
     w.execute();
 
-    QVERIFY(seen.called);
-    QVERIFY(seen.running);
-    QVERIFY(seen.busy_cursor);
-    QVERIFY(seen.label_shown);
-    QVERIFY2(seen.enabled.isEmpty(), qPrintable(seen.enabled.join(' ')));
-    QVERIFY(seen.still_running_after_calls);
-    QVERIFY(seen.still_visible_after_exit);
+    QCOMPARE(during, QStringLiteral("running 1, wait cursor 1, status shown 1, usable [], File ... enabled 0; "
+                                    "then running 1; after Exit shown 1"));
     QCOMPARE(w.dialogs.questions.size(), asked);
-    QCOMPARE(f.state().File_Count, 2);
-    QCOMPARE(f.state().Total_Parts, 600);
+    QCOMPARE(w.rows(), QStringList({"a.p 300", "b.p 300"}));
     QCOMPARE(f.state().Sort_Option, std::optional<std::int16_t>(0));
 
     // The run finished its files, then the window closed.
     QVERIFY(!f.isVisible());
     QVERIFY(!f.running());
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    const std::string out = read_file(w.lib() / "LIB_P.p");
+    const std::string out = bytes_of(w.lib() / "LIB_P.p");
     QVERIFY(ends_with(out, "*END*\r\n"));
     QVERIFY(out.find("P01 DIP8") != std::string::npos);
 }
@@ -689,38 +592,31 @@ void Form1Test::clicksDuringARunChangeNothing() {
 void Form1Test::closingDuringARunWaitsForTheFiles() {
     Window w;
     Form1& f = *w.form;
-    write_file(w.inputs / "a.p", numbered_library(50));
-    w.add(w.inputs / "a.p");
+    w.add(w.put("a.p", numbered_library(50)));
     w.option(0);
     bool refused = false;
     QTimer::singleShot(0, &f, [&] { refused = !f.close() && f.isVisible(); });
     w.execute();
     QVERIFY(refused);
     QVERIFY(!f.isVisible());
-    QVERIFY(ends_with(read_file(w.lib() / "LIB_P.p"), "*END*\r\n"));
+    QVERIFY(ends_with(bytes_of(w.lib() / "LIB_P.p"), "*END*\r\n"));
 }
 
 void Form1Test::droppedFilesGoThroughPlus() {
     Window w;
-    Form1& f = *w.form;
-    write_file(w.inputs / "a.p", numbered_library(2));
-    write_file(w.inputs / "b.p", numbered_library(3));
-    write_file(w.inputs / "plain.p", crlf({"no marker"}));
-
+    const auto a = w.put("a.p", numbered_library(2));
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(qpath(w.inputs / "a.p"))});
+    files.setUrls({url(a)});
     QDragEnterEvent enter(QPoint(20, 30), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(f.ListView1->viewport(), &enter);
+    QApplication::sendEvent(w.form->ListView1->viewport(), &enter);
     QVERIFY(enter.isAccepted());
 
-    w.drop({QUrl::fromLocalFile(qpath(w.inputs / "a.p")), QUrl::fromLocalFile(qpath(w.inputs / "plain.p")),
-            QUrl::fromLocalFile(qpath(w.inputs / "a.p")), QUrl(QStringLiteral("https://example.org/x.p")),
-            QUrl::fromLocalFile(qpath(w.inputs / "b.p"))});
-    QCOMPARE(row_names(f.ListView1), QStringList({"a.p", "b.p"}));
-    QCOMPARE(f.state().Total_Parts, 5);
-    QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
-    QCOMPARE(w.dialogs.boxes.back().text, kWarningText);
-    QVERIFY(f.Command4->isEnabled() && w.options_enabled());
+    w.drop({url(a), url(w.put("plain.p", crlf({"no marker"}))), url(a), QUrl(QStringLiteral("https://example.org/x.p")),
+            url(w.put("b.p", numbered_library(3)))});
+    QCOMPARE(w.rows(), QStringList({"a.p 2", "b.p 3"}));
+    QCOMPARE(w.form->state().Total_Parts, 5);
+    QCOMPARE(w.boxes(), QStringList({kWarningBox}));
+    QCOMPARE(w.controls(), QStringLiteral("+ - options"));
     QVERIFY(w.dialogs.questions.empty());
 }
 

@@ -1,0 +1,127 @@
+// What a sort run must write, worked out here independently of the engine:
+// the part blocks of a library as an output file holds them, the pad counts of
+// a decal library and the key of a part header line. Used by the fuzz check
+// and by the test over the real libraries.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sort/Sorts.h"
+
+namespace marrowgate::test {
+
+// The lines of a file: a line ends at LF, and a CR just before that LF belongs
+// to the line end; a last line without LF is still a line.
+inline std::vector<std::string_view> model_lines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    std::size_t from = 0;
+    while (from < bytes.size()) {
+        const std::size_t lf = bytes.find('\n', from);
+        if (lf == std::string_view::npos) {
+            lines.push_back(bytes.substr(from));
+            break;
+        }
+        std::size_t end = lf;
+        if (end > from && bytes[end - 1] == '\r') --end;
+        lines.push_back(bytes.substr(from, end - from));
+        from = lf + 1;
+    }
+    return lines;
+}
+
+inline bool model_is_header(std::string_view line) {
+    return line.find(" M ") != std::string_view::npos || line.find(" I ") != std::string_view::npos;
+}
+
+// Field n (1-based) of the line cut at every space; empty when missing.
+inline std::string_view model_field(std::string_view line, int n) {
+    for (int i = 1; i < n; ++i) {
+        const std::size_t space = line.find(' ');
+        if (space == std::string_view::npos) return {};
+        line.remove_prefix(space + 1);
+    }
+    return line.substr(0, line.find(' '));
+}
+
+inline std::string model_safe(std::string key) {
+    for (char& ch : key) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 32 || byte == 127 || std::string_view("\\/:*?\"<>|").find(ch) != std::string_view::npos) ch = '_';
+    }
+    return key;
+}
+
+inline void model_replace_first(std::string& text, char from) {
+    if (const auto at = text.find(from); at != std::string::npos) text[at] = '_';
+}
+
+struct Block {
+    std::string header;
+    std::string bytes;  // as an output library file holds it
+};
+
+inline std::vector<Block> model_blocks(std::string_view file) {
+    std::vector<Block> blocks;
+    const auto lines = model_lines(file);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!model_is_header(lines[i])) continue;
+        Block block{std::string(lines[i]), std::string(lines[i]) + "\r\n"};
+        bool closed = false;
+        while (!closed && ++i < lines.size()) {
+            block.bytes.append(lines[i]).append("\r\n");
+            closed = lines[i].empty();
+        }
+        if (!closed) block.bytes += "\r\n";
+        blocks.push_back(std::move(block));
+    }
+    return blocks;
+}
+
+// Decal name -> pad count; the first definition of a name decides.
+inline std::map<std::string, std::string> model_decals(std::string_view file) {
+    std::map<std::string, std::string> pads;
+    for (const auto line : model_lines(file)) {
+        if (!model_is_header(line)) continue;
+        std::string collapsed;
+        for (const char ch : line)
+            if (ch != ' ' || collapsed.empty() || collapsed.back() != ' ') collapsed += ch;
+        std::size_t spaces = 0;
+        for (const char ch : collapsed) spaces += ch == ' ';
+        if (spaces < 10) continue;
+        pads.emplace(std::string(model_field(collapsed, 1)), std::string(model_field(collapsed, 9)));
+    }
+    return pads;
+}
+
+inline std::optional<std::string> model_key(SortKey key, std::string_view header,
+                                            const std::map<std::string, std::string>& pads) {
+    switch (key) {
+        case SortKey::Alphanumeric: {
+            std::string initial(model_field(header, 1).substr(0, 1));
+            if (initial == "\\" || initial == "/" || initial == ".") initial = "_";
+            return model_safe(initial);
+        }
+        case SortKey::LogicFamily: return model_safe(std::string(model_field(header, 4)));
+        case SortKey::DecalName: {
+            const auto decals = model_field(header, 2);
+            std::string name(decals.substr(0, decals.find(':')));
+            model_replace_first(name, '/');
+            model_replace_first(name, '\\');
+            model_replace_first(name, '.');
+            return model_safe(name);
+        }
+        case SortKey::PadCount: {
+            const auto decals = model_field(header, 2);
+            const auto it = pads.find(std::string(decals.substr(0, decals.find(':'))));
+            if (it == pads.end()) return std::nullopt;
+            return model_safe(it->second);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace marrowgate::test
