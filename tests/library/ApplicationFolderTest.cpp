@@ -10,22 +10,16 @@ namespace {
 
 using test::TempDir;
 
-struct FakeEnvironment {
-    std::map<std::string, std::string> values;
-    std::function<std::optional<std::string>(const char*)> getenv() const {
-        return [this](const char* name) -> std::optional<std::string> {
-            const auto it = values.find(name);
-            if (it == values.end()) return std::nullopt;
-            return it->second;
-        };
-    }
-};
-
 TEST(ApplicationFolder, PortableCopyInstalledCopyAndGivenFolder) {
     TempDir root;
     const auto bin = root / "bin";
     std::filesystem::create_directories(bin);
-    FakeEnvironment env;
+    struct {
+        std::map<std::string, std::string> values;
+        std::function<std::optional<std::string>(const char*)> getenv() const {
+            return [this](const char* name) { return values.count(name) ? std::optional(values.at(name)) : std::nullopt; };
+        }
+    } env;
     env.values["HOME"] = (root / "home").string();
 
     // Installed: no message file beside the program.

@@ -234,8 +234,7 @@ TEST_F(Faults, WindowsPathsWithDriveLettersAndNonAsciiFolders) {
     EXPECT_EQ(state.File_Name[1], "pi\xC3\xA8" "ces.p");
 
     ASSERT_TRUE(run(SortKey::DecalName).ok) << result.error;
-    EXPECT_EQ(lib("0805"), output_bytes({r1}));
-    EXPECT_EQ(lib("0603"), output_bytes({c1}));
+    expect_outputs({{"0805", {r1}}, {"0603", {c1}}});
     EXPECT_TRUE(fs::exists(state.Application_Folder / "tmp" / "Decals.dat"));
 }
 #endif

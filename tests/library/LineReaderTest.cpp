@@ -1,34 +1,48 @@
+// The line reader and the part block reader over inputs that hand out their
+// bytes in pieces, so that line ends fall across reads. The sort runs take a
+// part block's body as runs of bytes and look for header lines in one pass
+// over the bytes, rather than line by line: whatever the bytes and wherever
+// the reads cut them, the runs must equal the block's lines read one by one,
+// each followed by CR LF, the header lines found must be the lines that pass
+// the header test, and the reader must stand on the same line afterwards.
 #include "library/LineReader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "library/PartHeader.h"
 
 namespace marrowgate {
 namespace {
 
-// Hands out its bytes a few at a time, so that line ends fall across reads.
-// Steps of 1 to 3 bytes vary from read to read; larger steps stay fixed.
-class TrickleInput final : public InputFile {
+// Hands out its bytes in pieces of 1 to `largest` bytes, their sizes following a seed.
+class PiecewiseInput final : public InputFile {
 public:
-    TrickleInput(std::string bytes, std::size_t step) : bytes_(std::move(bytes)), step_(step) {}
+    PiecewiseInput(std::string bytes, unsigned seed, std::size_t largest)
+        : bytes_(std::move(bytes)), state_(seed), largest_(largest) {}
     std::size_t read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min({size, step_, bytes_.size() - at_});
+        state_ = state_ * 1103515245u + 12345u;
+        const std::size_t piece = 1 + (state_ >> 8) % largest_;
+        const std::size_t n = std::min({size, piece, bytes_.size() - at_});
         std::memcpy(buffer, bytes_.data() + at_, n);
         at_ += n;
-        if (step_ <= 3) step_ = step_ % 3 + 1;  // small steps vary: 1, 2, 3, 1, ...
         return n;
     }
 
 private:
     std::string bytes_;
-    std::size_t step_;
+    unsigned state_;
+    std::size_t largest_;
     std::size_t at_ = 0;
 };
 
-std::vector<std::string> lines_of(const std::string& bytes, std::size_t step) {
-    LineReader reader(std::make_unique<TrickleInput>(bytes, step));
+std::vector<std::string> lines_of(const std::string& bytes, std::size_t largest) {
+    LineReader reader(std::make_unique<PiecewiseInput>(bytes, 3, largest));
     std::vector<std::string> lines;
     std::string_view line;
     while (reader.next(line)) lines.emplace_back(line);
@@ -38,7 +52,7 @@ std::vector<std::string> lines_of(const std::string& bytes, std::size_t step) {
 TEST(LineReader, LineEndsAreCrLfOrLfAndALoneCrBelongsToItsLine) {
     const std::string bytes = "a\r\nb\nc\rd\r\nends\r\r\n\r\n\n\rx\nlast";
     const std::vector<std::string> expected{"a", "b", "c\rd", "ends\r", "", "", "\rx", "last"};
-    for (std::size_t step : {1u, 2u, 3u, 1000u}) EXPECT_EQ(lines_of(bytes, step), expected) << step;
+    for (std::size_t largest : {1u, 2u, 3u, 1000u}) EXPECT_EQ(lines_of(bytes, largest), expected) << largest;
     EXPECT_EQ(lines_of("", 1), std::vector<std::string>{});
     EXPECT_EQ(lines_of("\r\n", 1), std::vector<std::string>{""});
     EXPECT_EQ(lines_of("only\r", 1), std::vector<std::string>{"only\r"});
@@ -46,16 +60,12 @@ TEST(LineReader, LineEndsAreCrLfOrLfAndALoneCrBelongsToItsLine) {
 
 TEST(LineReader, LinesLongerThanItsBuffer) {
     const std::string big(LineReader::kChunk + 7, 'x');
-    const auto lines = lines_of(big + "\r\nnext\r\n" + big, 1000);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], big);
-    EXPECT_EQ(lines[1], "next");
-    EXPECT_EQ(lines[2], big);
+    EXPECT_EQ(lines_of(big + "\r\nnext\r\n" + big, 1000), (std::vector<std::string>{big, "next", big}));
 }
 
 TEST(PartBlockReader, LinesOfABlockAreNeverTakenForHeaders) {
-    LineReader lines(std::make_unique<TrickleInput>(
-        "*MARKER*\r\nA1 X I TTL\r\n\"Note\" y M z\r\n\r\nfree text\r\nB1 X I TTL\r\nbody", 2));
+    LineReader lines(std::make_unique<PiecewiseInput>(
+        "*MARKER*\r\nA1 X I TTL\r\n\"Note\" y M z\r\n\r\nfree text\r\nB1 X I TTL\r\nbody", 5, 2));
     PartBlockReader blocks(lines);
     std::string_view header;
     std::vector<std::string> body;
@@ -67,6 +77,101 @@ TEST(PartBlockReader, LinesOfABlockAreNeverTakenForHeaders) {
     EXPECT_EQ(header, "B1 X I TTL");
     EXPECT_FALSE(blocks.skip_body());  // the file ends inside the block
     EXPECT_FALSE(blocks.next_header(header));
+}
+
+// Alternates: one line read alone, then a block body, until the end; returns
+// what each way gave, as text, for both readers to be compared.
+std::string walk(const std::string& bytes, bool as_runs, unsigned seed, std::size_t largest) {
+    LineReader lines(std::make_unique<PiecewiseInput>(bytes, seed, largest));
+    PartBlockReader blocks(lines);
+    std::string seen;
+    for (;;) {
+        std::string_view line;
+        if (!lines.next(line)) return seen;
+        seen += "[line " + std::string(line) + "]";
+        std::string body;
+        const bool closed = as_runs ? blocks.copy_body([&](std::string_view bytes) { body.append(bytes); })
+                                    : blocks.body([&](std::string_view l) { body.append(l).append("\r\n"); });
+        seen += "[body " + body + (closed ? "]" : " unclosed]");
+    }
+}
+
+// 400 random texts of up to `most` picks from `alphabet`, to be read in
+// pieces of 1 to 7 bytes (odd seeds) or of up to 4096 (even seeds), so that
+// the scans meet both cut-up and long stretches.
+template <class Check>
+void for_random_texts(const std::vector<std::string>& alphabet, unsigned most, Check&& check) {
+    unsigned state = 7;
+    for (unsigned seed = 1; seed <= 400; ++seed) {
+        std::string bytes;
+        for (unsigned i = 0; i < seed % most; ++i) {
+            state = state * 1103515245u + 12345u;
+            bytes += alphabet[(state >> 8) % alphabet.size()];
+        }
+        check(bytes, seed, seed % 2 ? std::size_t{7} : std::size_t{4096});
+    }
+}
+
+TEST(BlockCopy, RunsOfBytesEqualTheLinesReadOneByOne) {
+    for_random_texts({"\r\n", "\r\n", "\n", "\r", "a", "b", " ", "\r\n\r\n", "\n\n", "\n\r\n"}, 150,
+                     [](const std::string& bytes, unsigned seed, std::size_t largest) {
+                         ASSERT_EQ(walk(bytes, true, seed, largest), walk(bytes, false, seed, largest)) << seed;
+                     });
+}
+
+// Every header line with its line number, found both ways.
+std::string header_lines(const std::string& bytes, bool in_one_pass, unsigned seed, std::size_t largest) {
+    LineReader lines(std::make_unique<PiecewiseInput>(bytes, seed, largest));
+    std::string seen;
+    std::string_view line;
+    std::size_t number = 0;
+    if (in_one_pass) {
+        std::size_t passed = 0;
+        while (lines.next_header_line(line, &passed)) {
+            number += passed + 1;
+            passed = 0;
+            seen += std::to_string(number) + "[" + std::string(line) + "]";
+        }
+    } else {
+        while (lines.next(line)) {
+            ++number;
+            if (is_part_header_line(line)) seen += std::to_string(number) + "[" + std::string(line) + "]";
+        }
+    }
+    return seen;
+}
+
+TEST(BlockCopy, HeaderLinesFoundInOnePassAreTheLinesThatPassTheTest) {
+    for_random_texts({" ", " ", "M", "I", "m", "x", "\r\n", "\n", "\r", " I ", " M ", "  "}, 200,
+                     [](const std::string& bytes, unsigned seed, std::size_t largest) {
+                         ASSERT_EQ(header_lines(bytes, true, seed, largest), header_lines(bytes, false, seed, largest))
+                             << seed;
+                     });
+    // Long stretches without a header line, across refills of the buffer.
+    std::string bytes;
+    for (int line = 0; line < 200000; ++line)
+        bytes += line % 997 == 0 ? "DIP14 M 0 0 0 2 3 0 14 1 0\r\n" : "T0 -0.04 0 -0.04 1 MI IM\r\n";
+    bytes += "last I line";
+    EXPECT_EQ(header_lines(bytes, true, 9, 3 * LineReader::kChunk), header_lines(bytes, false, 9, 3 * LineReader::kChunk));
+}
+
+TEST(BlockCopy, BlocksAcrossManyRefillsOfTheBuffer) {
+    // Blocks of a few hundred lines, most ended by CR LF, some by a lone LF,
+    // some holding a stray CR, read in pieces up to twice the buffer.
+    std::string bytes;
+    for (int block = 0; block < 400; ++block) {
+        bytes += "HEADER " + std::to_string(block) + " I X\r\n";
+        for (int line = 0; line < 300; ++line) {
+            bytes += "pin " + std::to_string(line) + (line % 97 == 0 ? "\r" : "");
+            bytes += line % 61 == 0 ? "\n" : "\r\n";
+        }
+        bytes += block % 5 == 0 ? "\n" : "\r\n";
+    }
+    bytes += "last HEADER I\r\nunfinished";  // the file ends inside a block, without a line end
+    for (unsigned seed : {1u, 2u}) {
+        const std::size_t largest = seed == 1 ? 4099 : 2 * LineReader::kChunk;
+        EXPECT_EQ(walk(bytes, true, seed, largest), walk(bytes, false, seed, largest));
+    }
 }
 
 }  // namespace

@@ -18,37 +18,25 @@ TEST(PartHeader, HeaderTestNeedsACapitalMOrIBetweenSpaces) {
     EXPECT_TRUE(is_part_header_line("\"Description\" Class I device"));
 }
 
-TEST(PartHeader, TenWordSplit) {
-    auto w = ten_word_split("A B C D E F G H I J K");
-    EXPECT_EQ(w[1], "A");
-    EXPECT_EQ(w[9], "I");
-    EXPECT_EQ(w[10], "J K");
-    w = ten_word_split("A B C D E F G H I J");
-    EXPECT_EQ(w[10], "J");
-    w = ten_word_split(" A B");
-    EXPECT_EQ(w[1], "");
-    EXPECT_EQ(w[2], "A");
-    w = ten_word_split("A  B C");
-    EXPECT_EQ(w[2], "");
-    EXPECT_EQ(w[3], "B");
+// Words 1 to 10 of a line, joined with "|".
+std::string split_of(std::string_view line) {
+    const auto words = ten_word_split(line);
+    std::string joined(words[1]);
+    for (std::size_t i = 2; i <= 10; ++i) joined.append("|").append(words[i]);
+    return joined;
 }
 
-TEST(PartHeader, ShortHeaderLinesKeepTheRestInTheLastWordFound) {
-    // Later PADS versions write eight spaces in a part header.
-    auto w = ten_word_split("PGA460TPWQ1 SOP65P640X120-16N I ANA 9 1 0 0 0");
-    EXPECT_EQ(w[1], "PGA460TPWQ1");
-    EXPECT_EQ(w[4], "ANA");
-    EXPECT_EQ(w[9], "0");
-    EXPECT_EQ(w[10], "");
-    w = ten_word_split("X Y I");
-    EXPECT_EQ(w[3], "I");
-    EXPECT_EQ(w[4], "");
-    EXPECT_EQ(w[10], "");
-    // An old V4 export aligned with runs of spaces.
-    w = ten_word_split("PCAPALT,22UF_50V PCAPALT I UND  0   0   0   2     0");
-    EXPECT_EQ(w[4], "UND");
-    EXPECT_EQ(w[5], "");
-    EXPECT_EQ(w[6], "0");
+TEST(PartHeader, TenWordSplitKeepsTheRestInTheLastWordFound) {
+    EXPECT_EQ(split_of("A B C D E F G H I J K"), "A|B|C|D|E|F|G|H|I|J K");
+    EXPECT_EQ(split_of("A B C D E F G H I J"), "A|B|C|D|E|F|G|H|I|J");
+    EXPECT_EQ(split_of(" A B"), "|A|B|||||||");
+    EXPECT_EQ(split_of("A  B C"), "A||B|C||||||");
+    EXPECT_EQ(split_of("X Y I"), "X|Y|I|||||||");
+    // Later PADS versions write eight spaces in a part header; old V4 exports
+    // align with runs of spaces.
+    EXPECT_EQ(split_of("PGA460TPWQ1 SOP65P640X120-16N I ANA 9 1 0 0 0"), "PGA460TPWQ1|SOP65P640X120-16N|I|ANA|9|1|0|0|0|");
+    EXPECT_EQ(split_of("PCAPALT,22UF_50V PCAPALT I UND  0   0   0   2     0"),
+              "PCAPALT,22UF_50V|PCAPALT|I|UND||0|||0|  0   2     0");
 }
 
 TEST(PartHeader, SuppressionDesEspacesCollapsesRunsOfSpacesOnly) {

@@ -12,25 +12,14 @@ namespace marrowgate {
 namespace {
 
 TEST(MessageNumber, ReadsADecimalNumberUpToTheFirstCharacterThatCannotContinueIt) {
-    EXPECT_EQ(read_message_number("1"), 1.0);
-    EXPECT_EQ(read_message_number(" \t1\n "), 1.0);
-    EXPECT_EQ(read_message_number("1 2"), 12.0);  // blanks inside are ignored too
-    EXPECT_EQ(read_message_number("- 1"), -1.0);
-    EXPECT_EQ(read_message_number("+0.5"), 0.5);
-    EXPECT_EQ(read_message_number(".5"), 0.5);
-    EXPECT_EQ(read_message_number("1.2.3"), 1.2);
-    EXPECT_EQ(read_message_number("1x"), 1.0);
-    EXPECT_EQ(read_message_number("1,5"), 1.0);   // only a point separates decimals
-    EXPECT_EQ(read_message_number("1e1"), 1.0);   // no exponent
-    EXPECT_EQ(read_message_number("1\r2"), 1.0);  // a carriage return is not a blank
-    EXPECT_EQ(read_message_number("0001"), 1.0);
-
-    // No number at the start reads as 0.
-    EXPECT_EQ(read_message_number(""), 0.0);
-    EXPECT_EQ(read_message_number("   "), 0.0);
-    EXPECT_EQ(read_message_number("x1"), 0.0);
-    EXPECT_EQ(read_message_number("."), 0.0);
-    EXPECT_EQ(read_message_number("-"), 0.0);
+    // Blanks around and inside are ignored; only a point separates decimals;
+    // there is no exponent; a carriage return is not a blank; no number at the
+    // start reads as 0.
+    const std::pair<const char*, double> cases[] = {
+        {"1", 1.0},  {" \t1\n ", 1.0}, {"1 2", 12.0}, {"- 1", -1.0}, {"+0.5", 0.5}, {".5", 0.5}, {"1.2.3", 1.2},
+        {"1x", 1.0}, {"1,5", 1.0},     {"1e1", 1.0},  {"1\r2", 1.0}, {"0001", 1.0}, {"", 0.0},   {"   ", 0.0},
+        {"x1", 0.0}, {".", 0.0},       {"-", 0.0}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(read_message_number(text), value) << text;
 
     // Numbers too large or too small for a double still read sensibly.
     EXPECT_GT(read_message_number("1" + std::string(400, '0')), 1e300);

@@ -154,14 +154,5 @@ TEST_F(LiteralDifferential, EngineWritesTheLiteralFilesOnCleanExports) {
     for (const SortKey key : kKeys) compare("clean", key, libraries.part_files, libraries.decal_file);
 }
 
-TEST_F(LiteralDifferential, EngineWritesTheLiteralFilesOnTheCorpus) {
-    const fs::path corpus = corpus_dir();
-    if (corpus.empty()) GTEST_SKIP() << "corpus folder not found: " << MARROWGATE_CORPUS_DIR;
-    const std::vector<fs::path> files = {corpus / "atrias" / "drl_passives.p", corpus / "pga460" / "PGA460TPWQ1.p",
-                                         corpus / "SARA-R4_DevBoard" / "ESD224DQAR.p",
-                                         corpus / "ebf_camera_ov7725" / "OV7725_SCH.p"};
-    for (const SortKey key : kKeys) compare("corpus", key, files, corpus / "surviveCS" / "OV7725_PCB.d");
-}
-
 }  // namespace
 }  // namespace marrowgate::test

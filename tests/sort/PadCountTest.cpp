@@ -20,10 +20,7 @@ TEST_F(SortRun, PadCountPutsPartsInTheFileOfTheirFirstDecalsPadCount) {
     FaultyFileSystem files;
     ASSERT_TRUE(run(SortKey::PadCount, files).ok) << result.error;
     EXPECT_EQ(files.read_opens(decal_file), 1);  // indexed once per run, whatever the number of parts
-    EXPECT_EQ(lib_files(), (Lines{"LIB_014.p", "LIB_14.p", "LIB_8.p"}));
-    EXPECT_EQ(lib("14"), output_bytes({dip, so}));
-    EXPECT_EQ(lib("014"), output_bytes({tqfp}));
-    EXPECT_EQ(lib("8"), output_bytes({low}));
+    expect_outputs({{"14", {dip, so}}, {"014", {tqfp}}, {"8", {low}}});
 
     ASSERT_EQ(result.unplaced.size(), 2u);
     EXPECT_EQ(result.unplaced[0].part, "Z1");

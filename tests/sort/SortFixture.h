@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -51,6 +52,20 @@ protected:
     }
 
     std::string lib(const std::string& key) const { return read_file(output_library_path(state, key)); }
+    // The outputs of the last run, in the order their keys were met, each
+    // holding its blocks in input order; lib holds no other file.
+    void expect_outputs(const std::vector<std::pair<std::string, std::vector<Lines>>>& outputs) const {
+        Lines keys, run_keys, names;
+        for (const auto& [key, blocks] : outputs) {
+            EXPECT_EQ(lib(key), output_bytes(blocks)) << "key \"" << key << "\"";
+            keys.push_back(key);
+            names.push_back(output_library_path(state, key).filename().string());
+        }
+        for (const auto& output : result.outputs) run_keys.push_back(output.key);
+        EXPECT_EQ(run_keys, keys);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(lib_files(), names);
+    }
     std::vector<std::string> lib_files() const { return file_names(lib_folder(state)); }
     std::filesystem::path app(const std::filesystem::path& relative) const { return state.Application_Folder / relative; }
     bool case_sensitive() const { return !lib_folder_ignores_case(state); }

@@ -1,7 +1,7 @@
 // Widget tests of the main window: the controls found by their names, the
 // file list and its state table, the options and the decal file, runs checked
-// on the files they write, the error and warning boxes, and a window that
-// keeps clicks out of a running sort.
+// on the files they write, the error and warning boxes, a window that keeps
+// clicks out of a running sort, and a start-up that does not wait for the news.
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDropEvent>
@@ -21,6 +21,7 @@
 
 #include "ScriptedDialogs.h"
 #include "news/NewsDownload.h"
+#include "news/qt/NewsServer.h"
 #include "state/Module1.h"
 #include "support/TestSupport.h"
 #include "ui/FileListView.h"
@@ -67,7 +68,8 @@ bool ends_with(const std::string& text, const std::string& tail) {
 
 // One window on a fresh application folder, with its message file.
 struct Window {
-    explicit Window(bool message_file = true, bool lib_is_a_file = false) {
+    explicit Window(bool message_file = true, bool lib_is_a_file = false,
+                    const QString& site = marrowgate::site_address()) {
         if (message_file)
             write_file(app / "marrowgate_msg.dat",
                        "0;Vorlane Marrowgate;\r\n1;" + kWarningText.toStdString() + ";\r\n");
@@ -76,7 +78,7 @@ struct Window {
             fs::create_directory(app / "tmp");
         }
         form = std::make_unique<Form1>(
-            marrowgate::ui::WindowSettings{app.path(), marrowgate::site_address(), {}}, dialogs);
+            marrowgate::ui::WindowSettings{app.path(), site, {}}, dialogs);
         form->show();
     }
     // Writes a file below the folder of inputs.
@@ -176,6 +178,7 @@ private slots:
     void closingDuringARunWaitsForTheFiles();
     void droppedFilesGoThroughPlus();
     void linkAndNewsLine();
+    void startUpGoesOnWhileTheNewsServerIsSilent();
 };
 
 void Form1Test::controlsStartUpAndArrangement() {
@@ -439,22 +442,6 @@ void Form1Test::executeWritesTheLibraries() {
     // After the run: "Execute" waits for an option click, the rest is as before.
     QCOMPARE(w.controls(), QStringLiteral("+ - options"));
     QVERIFY(f.Option1[0]->isChecked());
-
-    // By number of pads, with the sample decal library: both SO14 parts land
-    // in LIB_14.p, in input order.
-    w.remove_row(0);
-    w.add(samples_dir() / "logic.p");
-    w.option(3);
-    w.choose_decal(samples_dir() / "footprints.d");
-    w.execute();
-    QCOMPARE(w.boxes(), QStringList());
-    const std::string fourteen = bytes_of(w.lib() / "LIB_14.p");
-    QVERIFY(fourteen.rfind(kPartTypeMarkerV4 + std::string("\r\n\r\r\n"), 0) == 0);
-    QVERIFY(ends_with(fourteen, "\r\n\r\n*END*\r\n"));
-    const auto first = fourteen.find("74LS00 SO14:DIP14 I TTL");
-    const auto second = fourteen.find("LM324 SO14 I ANA");
-    QVERIFY(first != std::string::npos && second != std::string::npos && first < second);
-    QCOMPARE(w.controls(), QStringLiteral("+ - options File"));
 }
 
 void Form1Test::failedRunShowsTheErrorBox() {
@@ -507,6 +494,7 @@ void Form1Test::afterARunItsWarningsAndFilesCanBeSeen() {
     w.execute();
 
     QCOMPARE(f.Label2->text(), QStringLiteral("Done."));
+    QCOMPARE(w.controls(), QStringLiteral("+ - options File"));
     QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
     const QString warnings = w.boxes().back();
     QVERIFY2(warnings.startsWith(QStringLiteral("warning Vorlane: ")), qPrintable(warnings));
@@ -638,6 +626,26 @@ void Form1Test::linkAndNewsLine() {
     QVERIFY(news != nullptr);
     emit news->newsReady(QStringLiteral("News: version 1.0.1 is out"));
     QCOMPARE(f.Text1->text(), QStringLiteral("News: version 1.0.1 is out"));
+}
+
+void Form1Test::startUpGoesOnWhileTheNewsServerIsSilent() {
+    NewsServer server;
+    QVERIFY(server.listen());
+    server.answer(200, "first\r\nVersion 2 is out\r\n");
+    server.mode = NewsServer::Mode::Silent;
+    Window w(true, false, server.site());
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    QCOMPARE(w.form->Text1->text(), QStringLiteral("News:"));
+    if (!marrowgate::connection_may_exist(marrowgate::system_reachability()))
+        QSKIP("the system reports no connection, so start-up asks no server");
+    QTRY_COMPARE(server.request_lines.size(), 1);
+    auto* news = w.form->findChild<marrowgate::NewsDownload*>();
+    QVERIFY(news != nullptr && news->isRunning());
+    QCOMPARE(w.form->Text1->text(), QStringLiteral("News:"));
+
+    // The news line changes when the server answers at last.
+    server.answer_waiting();
+    QTRY_COMPARE(w.form->Text1->text(), QStringLiteral("News: Version 2 is out"));
 }
 
 QTEST_MAIN(Form1Test)

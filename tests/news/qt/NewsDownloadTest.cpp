@@ -1,5 +1,4 @@
-#include "NewsDownloadTest.h"
-
+// The news download against a server on 127.0.0.1 that the tests run themselves.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +12,19 @@
 #include "state/Module1.h"
 
 namespace marrowgate::test {
+
+class NewsDownloadTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showsTheLastLineOfTheDownload_data();
+    void showsTheLastLineOfTheDownload();
+    void failureKeepsTheOldFileAndShowsNothing_data();
+    void failureKeepsTheOldFileAndShowsNothing();
+    void unreachableOrUnwritableEndsQuietly();
+    void detectionDecidesWhetherToDownload();
+    void detectionDoesNotWaitForTheServer();
+    void siteAddressIsOneSetting();
+};
 
 namespace {
 
@@ -229,3 +241,6 @@ void NewsDownloadTest::siteAddressIsOneSetting() {
 }
 
 }  // namespace marrowgate::test
+
+QTEST_GUILESS_MAIN(marrowgate::test::NewsDownloadTest)
+#include "NewsDownloadTest.moc"
