@@ -31,53 +31,45 @@ protected:
 const std::string kV9 = "*PADS-LIBRARY-PART-TYPES-V9*";
 const std::string kV2005 = "*PADS-LIBRARY-PART-TYPES-V2005*";
 
-TEST_F(Cli, UsageErrorsExitWithTwoAndWriteNothing) {
+// Usage errors and refused files: exit status 2, the reason (with the file it
+// concerns) on the error stream, and nothing written.
+TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
     const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+    const auto v9 = file("nine.p", library_bytes({part("B1 DIP8 I TTL 1 1 0 0 0")}, kV9));
+    const auto sort = [](std::vector<std::string> files) {
+        files.insert(files.begin(), {"--sort", "alphanumeric"});
+        return files;
+    };
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{good}, "--sort KEY is required"},
         {{"--sort", "size", good}, "unknown sort key \"size\""},
         {{"--sort", "alphanumeric"}, "no part-type library file given"},
         {{"--sort", "pad-count", good}, "--decal-file"},
-        {{"--sort", "alphanumeric", good, good, good, good, good}, "at most four"},
+        {sort({good, good, good, good, good}), "at most four"},
         {{"--frobnicate"}, "unknown option --frobnicate"},
+        {sort({file("plain.p", "no marker\r\n")}), "plain.p: refused: no line of it is the marker line"},
+        {sort({file("bare.p", library_bytes({}, "*PADS-LIBRARY-PART-TYPES-V*"))}), "bare.p: refused: no line of it"},
+        {sort({file("upper.P", library_bytes({}))}), "upper.P: refused: its extension is neither"},
+        {sort({good, good}), "good.p: refused: it is listed already"},
+        {sort({utf8_from_path(dir / "missing.p")}), "missing.p: refused: it cannot be read: "},
+        {{"--sort", "pad-count", "--decal-file", good, good}, "good.p: refused as decal file: no line of it"},
+        {{"--sort", "pad-count", "--decal-file", file("both.p", crlf({kPartTypeMarkerV4, kDecalMarkerV4})),
+          utf8_from_path(dir / "both.p")},
+         "both.p: refused as decal file: it is listed as a part-type file"},
+        {sort({good, v9}), "different formats and cannot be sorted together:\n  " + good + ": " + kPartTypeMarkerV4 +
+                               "\n  " + v9 + ": " + kV9},
     };
     for (const auto& [args, message] : cases) {
         const auto outcome = run(args);
         EXPECT_EQ(outcome.code, 2) << message;
         EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+        EXPECT_TRUE(outcome.out.empty()) << outcome.out;
     }
     EXPECT_FALSE(std::filesystem::exists(app));
 
     const auto help = run({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.out.rfind("Usage: marrowgate-cli --sort KEY", 0), 0u) << help.out;
-}
-
-TEST_F(Cli, ARefusedFileIsNamedWithItsReasonAndNothingIsWritten) {
-    const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
-    const auto v9 = file("nine.p", library_bytes({part("B1 DIP8 I TTL 1 1 0 0 0")}, kV9));
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{file("plain.p", "no marker\r\n")}, "plain.p: refused: no line of it is the marker line"},
-        {{file("bare.p", library_bytes({}, "*PADS-LIBRARY-PART-TYPES-V*"))}, "bare.p: refused: no line of it"},
-        {{file("upper.P", library_bytes({}))}, "upper.P: refused: its extension is neither"},
-        {{good, good}, "good.p: refused: it is listed already"},
-        {{utf8_from_path(dir / "missing.p")}, "missing.p: refused: it cannot be read: "},
-        {{"--sort", "pad-count", "--decal-file", good, good}, "good.p: refused as decal file: no line of it"},
-        {{"--sort", "pad-count", "--decal-file", file("both.p", crlf({kPartTypeMarkerV4, kDecalMarkerV4})),
-          utf8_from_path(dir / "both.p")},
-         "both.p: refused as decal file: it is listed as a part-type file"},
-        {{good, v9}, "different formats and cannot be sorted together:\n  " + good + ": " + kPartTypeMarkerV4 +
-                         "\n  " + v9 + ": " + kV9},
-    };
-    for (const auto& [args, message] : cases) {
-        std::vector<std::string> full = args;
-        if (full.front() != "--sort") full.insert(full.begin(), {"--sort", "alphanumeric"});
-        const auto outcome = run(full);
-        EXPECT_EQ(outcome.code, 2) << message;
-        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
-        EXPECT_TRUE(outcome.out.empty());
-    }
-    EXPECT_FALSE(std::filesystem::exists(app));
 }
 
 TEST_F(Cli, SummaryListsEachFileWithItsKeyPartsAndWarnings) {
