@@ -22,7 +22,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
 
 private:
     std::filesystem::path path_;
