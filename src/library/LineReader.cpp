@@ -1,5 +1,6 @@
 #include "library/LineReader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -16,43 +17,66 @@
 #define MARROWGATE_AVX2 0
 #endif
 
+#include "library/Background.h"
 #include "library/PartHeader.h"
 
 namespace marrowgate {
 
-void LineReader::Buffer::grow(std::size_t used) {
-    auto bigger = std::make_unique_for_overwrite<char[]>(2 * size_);
-    std::memcpy(bigger.get(), bytes_.get(), used);
-    bytes_ = std::move(bigger);
-    size_ *= 2;
-}
+namespace {
+// Where nothing has been read yet: a valid address for empty ranges.
+char kNothing[1] = {};
+}  // namespace
 
-LineReader::LineReader(std::unique_ptr<InputFile> input) : input_(std::move(input)), buffer_(kChunk) {}
+LineReader::LineReader(std::unique_ptr<InputFile> input)
+    : source_(std::move(input), kChunk, kHead, background_threads()), base_(kNothing) {}
 
 LineReader::LineReader(FileSystem& files, const std::filesystem::path& path)
     : LineReader(files.open_read(path)) {}
 
 bool LineReader::fill() {
     if (at_eof_) return false;
-    if (begin_ > 0) {
-        // Move the unfinished line to the front.
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-        end_ -= begin_;
-        begin_ = 0;
-    }
-    if (end_ == buffer_.size()) buffer_.grow(end_);  // a line longer than the buffer
-    const std::size_t got = input_->read(buffer_.data() + end_, buffer_.size() - end_);
-    if (got == 0) {
+    const ReadAhead::Chunk chunk = source_.take();
+    if (chunk.size == 0) {
         at_eof_ = true;
         return false;
     }
-    end_ += got;
+    const std::size_t tail = end_ - begin_;  // the unfinished line
+    if (tail <= kHead) {
+        // The usual case: the unfinished line goes into the room before the chunk.
+        std::memcpy(chunk.data - tail, base_ + begin_, tail);
+        source_.give_back(slot_);
+        long_.reset();
+        long_size_ = 0;
+        slot_ = chunk.slot;
+        base_ = chunk.data - kHead;
+        begin_ = kHead - tail;
+        end_ = kHead + chunk.size;
+        return true;
+    }
+    // A line longer than the room: joined in a buffer of its own that grows
+    // by doubling, so that a very long line costs a copy of each chunk once.
+    if (base_ != long_.get() || tail + chunk.size > long_size_) {
+        const std::size_t size = std::max(2 * long_size_, 2 * (tail + chunk.size));
+        auto bigger = std::make_unique_for_overwrite<char[]>(size);
+        std::memcpy(bigger.get(), base_ + begin_, tail);
+        long_ = std::move(bigger);
+        long_size_ = size;
+    } else if (begin_ > 0) {
+        std::memmove(long_.get(), base_ + begin_, tail);
+    }
+    std::memcpy(long_.get() + tail, chunk.data, chunk.size);
+    source_.give_back(slot_);
+    source_.give_back(chunk.slot);
+    slot_ = -1;
+    base_ = long_.get();
+    begin_ = 0;
+    end_ = tail + chunk.size;
     return true;
 }
 
 bool LineReader::next(std::string_view& line) {
     for (;;) {
-        const char* start = buffer_.data() + begin_;
+        const char* start = base_ + begin_;
         const std::size_t available = end_ - begin_;
         if (scanned_ < available) {
             const void* hit = std::memchr(start + scanned_, '\n', available - scanned_);
@@ -69,7 +93,7 @@ bool LineReader::next(std::string_view& line) {
         if (!fill()) {
             if (begin_ == end_) return false;
             // The last line has no line end.
-            line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+            line = std::string_view(base_ + begin_, end_ - begin_);
             begin_ = end_;
             scanned_ = 0;
             return true;
@@ -200,7 +224,7 @@ std::size_t LineReader::find_header_mark(const char* base, std::size_t from, std
 
 bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
     for (;;) {
-        const char* base = buffer_.data();
+        const char* base = base_;
         const std::size_t mark = find_header_mark(base, begin_, end_);
         // The line that holds the mark, or else the unfinished last line,
         // starts after the last LF before the mark.
@@ -226,7 +250,7 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
         if (!fill()) {
             if (begin_ == end_) return false;
             // The last line has no line end.
-            const std::string_view last(buffer_.data() + begin_, end_ - begin_);
+            const std::string_view last(base_ + begin_, end_ - begin_);
             begin_ = end_;
             if (find_header_mark(last.data(), 0, last.size()) == last.size()) {
                 if (passed) ++*passed;

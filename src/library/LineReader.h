@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "library/FileSystem.h"
+#include "library/ReadAhead.h"
 
 namespace marrowgate {
 
@@ -47,7 +48,7 @@ public:
     template <class Out>
     bool through_empty_line(Out&& out) {
         for (;;) {
-            const char* base = buffer_.data();
+            const char* base = base_;
             const std::size_t floor = begin_;  // a line starts here
             std::size_t run = begin_;          // start of the bytes not handed out yet
             for (;;) {
@@ -80,7 +81,7 @@ public:
             if (!fill()) {
                 if (begin_ == end_) return false;
                 // The last line has no line end.
-                out(std::string_view(buffer_.data() + begin_, end_ - begin_));
+                out(std::string_view(base_ + begin_, end_ - begin_));
                 out(std::string_view("\r\n", 2));
                 begin_ = end_;
                 return false;
@@ -97,26 +98,22 @@ public:
     static std::size_t find_header_mark(const char* base, std::size_t from, std::size_t to);
 
 private:
+    // Room before every chunk for the unfinished line of the one before; a
+    // longer line is joined in a buffer of its own.
+    static constexpr std::size_t kHead = kChunk < (std::size_t{64} << 10) ? kChunk : std::size_t{64} << 10;
+
+    // Takes the next chunk, with the unfinished line in hand put before it.
     bool fill();
 
-    std::unique_ptr<InputFile> input_;
-    // The bytes read. Not zeroed when made: no byte is looked at before a read
-    // has filled it.
-    class Buffer {
-    public:
-        explicit Buffer(std::size_t size) : bytes_(std::make_unique_for_overwrite<char[]>(size)), size_(size) {}
-        char* data() { return bytes_.get(); }
-        std::size_t size() const { return size_; }
-        // Twice the size, keeping the first `used` bytes.
-        void grow(std::size_t used);
-
-    private:
-        std::unique_ptr<char[]> bytes_;
-        std::size_t size_;
-    };
-    Buffer buffer_;
+    ReadAhead source_;
+    // The bytes in hand: [begin_, end_) of base_, in a chunk of the source
+    // (slot_) or in long_ while a line longer than kHead is in hand.
+    char* base_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    int slot_ = -1;
+    std::unique_ptr<char[]> long_;
+    std::size_t long_size_ = 0;
     std::size_t scanned_ = 0;  // bytes after begin_ already known to hold no LF
     bool at_eof_ = false;
 };

@@ -2,24 +2,39 @@
 
 #include <algorithm>
 
+#include "library/Background.h"
+
 namespace marrowgate {
 
 OutputSet::OutputSet(FileSystem& files, std::string marker, std::size_t budget)
-    : files_io_(files), marker_(std::move(marker)), budget_(budget) {}
+    : files_io_(files), marker_(std::move(marker)), opening_(marker_ + "\r\n\r\r\n"), budget_(budget) {
+    if (background_threads()) thread_ = std::thread([this] { run(); });
+}
+
+OutputSet::~OutputSet() {
+    {
+        std::unique_lock lock(mutex_);
+        // What was asked for is carried out before the files are let go.
+        wait_idle(lock);
+        stop_ = true;
+    }
+    work_.notify_one();
+    if (thread_.joinable()) thread_.join();
+    close_open_files();
+}
 
 std::size_t OutputSet::add(std::filesystem::path path) {
-    files_.push_back(Entry{std::move(path), {}});
+    files_.push_back(Entry{std::move(path), {}, false});
     return files_.size() - 1;
 }
 
 void OutputSet::create_all() {
     per_file_ = std::clamp<std::size_t>(budget_ / std::max<std::size_t>(files_.size(), 1), 8 << 10, 1 << 20);
-    const std::string opening = marker_ + "\r\n\r\r\n";
-    for (Entry& entry : files_) {
-        entry.pending.reserve(per_file_ + per_file_ / 4);  // grown once, not by doubling
-        auto out = files_io_.open_write(entry.path, WriteMode::Truncate);
-        out->write(opening.data(), opening.size());
-        out->close();
+    open_.resize(files_.size());
+    last_write_.assign(files_.size(), 0);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        files_[i].pending.reserve(per_file_ + per_file_ / 4);  // grown once, not by doubling
+        post(Job{i, WriteMode::Truncate, {}, opening_});
     }
 }
 
@@ -36,34 +51,173 @@ void OutputSet::write_bytes(std::size_t index, std::string_view bytes) {
     if (entry.pending.size() >= per_file_) flush(entry);
 }
 
-void OutputSet::flush(Entry& entry, std::string_view tail) {
+void OutputSet::flush(Entry& entry, std::string_view tail, bool last) {
     // The gathered bytes leave the entry before they are written: a write that
     // fails may have stored part of them, and abandon() must not append them
     // a second time.
     std::string data;
+    {
+        std::lock_guard lock(mutex_);
+        if (!spare_.empty()) {
+            data = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
     data.swap(entry.pending);
-    auto out = files_io_.open_write(entry.path, WriteMode::Append);
-    out->write(data.data(), data.size());
-    out->write(tail.data(), tail.size());
-    out->close();
-    data.clear();
-    if (data.capacity() <= 2 * per_file_) entry.pending.swap(data);  // keep the buffer, unless after a huge line
+    if (entry.pending.capacity() < per_file_) entry.pending.reserve(per_file_ + per_file_ / 4);
+    post(Job{static_cast<std::size_t>(&entry - files_.data()), WriteMode::Append, std::move(data), tail, last});
+}
+
+void OutputSet::post(Job job) {
+    if (!thread_.joinable()) {
+        // In line: the operation is done now and a failure thrown at once.
+        carry_out(job);
+        rethrow_failure();
+        return;
+    }
+    bool wake = false;
+    {
+        std::unique_lock lock(mutex_);
+        // Bytes waiting to be written are held to half the budget; once
+        // there, the run waits until the writer is down to a quarter.
+        if (queued_bytes_ > budget_ / 2) {
+            work_.notify_one();
+            done_.wait(lock, [this] { return queued_bytes_ <= budget_ / 4; });
+        }
+        queued_bytes_ += job.data.size();
+        jobs_.push_back(std::move(job));
+        // The writer is woken for a batch of jobs, not for every one.
+        wake = queued_bytes_ >= kWakeBytes || jobs_.size() >= kWakeJobs;
+    }
+    if (wake) work_.notify_one();
+    rethrow_failure();
+}
+
+OutputFile& OutputSet::open_file(std::size_t index, WriteMode mode) {
+    last_write_[index] = ++writes_;
+    if (open_[index] && mode == WriteMode::Append) return *open_[index];
+    if (open_[index]) close_file(index);
+    if (open_count_ == kMostOpen) {
+        std::size_t oldest = index;
+        for (std::size_t i = 0; i < open_.size(); ++i)
+            if (open_[i] && (oldest == index || last_write_[i] < last_write_[oldest])) oldest = i;
+        close_file(oldest);
+    }
+    open_[index] = files_io_.open_write(files_[index].path, mode);
+    ++open_count_;
+    return *open_[index];
+}
+
+void OutputSet::close_file(std::size_t index) {
+    std::unique_ptr<OutputFile> file = std::move(open_[index]);
+    --open_count_;
+    try {
+        file->close();
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        files_[index].failed = true;
+        if (!failure_) failure_ = std::current_exception();
+    }
+}
+
+void OutputSet::close_open_files() noexcept {
+    for (std::size_t i = 0; i < open_.size(); ++i)
+        if (open_[i]) close_file(i);
+}
+
+void OutputSet::carry_out(Job& job) {
+    bool skip = false;
+    {
+        std::lock_guard lock(mutex_);
+        skip = files_[job.index].failed;
+    }
+    if (!skip) {
+        try {
+            OutputFile& out = open_file(job.index, job.mode);
+            out.write(job.data.data(), job.data.size());
+            out.write(job.tail.data(), job.tail.size());
+            if (job.last) close_file(job.index);
+        } catch (...) {
+            if (open_[job.index]) {
+                open_[job.index].reset();  // let go without a close that would report again
+                --open_count_;
+            }
+            std::lock_guard lock(mutex_);
+            files_[job.index].failed = true;
+            if (!failure_) failure_ = std::current_exception();
+        }
+    }
+    job.data.clear();
+    std::lock_guard lock(mutex_);
+    // Keep the buffer for another flush, unless it grew for a huge line.
+    if (job.data.capacity() > 0 && job.data.capacity() <= 2 * per_file_ && spare_.size() < 64)
+        spare_.push_back(std::move(job.data));
+}
+
+void OutputSet::run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+        if (jobs_.empty()) return;  // stopped with nothing left to do
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        busy_ = true;
+        const std::size_t bytes = job.data.size();
+        lock.unlock();
+        carry_out(job);
+        lock.lock();
+        queued_bytes_ -= bytes;
+        busy_ = false;
+        if (jobs_.empty() || queued_bytes_ <= budget_ / 4) done_.notify_all();
+    }
+}
+
+void OutputSet::rethrow_failure() {
+    std::exception_ptr failure;
+    {
+        std::lock_guard lock(mutex_);
+        failure = failure_;
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+void OutputSet::wait_idle(std::unique_lock<std::mutex>& lock) {
+    work_.notify_one();
+    done_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+}
+
+void OutputSet::wait() {
+    {
+        std::unique_lock lock(mutex_);
+        wait_idle(lock);
+    }
+    rethrow_failure();
 }
 
 void OutputSet::close_all() {
     static constexpr std::string_view kEnd = "*END*\r\n";
-    for (Entry& entry : files_) flush(entry, kEnd);
+    for (Entry& entry : files_) flush(entry, kEnd, true);
+    wait();
 }
 
 void OutputSet::abandon() noexcept {
-    for (Entry& entry : files_) {
-        if (entry.pending.empty()) continue;
+    try {
+        std::unique_lock lock(mutex_);
+        wait_idle(lock);
+    } catch (...) {
+    }
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        Entry& entry = files_[i];
+        if (entry.pending.empty() || entry.failed) continue;
         try {
-            flush(entry);
+            Job job{i, WriteMode::Append, std::move(entry.pending), {}};
+            entry.pending.clear();
+            carry_out(job);  // in line: a failure here only ends that file
         } catch (...) {
             entry.pending.clear();
         }
     }
+    close_open_files();
 }
 
 }  // namespace marrowgate

@@ -3,12 +3,27 @@
 // ends with "*END*". Blocks are gathered per file in memory within a fixed
 // budget shared by all files and appended in large writes, so a run costs a
 // few opens per file instead of one per block, whatever the number of keys.
+//
+// The file operations are carried out behind the run, in the order they were
+// asked for, on a thread of their own, while the run goes on reading. Up to
+// kMostOpen files stay open between writes, the least recently written closed
+// first, so that a run with a thousand keys does not reopen a file for every
+// write. A failure is reported by the next operation asked for, or at the
+// latest by the closing pass; after it, nothing more is written to the file
+// that failed.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "library/FileSystem.h"
@@ -18,8 +33,14 @@ namespace marrowgate {
 class OutputSet {
 public:
     static constexpr std::size_t kDefaultBudget = std::size_t{16} << 20;
+    // Well under the open-file limits of every system (512 streams by default
+    // on Windows).
+    static constexpr std::size_t kMostOpen = 256;
 
     OutputSet(FileSystem& files, std::string marker, std::size_t budget = kDefaultBudget);
+    ~OutputSet();
+    OutputSet(const OutputSet&) = delete;
+    OutputSet& operator=(const OutputSet&) = delete;
 
     // Registers the file of the next key; returns its index.
     std::size_t add(std::filesystem::path path);
@@ -33,23 +54,67 @@ public:
     void write_line(std::size_t index, std::string_view line);
     // Appends bytes as they are (whole lines with their CR LF).
     void write_bytes(std::size_t index, std::string_view bytes);
-    // Closing pass: appends what is gathered and "*END*" to every file, in order.
+    // Closing pass: appends what is gathered and "*END*" to every file, in
+    // order, and waits until all is stored. Throws the first failure.
     void close_all();
-    // After a failure: stores what was gathered, as far as it goes.
+    // Waits until every operation asked for is done; throws the first failure.
+    void wait();
+    // After a failure: stores what was gathered, as far as it goes, except in
+    // a file whose writing failed.
     void abandon() noexcept;
 
 private:
     struct Entry {
         std::filesystem::path path;
         std::string pending;
+        bool failed = false;  // a write to it failed: it gets nothing more
     };
-    void flush(Entry& entry, std::string_view tail = {});
+    // One file operation: create (truncate) or append `data` then `tail`,
+    // and with `last` close the file.
+    struct Job {
+        std::size_t index;
+        WriteMode mode;
+        std::string data;
+        std::string_view tail;
+        bool last = false;
+    };
+
+    void flush(Entry& entry, std::string_view tail = {}, bool last = false);
+    void post(Job job);
+    void carry_out(Job& job);
+    OutputFile& open_file(std::size_t index, WriteMode mode);
+    void close_file(std::size_t index);
+    void close_open_files() noexcept;
+    void run();
+    void rethrow_failure();
+    void wait_idle(std::unique_lock<std::mutex>& lock);
 
     FileSystem& files_io_;
     std::string marker_;
+    std::string opening_;
     std::size_t budget_;
     std::size_t per_file_ = 0;
     std::vector<Entry> files_;
+
+    // Writing behind: jobs in order, the bytes they hold bounded by half the
+    // budget.
+    std::mutex mutex_;
+    std::condition_variable work_;  // for the writer: jobs to do, or stop
+    std::condition_variable done_;  // for the run: jobs done
+    static constexpr std::size_t kWakeBytes = std::size_t{1} << 20;
+    static constexpr std::size_t kWakeJobs = 64;
+    std::deque<Job> jobs_;
+    std::size_t queued_bytes_ = 0;
+    bool busy_ = false;  // a job is being carried out
+    bool stop_ = false;
+    std::exception_ptr failure_;     // the first one
+    std::vector<std::string> spare_;  // buffers of jobs done, for reuse
+    // Files open between writes (used by whoever carries out the jobs).
+    std::vector<std::unique_ptr<OutputFile>> open_;
+    std::vector<std::uint64_t> last_write_;
+    std::size_t open_count_ = 0;
+    std::uint64_t writes_ = 0;
+    std::thread thread_;
 };
 
 }  // namespace marrowgate

@@ -264,6 +264,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             }
         }
 
+        outputs->wait();  // a failed write stops the run before the second list file is emptied
         empty_list_file(files, second_list);
         outputs->close_all();  // closing pass
 

@@ -63,6 +63,44 @@ TEST(LineReader, LinesLongerThanItsBuffer) {
     EXPECT_EQ(lines_of(big + "\r\nnext\r\n" + big, 1000), (std::vector<std::string>{big, "next", big}));
 }
 
+TEST(LineReader, LinesAroundTheRoomKeptBeforeEachChunk) {
+    // An unfinished line is put before the next chunk when it is short, and
+    // joined in a buffer of its own when it is long: lengths on both sides.
+    std::vector<std::string> expected;
+    std::string bytes;
+    for (std::size_t length : {10u, 65535u, 65536u, 65537u, 12u, 200000u, 3u, 70000u, 1u}) {
+        expected.emplace_back(length, static_cast<char>('a' + expected.size()));
+        bytes += expected.back() + (length % 2 ? "\n" : "\r\n");
+    }
+    for (std::size_t largest : {4096u, 60000u, 3 * 65536u}) EXPECT_EQ(lines_of(bytes, largest), expected) << largest;
+}
+
+// Gives its bytes, then fails the way a broken disk does.
+class BreakingInput final : public InputFile {
+public:
+    std::size_t read(char* buffer, std::size_t size) override {
+        if (reads_++ == 2) throw FileError("broken.p", "cannot be read: Input/output error");
+        const std::string piece = reads_ == 1 ? "a\r\nb\r\nc" : "d\r\n";
+        std::memcpy(buffer, piece.data(), std::min(size, piece.size()));
+        return std::min(size, piece.size());
+    }
+
+private:
+    int reads_ = 0;
+};
+
+TEST(LineReader, AFailedReadComesAfterTheLinesReadBeforeIt) {
+    LineReader reader(std::make_unique<BreakingInput>());
+    std::string_view line;
+    std::vector<std::string> lines;
+    EXPECT_THROW(
+        {
+            while (reader.next(line)) lines.emplace_back(line);
+        },
+        FileError);
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "cd"}));
+}
+
 TEST(PartBlockReader, LinesOfABlockAreNeverTakenForHeaders) {
     LineReader lines(std::make_unique<PiecewiseInput>(
         "*MARKER*\r\nA1 X I TTL\r\n\"Note\" y M z\r\n\r\nfree text\r\nB1 X I TTL\r\nbody", 5, 2));

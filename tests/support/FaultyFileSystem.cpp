@@ -1,5 +1,7 @@
 #include "support/FaultyFileSystem.h"
 
+#include <algorithm>
+
 
 namespace marrowgate::test {
 
@@ -12,6 +14,7 @@ public:
         if (const int error = owner_.check(Op::Read, path_))
             throw FileError(path_, "cannot be read: " + system_reason(error));
         const std::size_t got = inner_->read(buffer, size);
+        std::lock_guard lock(owner_.mutex_);
         owner_.bytes_read_ += got;
         return got;
     }
@@ -25,21 +28,31 @@ private:
 class FaultyFileSystem::Output final : public OutputFile {
 public:
     Output(FaultyFileSystem& owner, std::unique_ptr<OutputFile> inner, std::filesystem::path path)
-        : owner_(owner), inner_(std::move(inner)), path_(std::move(path)) {}
+        : owner_(owner), inner_(std::move(inner)), path_(std::move(path)) {
+        std::lock_guard lock(owner_.mutex_);
+        owner_.most_open_ = std::max(owner_.most_open_, ++owner_.open_now_);
+    }
+    ~Output() override {
+        std::lock_guard lock(owner_.mutex_);
+        --owner_.open_now_;
+    }
 
     void write(const char* data, std::size_t size) override {
         int error = owner_.check(Op::Write, path_);
         std::size_t stored = error ? size / 2 : size;
-        if (owner_.free_space_) {
-            std::size_t& free = *owner_.free_space_;
-            if (stored > free) {
-                stored = free;
-                error = ENOSPC;
+        {
+            std::lock_guard lock(owner_.mutex_);
+            if (owner_.free_space_) {
+                std::size_t& free = *owner_.free_space_;
+                if (stored > free) {
+                    stored = free;
+                    error = ENOSPC;
+                }
+                free -= stored;
             }
-            free -= stored;
+            owner_.bytes_written_ += stored;
         }
         inner_->write(data, stored);
-        owner_.bytes_written_ += stored;
         if (error) throw FileError(path_, "cannot be written: " + system_reason(error));
     }
 
@@ -62,16 +75,19 @@ void FaultyFileSystem::fail(Op op, long nth, int error, std::optional<std::files
 }
 
 long FaultyFileSystem::count(Op op) const {
+    std::lock_guard lock(mutex_);
     const auto it = counts_.find(op);
     return it == counts_.end() ? 0 : it->second;
 }
 
 long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
+    std::lock_guard lock(mutex_);
     const auto it = read_opens_.find(path);
     return it == read_opens_.end() ? 0 : it->second;
 }
 
 int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
+    std::lock_guard lock(mutex_);
     ++counts_[op];
     int error = 0;
     for (Fault& fault : faults_) {
@@ -82,14 +98,20 @@ int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
 }
 
 std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::path& path) {
-    ++read_opens_[path];
+    {
+        std::lock_guard lock(mutex_);
+        ++read_opens_[path];
+    }
     if (const int error = check(Op::OpenRead, path))
         throw FileError(path, "cannot be opened: " + system_reason(error));
     return std::make_unique<Input>(*this, inner_.open_read(path), path);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::path& path, WriteMode mode) {
-    written_paths_.push_back(path);
+    {
+        std::lock_guard lock(mutex_);
+        written_paths_.push_back(path);
+    }
     if (const int error = check(Op::OpenWrite, path))
         throw FileError(path, "cannot be created: " + system_reason(error));
     return std::make_unique<Output>(*this, inner_.open_write(path, mode), path);

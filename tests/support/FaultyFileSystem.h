@@ -3,7 +3,8 @@
 // way a real system would: an open that is refused, a read that breaks off, a
 // write that stores only part of its bytes before the disk is full, a close
 // whose flush fails. It also records every path opened for writing, so a test
-// can check that a run wrote nowhere else than it should.
+// can check that a run wrote nowhere else than it should. The engine reads
+// and writes on threads of its own, so every count is kept under a lock.
 #pragma once
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -35,8 +37,19 @@ public:
 
     // Operations of a kind carried out or attempted so far.
     long count(Op op) const;
-    std::size_t bytes_read() const { return bytes_read_; }
-    std::size_t bytes_written() const { return bytes_written_; }
+    std::size_t bytes_read() const {
+        std::lock_guard lock(mutex_);
+        return bytes_read_;
+    }
+    std::size_t bytes_written() const {
+        std::lock_guard lock(mutex_);
+        return bytes_written_;
+    }
+    // The most files open for writing at one time.
+    std::size_t most_open() const {
+        std::lock_guard lock(mutex_);
+        return most_open_;
+    }
     // Every path opened for writing, in order, repeats included.
     const std::vector<std::filesystem::path>& written_paths() const { return written_paths_; }
     // How often each path was opened for reading.
@@ -59,6 +72,7 @@ private:
     int check(Op op, const std::filesystem::path& path);
 
     FileSystem& inner_;
+    mutable std::mutex mutex_;
     std::vector<Fault> faults_;
     std::map<Op, long> counts_;
     std::map<std::filesystem::path, long> read_opens_;
@@ -66,6 +80,8 @@ private:
     std::optional<std::size_t> free_space_;
     std::size_t bytes_read_ = 0;
     std::size_t bytes_written_ = 0;
+    std::size_t open_now_ = 0;
+    std::size_t most_open_ = 0;
 };
 
 }  // namespace marrowgate::test
