@@ -29,7 +29,8 @@ std::size_t OutputSet::add(std::filesystem::path path) {
 }
 
 void OutputSet::create_all() {
-    per_file_ = std::clamp<std::size_t>(budget_ / std::max<std::size_t>(files_.size(), 1), 8 << 10, 1 << 20);
+    // Half the budget gathers, half waits to be written.
+    per_file_ = std::clamp<std::size_t>(budget_ / 2 / std::max<std::size_t>(files_.size(), 1), 8 << 10, 1 << 20);
     open_.resize(files_.size());
     last_write_.assign(files_.size(), 0);
     for (std::size_t i = 0; i < files_.size(); ++i) {
@@ -150,7 +151,7 @@ void OutputSet::carry_out(Job& job) {
     job.data.clear();
     std::lock_guard lock(mutex_);
     // Keep the buffer for another flush, unless it grew for a huge line.
-    if (job.data.capacity() > 0 && job.data.capacity() <= 2 * per_file_ && spare_.size() < 64)
+    if (job.data.capacity() > 0 && job.data.capacity() <= 2 * per_file_)
         spare_.push_back(std::move(job.data));
 }
 

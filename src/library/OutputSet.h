@@ -32,7 +32,7 @@ namespace marrowgate {
 
 class OutputSet {
 public:
-    static constexpr std::size_t kDefaultBudget = std::size_t{16} << 20;
+    static constexpr std::size_t kDefaultBudget = std::size_t{8} << 20;
     // Well under the open-file limits of every system (512 streams by default
     // on Windows).
     static constexpr std::size_t kMostOpen = 256;
