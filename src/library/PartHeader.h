@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -42,9 +43,17 @@ std::size_t split_words(std::string_view line, Words<N>& words) {
     return cuts;
 }
 
-// The ten-word split of a part header line (word 1 the part name, word 2 the
-// decal names, word 4 the logic family) and the eleven-word split of a decal
-// header line (word 1 the decal name, word 9 the pad count).
+// A hash of a short key (a few characters: an initial, a family, a decal
+// name), cheaper than the library's for such lengths.
+inline std::size_t short_key_hash(std::string_view key) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : key) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return static_cast<std::size_t>(hash ^ (hash >> 29));
+}
+
 inline Words<10> ten_word_split(std::string_view line) {
     Words<10> words{};
     split_words<10>(line, words);

@@ -1,9 +1,15 @@
 #include "library/RunFrame.h"
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <system_error>
+#include <thread>
 
+#include "library/Background.h"
 #include "library/Folders.h"
 #include "library/LineReader.h"
 #include "library/OutputSet.h"
@@ -55,6 +61,7 @@ public:
     }
 
     const std::vector<std::string>& keys() const { return keys_; }
+    bool ignores_case() const { return ignore_case_; }
 
 private:
     static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
@@ -63,7 +70,7 @@ private:
     // every part of both passes looks its key up, and this costs no division.
     std::size_t slot_of(std::string_view folded) const {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = std::hash<std::string_view>{}(folded) & mask;
+        std::size_t slot = short_key_hash(folded) & mask;
         while (slots_[slot] != kEmpty && folded_[slots_[slot]] != folded) slot = (slot + 1) & mask;
         return slot;
     }
@@ -186,6 +193,64 @@ void check_inputs_survive(const Module1& state, const std::vector<std::filesyste
     }
 }
 
+// The keys of one listed file in order of first appearance, and the failure
+// that ended its reading, if any. At most `most` keys: once a file alone
+// holds more keys than the table can, the table is full before its last one.
+struct FileKeys {
+    std::vector<std::string> keys;
+    std::exception_ptr failure;
+};
+
+FileKeys keys_of_file(const Module1& state, int i, KeyRule& rule, FileSystem& files, std::size_t most,
+                      bool ignore_case) {
+    KeyTable seen(most, ignore_case);
+    FileKeys result;
+    try {
+        LineReader lines(files, listed_file_path(state, i));
+        PartBlockReader blocks(lines);
+        std::string looked_up;
+        std::string_view header;
+        while (seen.keys().size() < most && blocks.next_header(header)) {
+            if (auto key = rule.key_of(header, looked_up)) seen.add(*key);
+            blocks.skip_body();
+        }
+    } catch (...) {
+        result.failure = std::current_exception();
+    }
+    result.keys = seen.keys();
+    return result;
+}
+
+// The collection pass of a run that shows no progress in it: the files are
+// read side by side, two at a time where the machine has the processors, and
+// their keys enter the table in file order, so that the table, and the first
+// failure met, are what reading them one after another gives.
+void collect_keys(const Module1& state, KeyRule& rule, FileSystem& files, KeyTable& table) {
+    const auto count = static_cast<std::size_t>(std::max<int>(state.File_Count, 0));
+    std::vector<FileKeys> per_file(count);
+    std::atomic<std::size_t> next{0};
+    const std::size_t most = rule.capacity() + 1;
+    const bool ignore_case = table.ignores_case();
+    const auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < count;)
+            per_file[i] = keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case);
+    };
+    std::thread helper;
+    if (count > 1 && background_threads()) {
+        try {
+            helper = std::thread(work);
+        } catch (const std::system_error&) {
+            // No thread to be had: this one reads every file.
+        }
+    }
+    work();
+    if (helper.joinable()) helper.join();
+    for (const FileKeys& file : per_file) {
+        for (const auto& key : file.keys) table.add(key);
+        if (file.failure) std::rethrow_exception(file.failure);
+    }
+}
+
 }  // namespace
 
 RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files) {
@@ -204,16 +269,20 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         std::string looked_up;
 
         // Collection pass: keys only from the header lines that open a block.
-        if (rule.shows_first_pass()) progress.start(kFirstPass);
-        for (int i = 1; i <= state.File_Count; ++i) {
-            LineReader lines(files, listed_file_path(state, i));
-            PartBlockReader blocks(lines);
-            std::string_view header;
-            while (blocks.next_header(header)) {
-                if (rule.shows_first_pass()) progress.step();
-                if (auto key = rule.key_of(header, looked_up)) table.add(*key);
-                blocks.skip_body();
+        if (rule.shows_first_pass()) {
+            progress.start(kFirstPass);
+            for (int i = 1; i <= state.File_Count; ++i) {
+                LineReader lines(files, listed_file_path(state, i));
+                PartBlockReader blocks(lines);
+                std::string_view header;
+                while (blocks.next_header(header)) {
+                    progress.step();
+                    if (auto key = rule.key_of(header, looked_up)) table.add(*key);
+                    blocks.skip_body();
+                }
             }
+        } else {
+            collect_keys(state, rule, files, table);
         }
 
         outputs.emplace(files, result.format);

@@ -61,6 +61,9 @@ public:
     virtual void prepare(FileSystem&, RunResult&) {}
     // The key of a part header line, made safe for a file name; nothing when
     // the part can be placed in no file (then `looked_up` says what was sought).
+    // Where the collection pass shows no progress, its files are read side by
+    // side: key_of is then called from two threads at once and must not
+    // change the rule.
     virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) = 0;
 };
 

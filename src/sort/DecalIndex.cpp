@@ -26,7 +26,7 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, std:
             continue;
         }
         const std::string_view name = words[1];
-        const std::size_t hash = std::hash<std::string_view>{}(name);
+        const std::size_t hash = short_key_hash(name);
         const Slot& found = slots_[slot_of(name, hash)];
         if (!found.used) {
             if (text_.size() + name.size() + words[9].size() > UINT32_MAX)
@@ -75,7 +75,7 @@ void DecalIndex::grow() {
 }
 
 std::optional<std::string_view> DecalIndex::pad_count(std::string_view decal_name) const {
-    const Slot& slot = slots_[slot_of(decal_name, std::hash<std::string_view>{}(decal_name))];
+    const Slot& slot = slots_[slot_of(decal_name, short_key_hash(decal_name))];
     if (!slot.used) return std::nullopt;
     return text(slot.pads_at, slot.pads_size);
 }

@@ -100,6 +100,19 @@ TEST_F(Faults, AFullKeyTableStopsTheRunBeforeAnyFileIsWritten) {
     EXPECT_TRUE(lib_files().empty());
     EXPECT_TRUE(file_names(app("tmp")).empty());
     EXPECT_FALSE(status.hourglass);
+
+    // The files are read side by side; the failure reported is still the one
+    // met first reading them in order: the full table, before the second
+    // file's read that breaks off after its key.
+    FaultyFileSystem broken;
+    broken.fail(FaultyFileSystem::Op::Read, 2, EIO, dir / "in" / "one-more.p");
+    run(SortKey::Alphanumeric, broken);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("\"[\""), std::string::npos) << result.error;
+    broken.fail(FaultyFileSystem::Op::Read, 1, EIO, dir / "in" / "fifty.p");
+    run(SortKey::Alphanumeric, broken);
+    EXPECT_NE(result.error.find("fifty.p"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("cannot be read"), std::string::npos) << result.error;
 }
 
 TEST_F(Faults, DecalKeysHoldUpTo1024) {
