@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -115,6 +118,10 @@ public:
             last_ = std::move(caption);
         }
     }
+    // Steps up to `counter`, one at a time, as the parts read come in.
+    void advance_to(long long counter) {
+        while (counter_ < counter) step();
+    }
     void caption(const std::string& text) {
         status_.set_caption(text);
         last_ = text;
@@ -196,55 +203,85 @@ void check_inputs_survive(const Module1& state, const std::vector<std::filesyste
 // The keys of one listed file in order of first appearance, and the failure
 // that ended its reading, if any. At most `most` keys: once a file alone
 // holds more keys than the table can, the table is full before its last one.
+// Every 256 parts and at the end, the parts read are added to `parts`.
 struct FileKeys {
     std::vector<std::string> keys;
     std::exception_ptr failure;
 };
 
 FileKeys keys_of_file(const Module1& state, int i, KeyRule& rule, FileSystem& files, std::size_t most,
-                      bool ignore_case) {
+                      bool ignore_case, std::atomic<long long>& parts) {
     KeyTable seen(most, ignore_case);
     FileKeys result;
+    long long unreported = 0;
     try {
         LineReader lines(files, listed_file_path(state, i));
         PartBlockReader blocks(lines);
         std::string looked_up;
         std::string_view header;
         while (seen.keys().size() < most && blocks.next_header(header)) {
+            if (++unreported == 256) {
+                parts.fetch_add(unreported, std::memory_order_relaxed);
+                unreported = 0;
+            }
             if (auto key = rule.key_of(header, looked_up)) seen.add(*key);
             blocks.skip_body();
         }
     } catch (...) {
         result.failure = std::current_exception();
     }
+    parts.fetch_add(unreported, std::memory_order_relaxed);
     result.keys = seen.keys();
     return result;
 }
 
-// The collection pass of a run that shows no progress in it: the files are
-// read side by side, two at a time where the machine has the processors, and
-// their keys enter the table in file order, so that the table, and the first
-// failure met, are what reading them one after another gives.
-void collect_keys(const Module1& state, KeyRule& rule, FileSystem& files, KeyTable& table) {
-    const auto count = static_cast<std::size_t>(std::max<int>(state.File_Count, 0));
+// The collection pass over several files on a machine with more than one
+// processor: the files are read side by side, two at a time, and their keys
+// enter the table in file order, so that the table, and the first failure
+// met, are what reading them one after another gives. Where the pass shows
+// its progress, this thread shows it from the parts read so far, every
+// percentage in turn, and lets pending events run meanwhile.
+void collect_keys(const Module1& state, KeyRule& rule, FileSystem& files, KeyTable& table, Progress* progress) {
+    const auto count = static_cast<std::size_t>(state.File_Count);
     std::vector<FileKeys> per_file(count);
     std::atomic<std::size_t> next{0};
+    std::atomic<long long> parts{0};
+    std::atomic<int> working{0};
+    std::mutex mutex;
+    std::condition_variable finished;
     const std::size_t most = rule.capacity() + 1;
     const bool ignore_case = table.ignores_case();
     const auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < count;)
-            per_file[i] = keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case);
+            per_file[i] = keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case, parts);
+        std::lock_guard lock(mutex);
+        --working;
+        finished.notify_all();
     };
-    std::thread helper;
-    if (count > 1 && background_threads()) {
+    std::vector<std::thread> helpers;
+    for (int n = 0; n < (progress ? 2 : 1); ++n) {
         try {
-            helper = std::thread(work);
+            ++working;
+            helpers.emplace_back(work);
         } catch (const std::system_error&) {
-            // No thread to be had: this one reads every file.
+            --working;  // no thread to be had: fewer files side by side
         }
     }
-    work();
-    if (helper.joinable()) helper.join();
+    if (!progress || helpers.empty()) {
+        ++working;
+        work();
+    }
+    if (progress) {
+        std::unique_lock lock(mutex);
+        while (working > 0) {
+            finished.wait_for(lock, std::chrono::milliseconds(20));
+            lock.unlock();
+            progress->advance_to(parts.load(std::memory_order_relaxed));
+            lock.lock();
+        }
+    }
+    for (auto& helper : helpers) helper.join();
+    if (progress) progress->advance_to(parts.load());
     for (const FileKeys& file : per_file) {
         for (const auto& key : file.keys) table.add(key);
         if (file.failure) std::rethrow_exception(file.failure);
@@ -269,20 +306,20 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         std::string looked_up;
 
         // Collection pass: keys only from the header lines that open a block.
-        if (rule.shows_first_pass()) {
-            progress.start(kFirstPass);
+        if (rule.shows_first_pass()) progress.start(kFirstPass);
+        if (state.File_Count > 1 && background_threads()) {
+            collect_keys(state, rule, files, table, rule.shows_first_pass() ? &progress : nullptr);
+        } else {
             for (int i = 1; i <= state.File_Count; ++i) {
                 LineReader lines(files, listed_file_path(state, i));
                 PartBlockReader blocks(lines);
                 std::string_view header;
                 while (blocks.next_header(header)) {
-                    progress.step();
+                    if (rule.shows_first_pass()) progress.step();
                     if (auto key = rule.key_of(header, looked_up)) table.add(*key);
                     blocks.skip_body();
                 }
             }
-        } else {
-            collect_keys(state, rule, files, table);
         }
 
         outputs.emplace(files, result.format);
