@@ -121,13 +121,25 @@ mg::Module1 listed_state(const fs::path& set, const fs::path& app, int parts_per
 
 // ---- child side: one measurement ----
 
-// An empty application folder. The removal of the last run's files is
-// written out before the clock starts, so that it does not slow this run.
-void fresh_app_folder(const fs::path& app) {
-    fs::remove_all(app);
-    fs::create_directories(app / "lib");
-    fs::create_directories(app / "tmp");
+// A new application folder for every run, as on a user's first run: the
+// outputs are new files. No file is removed while the benchmark runs: after
+// its measurement, a run's files are emptied and the folders are removed at
+// the end. (Removing a thousand files and then creating a thousand costs more
+// than all the writing on some file systems, ext4 among them, whose inode
+// allocation passes over recently deleted inodes: no user's run meets that.)
+fs::path new_app_folder(const fs::path& app, int run) {
+    const fs::path folder = app / ("run" + std::to_string(run));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "lib");
+    fs::create_directories(folder / "tmp");
     ::sync();
+    return folder;
+}
+
+// Empties every file below `folder`, freeing their space, and keeps them.
+void empty_files(const fs::path& folder) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) fs::resize_file(entry.path(), 0);
 }
 
 // The I/O limit, or with `outputs` above 1 the floor of a run that writes
@@ -207,14 +219,16 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
     double best = 1e300;
     CpuTime best_cpu;
     long long parts = 0;
+    long long files = 0;
+    std::string check = "-";
     for (int r = 0; r < repeat; ++r) {
-        fresh_app_folder(app);
-        mg::Module1 state = listed_state(set, app, parts_per_file);
+        const fs::path folder = new_app_folder(app, r);
+        mg::Module1 state = listed_state(set, folder, parts_per_file);
         const CpuTime cpu_start = cpu_time();
         const auto start = std::chrono::steady_clock::now();
         if (kind == "io-limit") {
             const fs::path decals = fields.size() > 2 ? set / "decals.d" : fs::path();
-            io_limit(part_files(set), decals, app / "lib", std::stoul(fields[1]));
+            io_limit(part_files(set), decals, folder / "lib", std::stoul(fields[1]));
             parts = state.Total_Parts;
         } else if (kind == "engine") {
             mg::NullStatusDisplay status;
@@ -234,19 +248,18 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
             best = seconds;
             best_cpu = {cpu_end.user - cpu_start.user, cpu_end.system - cpu_start.system};
         }
+        files = std::distance(fs::directory_iterator(folder / "lib"), fs::directory_iterator());
+        if (kind == "literal" && r == 0) {
+            // The engine sorts the same inputs; every file must be the same.
+            const fs::path twin = new_app_folder(app.string() + "-engine", 0);
+            mg::Module1 twin_state = listed_state(set, twin, parts_per_file);
+            mg::NullStatusDisplay status;
+            const bool ok = mg::run_sort(twin_state, key, status, mg::real_file_system()).ok;
+            check = ok && tree(folder) == tree(twin) ? "same" : "DIFFERENT";
+            empty_files(twin);
+        }
+        empty_files(folder);
     }
-    const auto files = std::distance(fs::directory_iterator(app / "lib"), fs::directory_iterator());
-    std::string check = "-";
-    if (kind == "literal") {
-        const fs::path twin = app.string() + "-engine";
-        fresh_app_folder(twin);
-        mg::Module1 state = listed_state(set, twin, parts_per_file);
-        mg::NullStatusDisplay status;
-        const bool ok = mg::run_sort(state, key, status, mg::real_file_system()).ok;
-        check = ok && tree(app) == tree(twin) ? "same" : "DIFFERENT";
-        fs::remove_all(twin);
-    }
-    fs::remove_all(app);
     std::cout << best << " " << parts << " " << files << " " << best_cpu.user << " " << best_cpu.system << " "
               << check << "\n";
     return 0;
@@ -330,6 +343,10 @@ public:
         if (word_subset != options_.parts) ensure_data(options_.data / subset_name(word_subset), word_subset);
         ensure_data(options_.data / subset_name(pad_subset), pad_subset);
 
+        // Folders left by a benchmark that was broken off are removed at the
+        // end, with this one's, when nothing is measured any more.
+        if (fs::exists(runs_folder()) && !fs::exists(earlier_runs_folder()))
+            fs::rename(runs_folder(), earlier_runs_folder());
         const fs::path x1 = options_.data / "x1";
         std::printf("Marrowgate benchmark: %d part-type files x %d parts (%.1f MB in all), a decal library of %d "
                     "decals (%.1f MB); again with %s the parts; best of %d runs; outputs in %s\n",
@@ -373,11 +390,16 @@ private:
     static std::string subset_name(int parts) { return "subset-" + std::to_string(parts); }
     fs::path out_folder() const { return options_.out.empty() ? options_.data : options_.out; }
 
+    // Each measurement writes in new folders of its own, kept to the end.
     Measure measure(const std::string& what, const std::string& set, int parts, int repeat) {
+        std::string folder = set + "-" + what;
+        std::replace(folder.begin(), folder.end(), ':', '-');
         return run_child(self_, {"--child", what, "--set", (options_.data / set).string(), "--app",
-                                 (out_folder() / ("run-" + set)).string(), "--parts", std::to_string(parts),
-                                 "--repeat", std::to_string(repeat)});
+                                 (runs_folder() / folder).string(), "--parts", std::to_string(parts), "--repeat",
+                                 std::to_string(repeat)});
     }
+    fs::path runs_folder() const { return out_folder() / "runs"; }
+    fs::path earlier_runs_folder() const { return out_folder() / "runs-earlier"; }
 
     void row(const std::string& what, const Set& set, const Measure& m, double mb, double io, double floor) {
         std::printf("%-21s %4s %7lld %5lld %9.3f %6.0f %6.2f %7.2f %6.3f %6.3f %7.1f\n", what.c_str(),
@@ -403,6 +425,8 @@ private:
     }
 
     int summary(const std::string& big) {
+        fs::remove_all(runs_folder());
+        fs::remove_all(earlier_runs_folder());
         const double pad_over_decal = results_["pad-count1x"].seconds / results_["decal-name1x"].seconds;
         double peak = 0;
         double growth = -1e9;

@@ -1,7 +1,12 @@
 #include "library/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "state/Module1.h"
 
@@ -14,6 +19,31 @@ std::string display_path(const std::filesystem::path& path) { return utf8_from_p
 
 std::string system_reason(int error_number) {
     return std::generic_category().message(error_number);
+}
+
+namespace {
+constexpr std::size_t kEnough = 1100;  // the decal name key holds up to 1,024 keys
+}  // namespace
+
+std::size_t files_open_at_once() {
+    static const std::size_t most = [] {
+#ifdef _WIN32
+        // The C library's streams: 512 unless asked for more.
+        const int streams = _setmaxstdio(2048);
+        return std::clamp<std::size_t>(streams > 0 ? static_cast<std::size_t>(streams) / 2 : 256, 16, kEnough);
+#else
+        rlimit limit{};
+        if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return std::size_t{256};
+        if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < 2 * kEnough && limit.rlim_max > limit.rlim_cur) {
+            rlimit raised = limit;
+            raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? 2 * kEnough : std::min<rlim_t>(limit.rlim_max, 2 * kEnough);
+            if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+        }
+        const rlim_t soft = limit.rlim_cur == RLIM_INFINITY ? 2 * kEnough : limit.rlim_cur;
+        return std::clamp<std::size_t>(static_cast<std::size_t>(soft / 2), 16, kEnough);
+#endif
+    }();
+    return most;
 }
 
 namespace {

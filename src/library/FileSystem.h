@@ -59,6 +59,11 @@ public:
 // Files on disk, through the C library with large buffers.
 FileSystem& real_file_system();
 
+// How many files a run may keep open for writing at once: at most half of
+// what the process may have open, raised to its ceiling first where the
+// system allows it, and no more than a run's largest number of keys needs.
+std::size_t files_open_at_once();
+
 // Reads through another file system and throws every write away: a run on it
 // reports what it would write and writes nothing.
 class DiscardingFileSystem final : public FileSystem {

@@ -6,8 +6,12 @@
 
 namespace marrowgate {
 
-OutputSet::OutputSet(FileSystem& files, std::string marker, std::size_t budget)
-    : files_io_(files), marker_(std::move(marker)), opening_(marker_ + "\r\n\r\r\n"), budget_(budget) {
+OutputSet::OutputSet(FileSystem& files, std::string marker, std::size_t budget, std::size_t most_open)
+    : files_io_(files),
+      marker_(std::move(marker)),
+      opening_(marker_ + "\r\n\r\r\n"),
+      budget_(budget),
+      most_open_(std::max<std::size_t>(most_open, 1)) {
     if (background_threads()) thread_ = std::thread([this] { run(); });
 }
 
@@ -30,7 +34,7 @@ std::size_t OutputSet::add(std::filesystem::path path) {
 
 void OutputSet::create_all() {
     // Half the budget gathers, half waits to be written.
-    per_file_ = std::clamp<std::size_t>(budget_ / 2 / std::max<std::size_t>(files_.size(), 1), 8 << 10, 1 << 20);
+    per_file_ = std::clamp<std::size_t>(budget_ / 2 / std::max<std::size_t>(files_.size(), 1), 16 << 10, 1 << 20);
     open_.resize(files_.size());
     last_write_.assign(files_.size(), 0);
     for (std::size_t i = 0; i < files_.size(); ++i) {
@@ -98,7 +102,7 @@ OutputFile& OutputSet::open_file(std::size_t index, WriteMode mode) {
     last_write_[index] = ++writes_;
     if (open_[index] && mode == WriteMode::Append) return *open_[index];
     if (open_[index]) close_file(index);
-    if (open_count_ == kMostOpen) {
+    if (open_count_ == most_open_) {
         std::size_t oldest = index;
         for (std::size_t i = 0; i < open_.size(); ++i)
             if (open_[i] && (oldest == index || last_write_[i] < last_write_[oldest])) oldest = i;

@@ -5,10 +5,10 @@
 // few opens per file instead of one per block, whatever the number of keys.
 //
 // The file operations are carried out behind the run, in the order they were
-// asked for, on a thread of their own, while the run goes on reading. Up to
-// kMostOpen files stay open between writes, the least recently written closed
-// first, so that a run with a thousand keys does not reopen a file for every
-// write. A failure is reported by the next operation asked for, or at the
+// asked for, on a thread of their own, while the run goes on reading. Files
+// stay open between writes, as many as the system allows a run (see
+// files_open_at_once()), the least recently written closed first, so that a
+// run with a thousand keys does not reopen a file for every write. A failure is reported by the next operation asked for, or at the
 // latest by the closing pass; after it, nothing more is written to the file
 // that failed.
 #pragma once
@@ -33,11 +33,9 @@ namespace marrowgate {
 class OutputSet {
 public:
     static constexpr std::size_t kDefaultBudget = std::size_t{8} << 20;
-    // Well under the open-file limits of every system (512 streams by default
-    // on Windows).
-    static constexpr std::size_t kMostOpen = 256;
 
-    OutputSet(FileSystem& files, std::string marker, std::size_t budget = kDefaultBudget);
+    OutputSet(FileSystem& files, std::string marker, std::size_t budget = kDefaultBudget,
+              std::size_t most_open = files_open_at_once());
     ~OutputSet();
     OutputSet(const OutputSet&) = delete;
     OutputSet& operator=(const OutputSet&) = delete;
@@ -112,6 +110,7 @@ private:
     // Files open between writes (used by whoever carries out the jobs).
     std::vector<std::unique_ptr<OutputFile>> open_;
     std::vector<std::uint64_t> last_write_;
+    std::size_t most_open_;
     std::size_t open_count_ = 0;
     std::uint64_t writes_ = 0;
     std::thread thread_;

@@ -59,15 +59,19 @@ Writing write_blocks(OutputSet& outputs, const test::TempDir& dir, std::size_t f
 }
 
 TEST(OutputBudget, EveryFileGetsItsBlocksInOrder) {
-    for (const std::size_t files : {std::size_t{40}, OutputSet::kMostOpen + 60}) {
+    // Up to 16 files open at once: with 40 files, the least recently written
+    // are closed and opened again.
+    for (const std::size_t most_open : {std::size_t{16}, std::size_t{100}}) {
+        constexpr std::size_t files = 40;
         test::TempDir dir;
         constexpr std::size_t kBudget = 64 << 10;
         test::FaultyFileSystem counting;
-        OutputSet outputs(counting, "*MARKER*", kBudget);
+        OutputSet outputs(counting, "*MARKER*", kBudget, most_open);
         const Writing w = write_blocks(outputs, dir, files, 3000, kBudget);
         ASSERT_FALSE(w.failed);
         for (std::size_t f = 0; f < files; ++f) EXPECT_EQ(test::read_file(outputs.path(f)), w.expected[f]) << f;
-        EXPECT_LE(counting.most_open(), OutputSet::kMostOpen);
+        EXPECT_LE(counting.most_open(), most_open);
+        EXPECT_EQ(counting.count(test::FaultyFileSystem::Op::OpenWrite) > static_cast<long>(files), most_open < files);
     }
 }
 
