@@ -1,6 +1,7 @@
 #include "library/OutputSet.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "library/Background.h"
 
@@ -12,7 +13,13 @@ OutputSet::OutputSet(FileSystem& files, std::string marker, std::size_t budget, 
       opening_(marker_ + "\r\n\r\r\n"),
       budget_(budget),
       most_open_(std::max<std::size_t>(most_open, 1)) {
-    if (background_threads()) thread_ = std::thread([this] { run(); });
+    if (background_threads()) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: every operation is carried out when asked for.
+        }
+    }
 }
 
 OutputSet::~OutputSet() {

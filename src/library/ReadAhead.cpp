@@ -2,6 +2,8 @@
 
 #include "library/Background.h"
 
+#include <system_error>
+
 namespace marrowgate {
 
 namespace {
@@ -24,7 +26,13 @@ ReadAhead::ReadAhead(std::unique_ptr<InputFile> input, std::size_t chunk, std::s
         buffers_.push_back(std::make_unique_for_overwrite<char[]>(head_ + chunk_));
         free_.push_back(kBuffers - 1 - i);
     }
-    if (threaded) thread_ = std::thread([this] { run(); });
+    if (threaded) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: each chunk is read when it is taken.
+        }
+    }
 }
 
 ReadAhead::~ReadAhead() {
