@@ -416,8 +416,9 @@ private:
         const double seconds = lit.seconds * factor;
         std::string note = "files " + lit.check + " as the engine's";
         if (subset != set.parts)
-            note = "estimate: " + fixed(lit.seconds, 2) + " s on " + std::to_string(lit.parts) + " parts x " +
-                   fixed(factor, 0) + " = " + fixed(seconds / 60, 1) + " min; " + note;
+            note = "estimate: " + fixed(lit.seconds, 4) + " s on " + std::to_string(lit.parts) + " parts x " +
+                   fixed(factor, 0) + " = " + (seconds < 60 ? fixed(seconds, 1) + " s" : fixed(seconds / 60, 1) + " min") +
+                   "; " + note;
         std::printf("%-21s %4s %7lld %5lld %9.3f %6.1f %6.0f %7s %6s %6s %7s  %s\n", ("literal " + name).c_str(),
                     set.label.c_str(), static_cast<long long>(lit.parts * factor), lit.files, seconds, mb / seconds,
                     seconds / io, "-", "-", "-", "-", note.c_str());
