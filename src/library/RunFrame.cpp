@@ -96,6 +96,49 @@ private:
     std::vector<std::uint32_t> slots_;
 };
 
+// What the run worked out already for the key sources it met (the bytes of a
+// header line its key is made from): the key's index in the table, or kNoKey
+// for a part placed in no file. Sources up to 64 bytes long, at most four
+// times as many as the table holds keys; beyond that the key is worked out
+// again for every part, as without the cache.
+class KeySourceCache {
+public:
+    static constexpr std::int32_t kNoKey = -1;
+
+    explicit KeySourceCache(std::size_t capacity)
+        : most_(4 * capacity + 64), slots_(std::bit_ceil(2 * most_ + 2), kEmpty) {}
+
+    const std::int32_t* find(std::string_view source) const {
+        const std::uint32_t entry = slots_[slot_of(source)];
+        return entry == kEmpty ? nullptr : &entries_[entry].value;
+    }
+
+    void insert(std::string_view source, std::int32_t value) {
+        if (source.size() > 64 || entries_.size() == most_) return;
+        const std::size_t slot = slot_of(source);
+        if (slots_[slot] != kEmpty) return;
+        slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+        entries_.push_back(Entry{std::string(source), value});
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
+    struct Entry {
+        std::string source;
+        std::int32_t value;
+    };
+    std::size_t slot_of(std::string_view source) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = short_key_hash(source) & mask;
+        while (slots_[slot] != kEmpty && entries_[slots_[slot]].source != source) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    std::size_t most_;
+    std::vector<Entry> entries_;
+    std::vector<std::uint32_t> slots_;
+};
+
 // Progress steps: events run at every step; the caption is set when it changes.
 class Progress {
 public:
@@ -200,6 +243,15 @@ void check_inputs_survive(const Module1& state, const std::vector<std::filesyste
     }
 }
 
+// Collection pass: adds the key of a header line to the table, worked out
+// once for each key source.
+void add_key(std::string_view header, KeyRule& rule, std::string& looked_up, KeySourceCache& met, KeyTable& table) {
+    const std::optional<std::string_view> source = rule.key_source(header);
+    if (source && met.find(*source)) return;
+    if (auto key = rule.key_of(header, looked_up)) table.add(*key);
+    if (source) met.insert(*source, 0);
+}
+
 // The keys of one listed file in order of first appearance, and the failure
 // that ended its reading, if any. At most `most` keys: once a file alone
 // holds more keys than the table can, the table is full before its last one.
@@ -219,12 +271,13 @@ FileKeys keys_of_file(const Module1& state, int i, KeyRule& rule, FileSystem& fi
         PartBlockReader blocks(lines);
         std::string looked_up;
         std::string_view header;
+        KeySourceCache met(most);
         while (seen.keys().size() < most && blocks.next_header(header)) {
             if (++unreported == 256) {
                 parts.fetch_add(unreported, std::memory_order_relaxed);
                 unreported = 0;
             }
-            if (auto key = rule.key_of(header, looked_up)) seen.add(*key);
+            add_key(header, rule, looked_up, met, seen);
             blocks.skip_body();
         }
     } catch (...) {
@@ -310,13 +363,14 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         if (state.File_Count > 1 && background_threads()) {
             collect_keys(state, rule, files, table, rule.shows_first_pass() ? &progress : nullptr);
         } else {
+            KeySourceCache met(rule.capacity());
             for (int i = 1; i <= state.File_Count; ++i) {
                 LineReader lines(files, listed_file_path(state, i));
                 PartBlockReader blocks(lines);
                 std::string_view header;
                 while (blocks.next_header(header)) {
                     if (rule.shows_first_pass()) progress.step();
-                    if (auto key = rule.key_of(header, looked_up)) table.add(*key);
+                    add_key(header, rule, looked_up, met, table);
                     blocks.skip_body();
                 }
             }
@@ -337,6 +391,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
         // Copy pass.
         std::vector<long long> blocks_per_key(table.keys().size(), 0);
+        KeySourceCache placed(rule.capacity());
         progress.start(kProcessing);
         for (int i = 1; i <= state.File_Count; ++i) {
             const auto input = listed_file_path(state, i);
@@ -347,16 +402,27 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             while (blocks.next_header(header)) {
                 ++result.parts;
                 progress.step();
-                const auto key = rule.key_of(header, looked_up);
-                if (!key) {
+                std::optional<std::size_t> index;
+                const std::optional<std::string_view> source = rule.key_source(header);
+                const std::int32_t* known = source ? placed.find(*source) : nullptr;
+                if (known && *known != KeySourceCache::kNoKey) {
+                    index = static_cast<std::size_t>(*known);
+                } else {
+                    if (const auto key = rule.key_of(header, looked_up)) {
+                        index = table.find(*key);
+                        if (!index)
+                            throw RunError(display_path(input) + " changed while it was being sorted (the part " +
+                                           part_name(header) +
+                                           " was not there before). The outputs are incomplete.");
+                    }
+                    if (source && !known)
+                        placed.insert(*source, index ? static_cast<std::int32_t>(*index) : KeySourceCache::kNoKey);
+                }
+                if (!index) {
                     result.unplaced.push_back(UnplacedPart{input, part_name(header), looked_up});
                     blocks.skip_body();
                     continue;
                 }
-                const auto index = table.find(*key);
-                if (!index)
-                    throw RunError(display_path(input) + " changed while it was being sorted (the part " +
-                                   part_name(header) + " was not there before). The outputs are incomplete.");
                 name.assign(header.substr(0, header.find(' ')));
                 outputs->write_line(*index, header);
                 const bool closed = blocks.copy_body([&](std::string_view bytes) { outputs->write_bytes(*index, bytes); });

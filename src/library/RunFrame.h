@@ -65,6 +65,11 @@ public:
     // side: key_of is then called from two threads at once and must not
     // change the rule.
     virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) = 0;
+    // The bytes of a header line that its key is made from, where equal bytes
+    // always give the same key (or none): the run then works a key out once
+    // for each distinct value instead of once for every part. Nothing where
+    // the rule has no such bytes.
+    virtual std::optional<std::string_view> key_source(std::string_view) const { return std::nullopt; }
 };
 
 // Runs the frame. Failures are returned in the result, never thrown; the

@@ -73,11 +73,17 @@ std::string decal_name_key(std::string_view header) {
 namespace {
 
 using KeyFunction = std::string (*)(std::string_view);
+using SourceFunction = std::string_view (*)(std::string_view);
+
+// The bytes each key is made from.
+std::string_view initial_source(std::string_view header) { return header_word<1>(header).substr(0, 1); }
+std::string_view family_source(std::string_view header) { return header_word<4>(header); }
 
 class WordKeyRule final : public KeyRule {
 public:
-    WordKeyRule(KeyFunction key, std::size_t capacity, const char* first_list, const char* second_list)
-        : key_(key), capacity_(capacity), first_(first_list), second_(second_list) {}
+    WordKeyRule(KeyFunction key, SourceFunction source, std::size_t capacity, const char* first_list,
+                const char* second_list)
+        : key_(key), source_(source), capacity_(capacity), first_(first_list), second_(second_list) {}
     std::size_t capacity() const override { return capacity_; }
     std::filesystem::path first_list_file() const override { return std::filesystem::path("tmp") / first_; }
     std::filesystem::path second_list_file() const override { return std::filesystem::path("tmp") / second_; }
@@ -86,9 +92,11 @@ public:
         make_file_name_safe(key);
         return key;
     }
+    std::optional<std::string_view> key_source(std::string_view header) const override { return source_(header); }
 
 private:
     KeyFunction key_;
+    SourceFunction source_;
     std::size_t capacity_;
     const char* first_;
     const char* second_;
@@ -110,6 +118,9 @@ public:
         }
         index_.load(files, decal_file_path(state_), result.warnings);
     }
+    std::optional<std::string_view> key_source(std::string_view header) const override {
+        return first_decal_view(header);
+    }
     std::optional<std::string> key_of(std::string_view header, std::string& looked_up) override {
         looked_up.assign(first_decal_view(header));
         const auto pads = index_.pad_count(looked_up);
@@ -127,17 +138,17 @@ private:
 }  // namespace
 
 RunResult SORT_by_Alpanumeric_Order(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(&initial_key, 50, "Alphanumeric.dat", "Alphabetic.dat");
+    WordKeyRule rule(&initial_key, &initial_source, 50, "Alphanumeric.dat", "Alphabetic.dat");
     return run_frame(state, rule, status, files);
 }
 
 RunResult SORT_by_Logic_Family(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(&logic_family_key, 50, "Logic_Families.dat", "Logic_Families.dat");
+    WordKeyRule rule(&logic_family_key, &family_source, 50, "Logic_Families.dat", "Logic_Families.dat");
     return run_frame(state, rule, status, files);
 }
 
 RunResult SORT_by_PCB_Decal(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(&decal_name_key, 1024, "Decals.dat", "Decals.dat");
+    WordKeyRule rule(&decal_name_key, &first_decal_view, 1024, "Decals.dat", "Decals.dat");
     return run_frame(state, rule, status, files);
 }
 

@@ -99,6 +99,28 @@ TEST_F(SortRun, KeysThatNameOneFileShareIt) {
     EXPECT_EQ(lib("\xC9"), accents ? output_bytes({e, E}) : output_bytes({E}));
 }
 
+// A key is worked out once for each distinct word it is made from, for a
+// bounded number of words; hundreds of different families that all name the
+// same file, more than that bound, interleaved with another, still go where
+// their keys say, in order.
+TEST_F(SortRun, ManyWordsThatGiveOneKey) {
+    const std::string unsafe = "/\\:*?\"<>|";
+    std::vector<Lines> blocks, mixed, plain;
+    for (const char a : unsafe)
+        for (const char b : unsafe)
+            for (const char c : unsafe) {
+                mixed.push_back(part("M" + std::to_string(blocks.size()) + " SO8 I X" + a + b + c + " 1 1 0 0 0"));
+                blocks.push_back(mixed.back());
+                if (blocks.size() % 7 == 0) {
+                    plain.push_back(part("P" + std::to_string(blocks.size()) + " SO8 I TTL 1 1 0 0 0"));
+                    blocks.push_back(plain.back());
+                }
+            }
+    list_parts("families.p", blocks);
+    ASSERT_TRUE(run(SortKey::LogicFamily).ok) << result.error;
+    expect_outputs({{"X___", mixed}, {"TTL", plain}});
+}
+
 TEST_F(SortRun, OnlyRealHeadersGiveKeysAndEveryByteOfABlockIsKept) {
     // Attribute values that look like headers, a CR inside a value, a value
     // ending in CR (CR CR LF), NUL bytes and bytes above 127, LF-only and mixed
