@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -86,7 +87,8 @@ TEST(OutputBudget, AFailedWriteIsReportedAndTheOtherFilesStayWholeAsFarAsTheyGot
         const Writing w = write_blocks(outputs, dir, 40, 3000, kBudget);
         EXPECT_TRUE(w.failed) << nth;
         for (std::size_t f = 0; f < 40; ++f) {
-            if (outputs.path(f) == failing) continue;
+            // A file the run did not come to is not there at all.
+            if (outputs.path(f) == failing || !std::filesystem::exists(outputs.path(f))) continue;
             const std::string kept = test::read_file(outputs.path(f));
             EXPECT_EQ(w.expected[f].compare(0, kept.size(), kept), 0) << f;
         }
