@@ -81,7 +81,8 @@ private:
 class RealOutput final : public OutputFile {
 public:
     RealOutput(std::FILE* file, std::filesystem::path path) : file_(file), path_(std::move(path)) {
-        std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+        // The engine writes in large pieces: a buffer would only split them.
+        std::setvbuf(file_, nullptr, _IONBF, 0);
     }
     ~RealOutput() override {
         if (file_) std::fclose(file_);

@@ -76,8 +76,9 @@ void OutputSet::flush(Entry& entry, std::string_view tail, bool last) {
         }
     }
     data.swap(entry.pending);
-    if (entry.pending.capacity() < per_file_) entry.pending.reserve(per_file_ + per_file_ / 4);
-    post(Job{static_cast<std::size_t>(&entry - files_.data()), WriteMode::Append, std::move(data), tail, last});
+    data.append(tail);  // one write for both
+    if (!last && entry.pending.capacity() < per_file_) entry.pending.reserve(per_file_ + per_file_ / 4);
+    post(Job{static_cast<std::size_t>(&entry - files_.data()), WriteMode::Append, std::move(data), {}, last});
 }
 
 void OutputSet::post(Job job) {
