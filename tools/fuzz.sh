@@ -24,7 +24,11 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DMARROWGATE_FUZZ=ON -DMARROWG
 cmake --build "$build" -j"${JOBS:-2}" --target marrowgate_fuzz
 
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+# The cases' own folders, in memory where there is a RAM disk; removed here,
+# as libFuzzer ends without cleaning up.
+work="$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)"
+trap 'rm -rf "$scratch" "$work"' EXIT
+export MARROWGATE_FUZZ_WORK="$work"
 grown="${MARROWGATE_FUZZ_KEEP:-$scratch/grown}"
 mkdir -p "$grown" "$scratch/real" "$build/artifacts"
 

@@ -16,13 +16,18 @@
 namespace {
 
 const std::filesystem::path& work_root() {
-    // A folder in memory where there is one: every case creates and removes
-    // a handful of files.
-    std::error_code ec;
-    static const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
-                                                  ? std::filesystem::path("/dev/shm")
-                                                  : std::filesystem::temp_directory_path();
-    static const std::filesystem::path root = base / ("marrowgate-fuzz-" + std::to_string(::getpid()));
+    // The folder tools/fuzz.sh gives and removes afterwards (libFuzzer ends
+    // without running destructors); else a folder in memory where there is
+    // one: every case creates and removes a handful of files.
+    static const std::filesystem::path root = [] {
+        if (const char* given = std::getenv("MARROWGATE_FUZZ_WORK"); given && *given)
+            return std::filesystem::path(given) / "work";
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        return base / ("marrowgate-fuzz-" + std::to_string(::getpid()));
+    }();
     return root;
 }
 
