@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -17,6 +16,7 @@
 #include "library/LineReader.h"
 #include "library/OutputSet.h"
 #include "library/PartHeader.h"
+#include "library/StringIndex.h"
 #include "state/Module1.h"
 
 namespace marrowgate {
@@ -49,51 +49,33 @@ constexpr std::string_view kFirstPass = "First pass...";
 // first met.
 class KeyTable {
 public:
-    KeyTable(std::size_t capacity, bool ignore_case)
-        : capacity_(capacity), ignore_case_(ignore_case), slots_(std::bit_ceil(2 * capacity + 2), kEmpty) {}
+    KeyTable(std::size_t capacity, bool ignore_case) : capacity_(capacity), ignore_case_(ignore_case) {}
 
     void add(const std::string& key) {
-        if (ignore_case_) return insert(key, case_folded_key(key));
-        insert(key, key);
+        const std::string folded = ignore_case_ ? case_folded_key(key) : std::string();
+        const std::string_view compared = ignore_case_ ? std::string_view(folded) : std::string_view(key);
+        if (folded_.find(compared) != StringIndex::kNone) return;
+        if (keys_.size() == capacity_)
+            throw RunError("the key table is full: it holds " + std::to_string(capacity_) +
+                           " keys, and the key \"" + key + "\" would be one more. Nothing was written.");
+        folded_.insert(compared);
+        keys_.push_back(key);
     }
 
     std::optional<std::size_t> find(const std::string& key) const {
-        const std::size_t slot = ignore_case_ ? slot_of(case_folded_key(key)) : slot_of(key);
-        if (slots_[slot] == kEmpty) return std::nullopt;
-        return slots_[slot];
+        const std::uint32_t position = ignore_case_ ? folded_.find(case_folded_key(key)) : folded_.find(key);
+        if (position == StringIndex::kNone) return std::nullopt;
+        return position;
     }
 
     const std::vector<std::string>& keys() const { return keys_; }
     bool ignores_case() const { return ignore_case_; }
 
 private:
-    static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
-
-    // Open addressing over a power-of-two number of slots, at most half full:
-    // every part of both passes looks its key up, and this costs no division.
-    std::size_t slot_of(std::string_view folded) const {
-        const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = short_key_hash(folded) & mask;
-        while (slots_[slot] != kEmpty && folded_[slots_[slot]] != folded) slot = (slot + 1) & mask;
-        return slot;
-    }
-
-    void insert(const std::string& key, std::string_view folded) {
-        const std::size_t slot = slot_of(folded);
-        if (slots_[slot] != kEmpty) return;
-        if (keys_.size() == capacity_)
-            throw RunError("the key table is full: it holds " + std::to_string(capacity_) +
-                           " keys, and the key \"" + key + "\" would be one more. Nothing was written.");
-        slots_[slot] = static_cast<std::uint32_t>(keys_.size());
-        folded_.emplace_back(folded);
-        keys_.push_back(key);
-    }
-
     std::size_t capacity_;
     bool ignore_case_;
-    std::vector<std::string> keys_;
-    std::vector<std::string> folded_;  // the keys as compared
-    std::vector<std::uint32_t> slots_;
+    std::vector<std::string> keys_;  // as first met
+    StringIndex folded_;             // the keys as compared
 };
 
 // What the run worked out already for the key sources it met (the bytes of a
@@ -105,38 +87,22 @@ class KeySourceCache {
 public:
     static constexpr std::int32_t kNoKey = -1;
 
-    explicit KeySourceCache(std::size_t capacity)
-        : most_(4 * capacity + 64), slots_(std::bit_ceil(2 * most_ + 2), kEmpty) {}
+    explicit KeySourceCache(std::size_t capacity) : most_(4 * capacity + 64) {}
 
     const std::int32_t* find(std::string_view source) const {
-        const std::uint32_t entry = slots_[slot_of(source)];
-        return entry == kEmpty ? nullptr : &entries_[entry].value;
+        const std::uint32_t position = sources_.find(source);
+        return position == StringIndex::kNone ? nullptr : &values_[position];
     }
 
     void insert(std::string_view source, std::int32_t value) {
-        if (source.size() > 64 || entries_.size() == most_) return;
-        const std::size_t slot = slot_of(source);
-        if (slots_[slot] != kEmpty) return;
-        slots_[slot] = static_cast<std::uint32_t>(entries_.size());
-        entries_.push_back(Entry{std::string(source), value});
+        if (source.size() > 64 || sources_.size() == most_) return;
+        if (sources_.insert(source).second) values_.push_back(value);
     }
 
 private:
-    static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
-    struct Entry {
-        std::string source;
-        std::int32_t value;
-    };
-    std::size_t slot_of(std::string_view source) const {
-        const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = short_key_hash(source) & mask;
-        while (slots_[slot] != kEmpty && entries_[slots_[slot]].source != source) slot = (slot + 1) & mask;
-        return slot;
-    }
-
     std::size_t most_;
-    std::vector<Entry> entries_;
-    std::vector<std::uint32_t> slots_;
+    StringIndex sources_;
+    std::vector<std::int32_t> values_;
 };
 
 // Progress steps: events run at every step; the caption is set when it changes.
