@@ -8,4 +8,10 @@ namespace marrowgate {
 
 bool background_threads();
 
+// Whether a file is worth reading ahead on a thread of its own while `busy`
+// other threads of the run keep processors busy: only where one is left for
+// it. (On two processors a copy pass that reads, sorts and writes is faster
+// with the reading done by the thread that sorts.)
+bool read_ahead_beside(unsigned busy);
+
 }  // namespace marrowgate

@@ -17,7 +17,6 @@
 #define MARROWGATE_AVX2 0
 #endif
 
-#include "library/Background.h"
 #include "library/PartHeader.h"
 
 namespace marrowgate {
@@ -27,11 +26,11 @@ namespace {
 char kNothing[1] = {};
 }  // namespace
 
-LineReader::LineReader(std::unique_ptr<InputFile> input)
-    : source_(std::move(input), kChunk, kHead, background_threads()), base_(kNothing) {}
+LineReader::LineReader(std::unique_ptr<InputFile> input, bool read_ahead)
+    : source_(std::move(input), kChunk, kHead, read_ahead), base_(kNothing) {}
 
-LineReader::LineReader(FileSystem& files, const std::filesystem::path& path)
-    : LineReader(files.open_read(path)) {}
+LineReader::LineReader(FileSystem& files, const std::filesystem::path& path, bool read_ahead)
+    : LineReader(files.open_read(path), read_ahead) {}
 
 bool LineReader::fill() {
     if (at_eof_) return false;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/Background.h"
 #include "library/FileSystem.h"
 #include "library/ReadAhead.h"
 
@@ -27,8 +28,10 @@ public:
     static constexpr std::size_t kChunk = 1 << 20;
 #endif
 
-    explicit LineReader(std::unique_ptr<InputFile> input);
-    LineReader(FileSystem& files, const std::filesystem::path& path);
+    // `read_ahead`: the next chunk is read on a thread of its own while this
+    // one is scanned (see ReadAhead); otherwise when it is needed.
+    explicit LineReader(std::unique_ptr<InputFile> input, bool read_ahead = read_ahead_beside(1));
+    LineReader(FileSystem& files, const std::filesystem::path& path, bool read_ahead = read_ahead_beside(1));
 
     // Next line into `line`; false at the end of the file.
     bool next(std::string_view& line);

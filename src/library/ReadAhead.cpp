@@ -10,14 +10,20 @@ namespace {
 constexpr int kBuffers = 2;  // the one being scanned and the one being read
 }
 
-bool background_threads() {
+namespace {
+unsigned processors() {
 #ifdef MARROWGATE_SINGLE_THREAD
-    return false;
+    return 1;
 #else
-    static const bool many = std::thread::hardware_concurrency() > 1;
-    return many;
+    static const unsigned count = std::thread::hardware_concurrency();
+    return count;
 #endif
 }
+}  // namespace
+
+bool background_threads() { return processors() > 1; }
+
+bool read_ahead_beside(unsigned busy) { return processors() > busy; }
 
 ReadAhead::ReadAhead(std::unique_ptr<InputFile> input, std::size_t chunk, std::size_t head, bool threaded)
     : input_(std::move(input)), chunk_(chunk), head_(head) {

@@ -233,7 +233,7 @@ FileKeys keys_of_file(const Module1& state, int i, KeyRule& rule, FileSystem& fi
     FileKeys result;
     long long unreported = 0;
     try {
-        LineReader lines(files, listed_file_path(state, i));
+        LineReader lines(files, listed_file_path(state, i), read_ahead_beside(2));  // two files side by side
         PartBlockReader blocks(lines);
         std::string looked_up;
         std::string_view header;
@@ -361,7 +361,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         progress.start(kProcessing);
         for (int i = 1; i <= state.File_Count; ++i) {
             const auto input = listed_file_path(state, i);
-            LineReader lines(files, input);
+            LineReader lines(files, input, read_ahead_beside(2));  // beside this thread and the writer
             PartBlockReader blocks(lines);
             std::string_view header;
             std::string name;  // of the part in hand, kept for a warning after its block
