@@ -45,8 +45,11 @@ void OutputSet::create_all() {
     open_.resize(files_.size());
     last_write_.assign(files_.size(), 0);
     for (std::size_t i = 0; i < files_.size(); ++i) {
+        // The opening lines go out with the first bytes gathered: one write
+        // fewer for every file.
         files_[i].pending.reserve(per_file_ + per_file_ / 4);  // grown once, not by doubling
-        post(Job{i, WriteMode::Truncate, {}, opening_});
+        files_[i].pending.assign(opening_);
+        post(Job{i, WriteMode::Truncate, {}});
     }
 }
 
@@ -78,7 +81,7 @@ void OutputSet::flush(Entry& entry, std::string_view tail, bool last) {
     data.swap(entry.pending);
     data.append(tail);  // one write for both
     if (!last && entry.pending.capacity() < per_file_) entry.pending.reserve(per_file_ + per_file_ / 4);
-    post(Job{static_cast<std::size_t>(&entry - files_.data()), WriteMode::Append, std::move(data), {}, last});
+    post(Job{static_cast<std::size_t>(&entry - files_.data()), WriteMode::Append, std::move(data), last});
 }
 
 void OutputSet::post(Job job) {
@@ -148,7 +151,6 @@ void OutputSet::carry_out(Job& job) {
         try {
             OutputFile& out = open_file(job.index, job.mode);
             out.write(job.data.data(), job.data.size());
-            out.write(job.tail.data(), job.tail.size());
             if (job.last) close_file(job.index);
         } catch (...) {
             if (open_[job.index]) {
@@ -223,7 +225,7 @@ void OutputSet::abandon() noexcept {
         Entry& entry = files_[i];
         if (entry.pending.empty() || entry.failed) continue;
         try {
-            Job job{i, WriteMode::Append, std::move(entry.pending), {}};
+            Job job{i, WriteMode::Append, std::move(entry.pending)};
             entry.pending.clear();
             carry_out(job);  // in line: a failure here only ends that file
         } catch (...) {

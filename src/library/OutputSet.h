@@ -3,14 +3,16 @@
 // ends with "*END*". Blocks are gathered per file in memory within a fixed
 // budget shared by all files and appended in large writes, so a run costs a
 // few opens per file instead of one per block, whatever the number of keys.
+// The creation pass creates or empties every file; its opening lines go out
+// with the first bytes gathered for it.
 //
 // The file operations are carried out behind the run, in the order they were
 // asked for, on a thread of their own, while the run goes on reading. Files
 // stay open between writes, as many as the system allows a run (see
 // files_open_at_once()), the least recently written closed first, so that a
-// run with a thousand keys does not reopen a file for every write. A failure is reported by the next operation asked for, or at the
-// latest by the closing pass; after it, nothing more is written to the file
-// that failed.
+// run with a thousand keys does not reopen a file for every write. A failure
+// is reported by the next operation asked for, or at the latest by the
+// closing pass; after it, nothing more is written to the file that failed.
 #pragma once
 
 #include <condition_variable>
@@ -45,8 +47,8 @@ public:
     std::size_t size() const { return files_.size(); }
     const std::filesystem::path& path(std::size_t index) const { return files_[index].path; }
 
-    // Creation pass: creates or empties every file, in order, with its two
-    // opening lines.
+    // Creation pass: creates or empties every file, in order; its two opening
+    // lines are the first bytes gathered for it.
     void create_all();
     // Appends one line and its CR LF to the file of `index`.
     void write_line(std::size_t index, std::string_view line);
@@ -67,13 +69,12 @@ private:
         std::string pending;
         bool failed = false;  // a write to it failed: it gets nothing more
     };
-    // One file operation: create (truncate) or append `data` then `tail`,
-    // and with `last` close the file.
+    // One file operation: create (truncate) or append `data`, and with
+    // `last` close the file.
     struct Job {
         std::size_t index;
         WriteMode mode;
         std::string data;
-        std::string_view tail;
         bool last = false;
     };
 
