@@ -4,8 +4,14 @@
 #include <cerrno>
 #include <cstdio>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 #include "state/Module1.h"
@@ -44,6 +50,23 @@ std::size_t files_open_at_once() {
 #endif
     }();
     return most;
+}
+
+std::optional<FileIdentity> file_identity(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!known) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+#else
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+#endif
 }
 
 namespace {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -63,6 +65,17 @@ FileSystem& real_file_system();
 // what the process may have open, raised to its ceiling first where the
 // system allows it, and no more than a run's largest number of keys needs.
 std::size_t files_open_at_once();
+
+// Which file a path names: the device and the file's number on it. Two paths
+// with one identity are one file, through links or different spellings.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file at `path` (links followed); nothing when there is
+// no such file or it cannot be looked at.
+std::optional<FileIdentity> file_identity(const std::filesystem::path& path);
 
 // Reads through another file system and throws every write away: a run on it
 // reports what it would write and writes nothing.

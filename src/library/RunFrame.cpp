@@ -7,9 +7,12 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "library/Background.h"
 #include "library/Folders.h"
@@ -192,18 +195,74 @@ void check_names_fit(const std::vector<std::filesystem::path>& targets) {
     }
 }
 
-// A run never overwrites or empties one of its own inputs.
+// The names in the folders of a run's outputs, each folder listed once, so
+// that only the outputs that exist already need looking at. Names compare
+// with ASCII letters folded (a superset where the folder tells case apart);
+// a folder that cannot be listed, or holds a name of other characters, may
+// hold any name.
+class ExistingNames {
+public:
+    bool may_hold(const std::filesystem::path& target) {
+        auto [folder, listed] = folders_.try_emplace(target.parent_path());
+        if (listed) list(folder->first, folder->second);
+        const std::optional<std::filesystem::path::string_type> name = folded(target.filename().native());
+        return !folder->second.complete || !name || folder->second.names.count(*name) > 0;
+    }
+
+private:
+    struct Folder {
+        bool complete = false;
+        std::set<std::filesystem::path::string_type> names;
+    };
+
+    static std::optional<std::filesystem::path::string_type> folded(std::filesystem::path::string_type name) {
+        using Unit = std::make_unsigned_t<std::filesystem::path::value_type>;
+        for (auto& c : name) {
+            if (static_cast<Unit>(c) > 0x7F) return std::nullopt;
+            if (c >= 'A' && c <= 'Z') c = static_cast<std::filesystem::path::value_type>(c - 'A' + 'a');
+        }
+        return name;
+    }
+
+    static void list(const std::filesystem::path& path, Folder& folder) {
+        std::error_code ec;
+        std::filesystem::directory_iterator it(path, ec);
+        if (ec) {
+            folder.complete = ec == std::errc::no_such_file_or_directory;  // no folder, no file
+            return;
+        }
+        for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
+            const auto name = folded(it->path().filename().native());
+            if (!name) return;
+            folder.names.insert(*name);
+        }
+        folder.complete = !ec;
+    }
+
+    std::map<std::filesystem::path, Folder> folders_;
+};
+
+// A run never overwrites or empties one of its own inputs: no output may be
+// the file of an input, by its own name or through a link. Each input and
+// each output that exists is looked at once.
 void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets) {
     std::vector<std::filesystem::path> inputs;
     for (int i = 1; i <= state.File_Count; ++i) inputs.push_back(listed_file_path(state, i));
     if (state.Decal_Count > 0) inputs.push_back(decal_file_path(state));
+    std::vector<std::optional<FileIdentity>> identities;
+    for (const auto& input : inputs) identities.push_back(file_identity(input));
+    ExistingNames existing;
     for (const auto& target : targets) {
-        std::error_code ec;
-        if (!std::filesystem::exists(target, ec)) continue;
-        for (const auto& input : inputs) {
-            if (std::filesystem::equivalent(target, input, ec) && !ec)
+        if (!existing.may_hold(target)) continue;
+        const std::optional<FileIdentity> identity = file_identity(target);
+        if (!identity) continue;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            std::error_code ec;
+            const bool same = identities[i] ? *identities[i] == *identity
+                                            : std::filesystem::equivalent(target, inputs[i], ec) && !ec;
+            if (same)
                 throw RunError("the output file " + display_path(target) + " is the input file " +
-                               display_path(input) +
+                               display_path(inputs[i]) +
                                "; sorting would destroy it. Move the input elsewhere. Nothing was written.");
         }
     }

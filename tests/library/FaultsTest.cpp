@@ -196,6 +196,21 @@ TEST_F(Faults, FileThatWouldBeItsOwnOutputIsRefusedBeforeWriting) {
     EXPECT_EQ(read_file(own), text);
     EXPECT_EQ(lib_files().size(), 1u);
 
+    // The same file listed under another name: a hard link, a symbolic link.
+    for (const bool hard : {true, false}) {
+        state = {};
+        state.Application_Folder = dir / "app";
+        const fs::path other = dir / (hard ? "hard.p" : "soft.p");
+        std::error_code ec;
+        if (hard) fs::create_hard_link(own, other, ec);
+        else fs::create_symlink(own, other, ec);
+        if (ec) continue;  // links not allowed here
+        add(other);
+        fails(SortKey::Alphanumeric, own, "would destroy it");
+        EXPECT_EQ(read_file(own), text);
+        EXPECT_EQ(lib_files().size(), 1u);
+    }
+
     state = {};
     state.Application_Folder = dir / "app";
     list_parts("parts.p", {part("A100 DIP14 I ANA 2 1 0 0 0")});
