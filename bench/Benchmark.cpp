@@ -9,9 +9,10 @@
 //   - the literal passes (tests/sort/LiteralSort.h): output files reopened for
 //     every block, the decal library re-read for every part.
 // Each measurement runs in a child process of its own, so that its peak
-// memory (the kernel's count, as /usr/bin/time -v shows it) is its own; the
-// runs are repeated on K times as many parts to show that memory does not
-// grow with the part files.
+// memory (the kernel's count, as /usr/bin/time -v shows it) is its own, in
+// rounds that take every measurement in turn, so that ratios come from runs
+// made side by side; the runs are repeated on K times as many parts to show
+// that memory does not grow with the part files.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -53,8 +54,9 @@ constexpr const char* kUsage =
     "library of 10000 decals in DIR (default: marrowgate-bench in the temporary folder;\n"
     "kept for the next run), then times every sort key against the I/O limit, the floor\n"
     "of its number of output files and the literal passes, at N and at K times N parts\n"
-    "per file (default K = 4), best of R runs (default 3), each in a child process whose\n"
-    "peak memory is shown. The runs write below --out (default: DIR). The literal passes\n"
+    "per file (default K = 4). R rounds (default 5) each time the I/O limit and every\n"
+    "key side by side, each in a child process of two runs whose peak memory is shown;\n"
+    "the best run counts. The runs write below --out (default: DIR). The literal passes\n"
     "run on 1/F of the parts and are scaled up: F = 1 (all parts) for the three word keys\n"
     "and 1000 for the pad count, by default. Exit status 3 when a target is missed.\n";
 
@@ -63,7 +65,7 @@ struct Options {
     fs::path out;  // where the runs write; empty: the data folder
     int parts = 25000;
     int scale = 4;
-    int repeat = 3;
+    int repeat = 5;
     int literal_fraction = 1;
     int pad_literal_fraction = 1000;
 };
@@ -349,7 +351,7 @@ public:
             fs::rename(runs_folder(), earlier_runs_folder());
         const fs::path x1 = options_.data / "x1";
         std::printf("Marrowgate benchmark: %d part-type files x %d parts (%.1f MB in all), a decal library of %d "
-                    "decals (%.1f MB); again with %s the parts; best of %d runs; outputs in %s\n",
+                    "decals (%.1f MB); again with %s the parts; best of %d rounds side by side; outputs in %s\n",
                     LibraryShape{}.files, options_.parts, megabytes(bytes_of(part_files(x1))), LibraryShape{}.decals,
                     megabytes(fs::file_size(x1 / "decals.d")), big.c_str(), options_.repeat,
                     out_folder().string().c_str());
@@ -359,16 +361,28 @@ public:
                     "MB/s", "x I/O", "x floor", "user", "system", "peak MB");
 
         for (const Set& set : sets_) {
-            const Measure io = measure("io-limit:1", set.name, set.parts, options_.repeat);
+            // Side by side: every round measures the I/O limit, each key and
+            // its floor once, so that the shared machine's slow and fast
+            // moments fall on all of them alike; each keeps its best run.
+            std::map<std::string, Measure> best;
+            for (int round = 0; round < options_.repeat; ++round) {
+                keep_best(best["io"], measure("io-limit:1", set.name, set.parts, round));
+                for (const SortKey key : kKeys) {
+                    const std::string name = mg::sort_key_name(key);
+                    Measure& run = best[name];
+                    keep_best(run, measure("engine:" + name, set.name, set.parts, round));
+                    const std::string floor_what = "io-limit:" + std::to_string(std::max<long long>(1, run.files)) +
+                                                   (key == SortKey::PadCount ? ":decals" : "");
+                    keep_best(best[name + " floor"], measure(floor_what, set.name, set.parts, round));
+                }
+            }
+            const Measure& io = best["io"];
             const double mb = megabytes(bytes_of(part_files(options_.data / set.name)));
             row("I/O limit", set, io, mb, io.seconds, io.seconds);
             for (const SortKey key : kKeys) {
                 const std::string name = mg::sort_key_name(key);
-                const Measure run = measure("engine:" + name, set.name, set.parts, options_.repeat);
-                const std::string floor_what = "io-limit:" + std::to_string(std::max<long long>(1, run.files)) +
-                                               (key == SortKey::PadCount ? ":decals" : "");
-                const Measure floor = measure(floor_what, set.name, set.parts, options_.repeat);
-                row(name, set, run, mb, io.seconds, floor.seconds);
+                const Measure& run = best[name];
+                row(name, set, run, mb, io.seconds, best[name + " floor"].seconds);
                 results_[name + set.label] = run;
                 ratio_ = std::max(ratio_, run.seconds / io.seconds);
             }
@@ -390,13 +404,20 @@ private:
     static std::string subset_name(int parts) { return "subset-" + std::to_string(parts); }
     fs::path out_folder() const { return options_.out.empty() ? options_.data : options_.out; }
 
-    // Each measurement writes in new folders of its own, kept to the end.
-    Measure measure(const std::string& what, const std::string& set, int parts, int repeat) {
-        std::string folder = set + "-" + what;
+    // Each measurement writes in new folders of its own, kept to the end. A
+    // child runs twice and reports the faster run (the first also warms the
+    // files' pages and the memory allocator).
+    Measure measure(const std::string& what, const std::string& set, int parts, int round, int runs = 2) {
+        std::string folder = set + "-" + what + "-round" + std::to_string(round);
         std::replace(folder.begin(), folder.end(), ':', '-');
         return run_child(self_, {"--child", what, "--set", (options_.data / set).string(), "--app",
                                  (runs_folder() / folder).string(), "--parts", std::to_string(parts), "--repeat",
-                                 std::to_string(repeat)});
+                                 std::to_string(runs)});
+    }
+    static void keep_best(Measure& best, const Measure& measured) {
+        const double peak = std::max(best.peak_mb, measured.peak_mb);
+        if (best.seconds == 0 || measured.seconds < best.seconds) best = measured;
+        best.peak_mb = peak;
     }
     fs::path runs_folder() const { return out_folder() / "runs"; }
     fs::path earlier_runs_folder() const { return out_folder() / "runs-earlier"; }
@@ -411,7 +432,7 @@ private:
     void literal_row(SortKey key, const Set& set, double io, double mb, int subset) {
         const std::string name = mg::sort_key_name(key);
         const std::string data = subset == set.parts ? set.name : subset_name(subset);
-        const Measure lit = measure("literal:" + name, data, subset, 1);
+        const Measure lit = measure("literal:" + name, data, subset, 0, 1);
         const double factor = static_cast<double>(set.parts) / subset;
         const double seconds = lit.seconds * factor;
         std::string note = "files " + lit.check + " as the engine's";
