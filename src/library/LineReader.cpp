@@ -165,6 +165,29 @@ std::size_t find_line_event_from(const char* base, std::size_t floor, std::size_
     return to;
 }
 
+// The LFs among `size` bytes.
+std::size_t count_line_feeds(const char* bytes, std::size_t size) {
+    std::size_t count = 0;
+    std::size_t at = 0;
+#if MARROWGATE_SSE2
+    // Sixteen counters of one byte each, summed before any can reach 256.
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (at + 16 <= size) {
+        const std::size_t stop = at + 16 * std::min<std::size_t>((size - at) / 16, 255);
+        __m128i counters = _mm_setzero_si128();
+        for (; at < stop; at += 16) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(here, lf));
+        }
+        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
+    }
+#endif
+    for (; at < size; ++at) count += bytes[at] == '\n';
+    return count;
+}
+
 }  // namespace
 
 std::size_t LineReader::find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to) {
@@ -227,11 +250,9 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
         const std::size_t mark = find_header_mark(base, begin_, end_);
         // The line that holds the mark, or else the unfinished last line,
         // starts after the last LF before the mark.
-        std::size_t start = begin_;
-        while (const void* hit = std::memchr(base + start, '\n', mark - start)) {
-            start = static_cast<std::size_t>(static_cast<const char*>(hit) - base) + 1;
-            if (passed) ++*passed;
-        }
+        std::size_t start = mark;
+        while (start > begin_ && base[start - 1] != '\n') --start;
+        if (passed) *passed += count_line_feeds(base + begin_, start - begin_);
         begin_ = start;
         scanned_ = 0;
         if (mark != end_) {

@@ -187,6 +187,13 @@ TEST(BlockCopy, HeaderLinesFoundInOnePassAreTheLinesThatPassTheTest) {
         bytes += line % 997 == 0 ? "DIP14 M 0 0 0 2 3 0 14 1 0\r\n" : "T0 -0.04 0 -0.04 1 MI IM\r\n";
     bytes += "last I line";
     EXPECT_EQ(header_lines(bytes, true, 9, 3 * LineReader::kChunk), header_lines(bytes, false, 9, 3 * LineReader::kChunk));
+    // Lines passed over that are all line ends.
+    for (const std::string end : {"\n", "\r\n"}) {
+        std::string ends;
+        for (int line = 0; line < 100000; ++line) ends += end;
+        ends += "DIP14 M 0 0 0 2 3 0 14 1 0";
+        EXPECT_EQ(header_lines(ends, true, 5, 3 * LineReader::kChunk), "100001[DIP14 M 0 0 0 2 3 0 14 1 0]");
+    }
 }
 
 TEST(BlockCopy, BlocksAcrossManyRefillsOfTheBuffer) {
