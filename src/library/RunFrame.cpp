@@ -203,7 +203,8 @@ void check_names_fit(const std::vector<std::filesystem::path>& targets) {
 class ExistingNames {
 public:
     bool may_hold(const std::filesystem::path& target) {
-        auto [folder, listed] = folders_.try_emplace(target.parent_path());
+        const std::filesystem::path parent = target.parent_path();
+        auto [folder, listed] = folders_.try_emplace(parent.empty() ? std::filesystem::path(".") : parent);
         if (listed) list(folder->first, folder->second);
         const std::optional<std::filesystem::path::string_type> name = folded(target.filename().native());
         return !folder->second.complete || !name || folder->second.names.count(*name) > 0;
