@@ -10,8 +10,11 @@
 #endif
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "state/Module1.h"
@@ -156,14 +159,165 @@ public:
 
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override {
         errno = 0;
+#ifdef _WIN32
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            throw FileError(path, "cannot be created: it is a link, and no file is written through a link");
         std::FILE* file = open_file(path, mode == WriteMode::Truncate ? "wb" : "ab");
+#else
+        // O_NOFOLLOW: a link planted in the place of the file is never written through.
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (mode == WriteMode::Truncate ? O_TRUNC : O_APPEND);
+        const int descriptor = ::open(path.c_str(), flags, 0666);
+        if (descriptor < 0 && errno == ELOOP)
+            throw FileError(path, "cannot be created: it is a link, and no file is written through a link");
+        std::FILE* file = descriptor < 0 ? nullptr : ::fdopen(descriptor, mode == WriteMode::Truncate ? "wb" : "ab");
+        if (descriptor >= 0 && !file) ::close(descriptor);
+#endif
         if (!file) {
             const int error = errno;
             throw FileError(path, "cannot be created: " + system_reason(error ? error : EIO));
         }
         return std::make_unique<RealOutput>(file, path);
     }
+
+    FileEntry look(const std::filesystem::path& path, bool follow) override {
+        FileEntry entry;
+#ifdef _WIN32
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return entry;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && follow) {
+            const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            if (handle == INVALID_HANDLE_VALUE) return entry;
+            BY_HANDLE_FILE_INFORMATION info{};
+            const bool known = GetFileInformationByHandle(handle, &info) != 0;
+            CloseHandle(handle);
+            if (!known) return entry;
+            data.dwFileAttributes = info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_REPARSE_POINT};
+            data.nFileSizeHigh = info.nFileSizeHigh;
+            data.nFileSizeLow = info.nFileSizeLow;
+            data.ftLastWriteTime = info.ftLastWriteTime;
+        }
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) entry.kind = FileEntry::Kind::Link;
+        else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) entry.kind = FileEntry::Kind::Folder;
+        else entry.kind = FileEntry::Kind::File;
+        entry.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        entry.modified = static_cast<std::int64_t>((std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                                   data.ftLastWriteTime.dwLowDateTime);
+#else
+        struct stat status {};
+        if ((follow ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status)) != 0) return entry;
+        if (S_ISLNK(status.st_mode)) entry.kind = FileEntry::Kind::Link;
+        else if (S_ISREG(status.st_mode)) entry.kind = FileEntry::Kind::File;
+        else if (S_ISDIR(status.st_mode)) entry.kind = FileEntry::Kind::Folder;
+        else entry.kind = FileEntry::Kind::Other;
+        entry.size = static_cast<std::uint64_t>(status.st_size);
+        entry.modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+#endif
+        return entry;
+    }
+
+    void make_folder(const std::filesystem::path& path) override {
+        std::error_code ec;
+        std::filesystem::create_directory(path, ec);
+        if (std::filesystem::is_directory(path)) return;
+        throw FileError(path, "cannot be created as a folder: " +
+                                  (ec ? ec.message() : std::string("a file of that name is in the way")));
+    }
+
+    void replace(const std::filesystem::path& from, const std::filesystem::path& to) override {
+#ifdef _WIN32
+        if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+            throw FileError(to, "cannot be replaced: " + std::system_category().message(static_cast<int>(GetLastError())));
+#else
+        if (::rename(from.c_str(), to.c_str()) != 0) throw FileError(to, "cannot be replaced: " + system_reason(errno));
+#endif
+    }
+
+    bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override {
+#ifdef _WIN32
+        if (CreateHardLinkW(name.c_str(), existing.c_str(), nullptr)) return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED) return false;
+        throw FileError(existing, "cannot be kept: " + std::system_category().message(static_cast<int>(error)));
+#else
+        if (::link(existing.c_str(), name.c_str()) == 0) return true;
+        const int error = errno;
+        if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) return false;
+        throw FileError(existing, "cannot be kept: " + system_reason(error));
+#endif
+    }
+
+    void remove(const std::filesystem::path& path) override {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);  // links are removed, never followed
+        if (ec) throw FileError(path, "cannot be removed: " + ec.message());
+    }
+
+    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
 };
+
+#ifdef _WIN32
+class HandleLock final : public FolderLock {
+public:
+    explicit HandleLock(HANDLE handle) : handle_(handle) {}
+    ~HandleLock() override {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);  // lets the lock go
+    }
+
+private:
+    HANDLE handle_;
+};
+
+std::unique_ptr<FolderLock> RealFileSystem::lock(const std::filesystem::path& path, bool create) {
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      create ? OPEN_ALWAYS : OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (!create && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
+            return std::make_unique<HandleLock>(INVALID_HANDLE_VALUE);
+        throw FileError(path, "cannot be opened: " + std::system_category().message(static_cast<int>(error)));
+    }
+    auto held = std::make_unique<HandleLock>(handle);
+    OVERLAPPED whole{};
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return nullptr;
+        throw FileError(path, "cannot be locked: " + std::system_category().message(static_cast<int>(error)));
+    }
+    return held;
+}
+#else
+class DescriptorLock final : public FolderLock {
+public:
+    explicit DescriptorLock(int descriptor) : descriptor_(descriptor) {}
+    ~DescriptorLock() override {
+        if (descriptor_ >= 0) ::close(descriptor_);  // lets the lock go
+    }
+
+private:
+    int descriptor_;
+};
+
+std::unique_ptr<FolderLock> RealFileSystem::lock(const std::filesystem::path& path, bool create) {
+    const int descriptor =
+        ::open(path.c_str(), (create ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (descriptor < 0) {
+        const int error = errno;
+        if (!create && error == ENOENT) return std::make_unique<DescriptorLock>(-1);
+        throw FileError(path, "cannot be opened: " + (error == ELOOP ? std::string("it is a link") : system_reason(error)));
+    }
+    auto held = std::make_unique<DescriptorLock>(descriptor);
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EWOULDBLOCK) return nullptr;
+        throw FileError(path, "cannot be locked: " + system_reason(error));
+    }
+    return held;
+}
+#endif
 
 }  // namespace
 
@@ -181,6 +335,10 @@ std::unique_ptr<InputFile> DiscardingFileSystem::open_read(const std::filesystem
 
 std::unique_ptr<OutputFile> DiscardingFileSystem::open_write(const std::filesystem::path&, WriteMode) {
     return std::make_unique<DiscardedOutput>();
+}
+
+std::unique_ptr<FolderLock> DiscardingFileSystem::lock(const std::filesystem::path& path, bool) {
+    return reads_.lock(path, false);  // no lock file is created; a lock held still refuses
 }
 
 FileSystem& real_file_system() {

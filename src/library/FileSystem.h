@@ -51,14 +51,54 @@ public:
 
 enum class WriteMode { Truncate, Append };
 
+// What a path names, and for a file its size and the time it was last
+// changed: a run compares them between its passes to see an input change.
+struct FileEntry {
+    enum class Kind { None, File, Folder, Link, Other };
+    Kind kind = Kind::None;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // in the system's own unit
+    bool operator==(const FileEntry&) const = default;
+};
+
+// Held while a run works in an application folder; let go when destroyed (the
+// system lets it go when the process dies, so none is ever left behind).
+class FolderLock {
+public:
+    virtual ~FolderLock() = default;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
+    // Only a regular file is opened for reading; a file is created or written
+    // only under a name that is not a link.
     virtual std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) = 0;
     virtual std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) = 0;
+
+    // What `path` names; a link as a link unless `follow`.
+    virtual FileEntry look(const std::filesystem::path& path, bool follow) = 0;
+    // Creates a folder; one that exists is no failure. Throws FileError.
+    virtual void make_folder(const std::filesystem::path& path) = 0;
+    // Puts the file `from` in the place of `to` in one step: whoever opens
+    // `to` finds its old bytes or its new ones, never a mixture. A link at
+    // `to` is replaced, never followed. Throws FileError.
+    virtual void replace(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Gives the file `existing` the second name `name`, so that its bytes
+    // outlive a replace of `existing`. False where the file system has no
+    // second names for a file (FAT); throws FileError on other failures.
+    virtual bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) = 0;
+    // Removes a file, a link (never what it points to) or a folder with all
+    // it holds; nothing there is no failure. Throws FileError.
+    virtual void remove(const std::filesystem::path& path) = 0;
+    // Takes the lock of the file `path`, creating the file when `create`;
+    // nothing when another run holds it. Without `create` a missing file is
+    // a lock nobody holds. Throws FileError.
+    virtual std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) = 0;
 };
 
-// Files on disk, through the C library with large buffers.
+// Files on disk. Output files are written without a buffer of the C library's
+// (the engine writes in large pieces).
 FileSystem& real_file_system();
 
 // How many files a run may keep open for writing at once: at most half of
@@ -78,12 +118,19 @@ struct FileIdentity {
 std::optional<FileIdentity> file_identity(const std::filesystem::path& path);
 
 // Reads through another file system and throws every write away: a run on it
-// reports what it would write and writes nothing.
+// reports what it would write and writes nothing. It looks at what is there,
+// and at the lock, as a run does, so that it fails where a run would fail.
 class DiscardingFileSystem final : public FileSystem {
 public:
     explicit DiscardingFileSystem(FileSystem& reads) : reads_(reads) {}
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
+    FileEntry look(const std::filesystem::path& path, bool follow) override { return reads_.look(path, follow); }
+    void make_folder(const std::filesystem::path&) override {}
+    void replace(const std::filesystem::path&, const std::filesystem::path&) override {}
+    bool add_name(const std::filesystem::path&, const std::filesystem::path&) override { return true; }
+    void remove(const std::filesystem::path&) override {}
+    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
 
 private:
     FileSystem& reads_;

@@ -67,9 +67,7 @@ void OutputSet::write_bytes(std::size_t index, std::string_view bytes) {
 }
 
 void OutputSet::flush(Entry& entry, std::string_view tail, bool last) {
-    // The gathered bytes leave the entry before they are written: a write that
-    // fails may have stored part of them, and abandon() must not append them
-    // a second time.
+    // The gathered bytes leave the entry before they are written.
     std::string data;
     {
         std::lock_guard lock(mutex_);
@@ -213,26 +211,6 @@ void OutputSet::close_all() {
     static constexpr std::string_view kEnd = "*END*\r\n";
     for (Entry& entry : files_) flush(entry, kEnd, true);
     wait();
-}
-
-void OutputSet::abandon() noexcept {
-    try {
-        std::unique_lock lock(mutex_);
-        wait_idle(lock);
-    } catch (...) {
-    }
-    for (std::size_t i = 0; i < files_.size(); ++i) {
-        Entry& entry = files_[i];
-        if (entry.pending.empty() || entry.failed) continue;
-        try {
-            Job job{i, WriteMode::Append, std::move(entry.pending)};
-            entry.pending.clear();
-            carry_out(job);  // in line: a failure here only ends that file
-        } catch (...) {
-            entry.pending.clear();
-        }
-    }
-    close_open_files();
 }
 
 }  // namespace marrowgate

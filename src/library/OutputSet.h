@@ -59,9 +59,6 @@ public:
     void close_all();
     // Waits until every operation asked for is done; throws the first failure.
     void wait();
-    // After a failure: stores what was gathered, as far as it goes, except in
-    // a file whose writing failed.
-    void abandon() noexcept;
 
 private:
     struct Entry {

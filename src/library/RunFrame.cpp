@@ -19,6 +19,7 @@
 #include "library/LineReader.h"
 #include "library/OutputSet.h"
 #include "library/PartHeader.h"
+#include "library/Staging.h"
 #include "library/StringIndex.h"
 #include "state/Module1.h"
 
@@ -139,6 +140,10 @@ public:
         last_ = text;
         shown_percent_ = kNothingShown;
     }
+    // Stops the run where the user asked it to stop.
+    void check_stop() {
+        if (status_.stop_requested()) throw RunStopped();
+    }
 
 private:
     static constexpr long long kNothingShown = -2;
@@ -166,6 +171,45 @@ std::string part_name(std::string_view header) {
 
 void empty_list_file(FileSystem& files, const std::filesystem::path& path) {
     files.open_write(path, WriteMode::Truncate)->close();
+}
+
+// What the run's inputs were when it began: an input whose size or time of
+// change differs later was changed while it was being sorted.
+class InputStamps {
+public:
+    InputStamps(FileSystem& files, const Module1& state) : files_(files) {
+        for (int i = 1; i <= state.File_Count; ++i) add(listed_file_path(state, i));
+        if (state.Decal_Count > 0) add(decal_file_path(state));
+    }
+    // Checks input i (0 for the first listed file), or all of them.
+    void check(std::size_t i) const {
+        if (files_.look(inputs_[i], true) != stamps_[i])
+            throw RunError(display_path(inputs_[i]) +
+                           " changed while it was being sorted. Nothing was changed; sort it again once it is "
+                           "complete.");
+    }
+    void check_all() const {
+        for (std::size_t i = 0; i < inputs_.size(); ++i) check(i);
+    }
+
+private:
+    void add(std::filesystem::path path) {
+        stamps_.push_back(files_.look(path, true));
+        inputs_.push_back(std::move(path));
+    }
+    FileSystem& files_;
+    std::vector<std::filesystem::path> inputs_;
+    std::vector<FileEntry> stamps_;
+};
+
+// The message of a failure, naming the file it is about: a staged file by
+// the file it was to become.
+std::string failure_message(const std::exception& error, const Staging* staging) {
+    const auto* file_error = dynamic_cast<const FileError*>(&error);
+    if (!file_error || !staging) return error.what();
+    const std::filesystem::path target = staging->target_of(file_error->file());
+    if (target == file_error->file()) return error.what();
+    return display_path(target) + ": " + file_error->reason() + ". Nothing was changed.";
 }
 
 // The one format of the run's outputs: the marker line of the listed files.
@@ -369,6 +413,10 @@ void collect_keys(const Module1& state, KeyRule& rule, FileSystem& files, KeyTab
 
 }  // namespace
 
+std::filesystem::path run_lock_path(const std::filesystem::path& application_folder) {
+    return application_folder / ".marrowgate.lock";
+}
+
 RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files) {
     RunResult result;
     Hourglass hourglass(status);
@@ -377,8 +425,19 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
     status.set_visible(true);
     status.pump_events();
 
-    std::optional<OutputSet> outputs;
+    std::unique_ptr<FolderLock> lock;
+    std::optional<Staging> staging;
+    std::optional<OutputSet> outputs;  // after staging: its files are closed before the staging folder goes
     try {
+        lock = files.lock(run_lock_path(state.Application_Folder), true);
+        if (!lock) {
+            result.outcome = RunResult::Outcome::Busy;
+            throw RunError("another run is sorting into " + display_path(state.Application_Folder) +
+                           "; wait until it has finished. Nothing was written.");
+        }
+        progress.check_stop();
+        staging.emplace(files, state.Application_Folder);
+        const InputStamps stamps(files, state);
         result.format = run_format(state);
         rule.prepare(files, result);
         KeyTable table(rule.capacity(), lib_folder_ignores_case(state));
@@ -395,23 +454,33 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 PartBlockReader blocks(lines);
                 std::string_view header;
                 while (blocks.next_header(header)) {
-                    if (rule.shows_first_pass()) progress.step();
+                    if (rule.shows_first_pass()) {
+                        progress.step();
+                        progress.check_stop();
+                    }
                     add_key(header, rule, looked_up, met, table);
                     blocks.skip_body();
                 }
             }
         }
 
-        outputs.emplace(files, result.format);
+        progress.check_stop();
+
+        // Every file goes to the staging folder first; the names are checked
+        // before anything is written.
         std::vector<std::filesystem::path> targets;
-        for (const auto& key : table.keys()) targets.push_back(outputs->path(outputs->add(output_library_path(state, key))));
-        const auto first_list = state.Application_Folder / rule.first_list_file();
-        const auto second_list = state.Application_Folder / rule.second_list_file();
-        targets.push_back(first_list);
-        targets.push_back(second_list);
+        for (const auto& key : table.keys()) targets.push_back(output_library_path(state, key));
+        targets.push_back(state.Application_Folder / rule.first_list_file());
+        targets.push_back(state.Application_Folder / rule.second_list_file());
         check_names_fit(targets);
         check_inputs_survive(state, targets);
+        std::vector<std::filesystem::path> staged;
+        for (const auto& target : targets) staged.push_back(staging->add(target));
+        const auto& first_list = staged[staged.size() - 2];
+        const auto& second_list = staged.back();
 
+        outputs.emplace(files, result.format);
+        for (std::size_t j = 0; j < table.keys().size(); ++j) outputs->add(staged[j]);
         empty_list_file(files, first_list);
         outputs->create_all();  // creation pass
 
@@ -421,6 +490,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         progress.start(kProcessing);
         for (int i = 1; i <= state.File_Count; ++i) {
             const auto input = listed_file_path(state, i);
+            stamps.check(static_cast<std::size_t>(i - 1));
             LineReader lines(files, input, read_ahead_beside(2));  // beside this thread and the writer
             PartBlockReader blocks(lines);
             std::string_view header;
@@ -428,6 +498,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             while (blocks.next_header(header)) {
                 ++result.parts;
                 progress.step();
+                progress.check_stop();
                 std::optional<std::size_t> index;
                 const std::optional<std::string_view> source = rule.key_source(header);
                 const std::int32_t* known = source ? placed.find(*source) : nullptr;
@@ -465,9 +536,17 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         outputs->wait();  // a failed write stops the run before the second list file is emptied
         empty_list_file(files, second_list);
         outputs->close_all();  // closing pass
+        outputs.reset();
+
+        // Every file is complete: each now takes the place of its file.
+        stamps.check_all();
+        staging->commit([&] {
+            status.pump_events();
+            progress.check_stop();
+        });
 
         for (std::size_t j = 0; j < table.keys().size(); ++j)
-            result.outputs.push_back(OutputSummary{table.keys()[j], outputs->path(j), blocks_per_key[j]});
+            result.outputs.push_back(OutputSummary{table.keys()[j], targets[j], blocks_per_key[j]});
         // Without a decal library one warning says it all; the parts are still listed.
         if (state.Decal_Count > 0) {
             for (const auto& part : result.unplaced)
@@ -476,10 +555,14 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                                           "\" is not in the decal library.");
         }
         progress.caption("Done.");
-    } catch (const std::exception& error) {
-        if (outputs) outputs->abandon();
+    } catch (const RunStopped& stopped) {
         result.ok = false;
-        result.error = error.what();
+        result.outcome = RunResult::Outcome::Stopped;
+        result.error = stopped.what();
+    } catch (const std::exception& error) {
+        result.ok = false;
+        if (result.outcome == RunResult::Outcome::Done) result.outcome = RunResult::Outcome::Failed;
+        result.error = failure_message(error, staging ? &*staging : nullptr);
     }
     return result;
 }

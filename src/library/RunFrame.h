@@ -25,6 +25,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The user asked the run to stop.
+class RunStopped : public std::runtime_error {
+public:
+    RunStopped() : std::runtime_error("The run was stopped. Nothing was changed.") {}
+};
+
 struct OutputSummary {
     std::string key;
     std::filesystem::path file;
@@ -38,7 +44,14 @@ struct UnplacedPart {
 };
 
 struct RunResult {
+    enum class Outcome {
+        Done,
+        Failed,   // a file could not be read or written, or the input is wrong
+        Busy,     // another run works in the application folder
+        Stopped,  // the user asked the run to stop
+    };
     bool ok = true;
+    Outcome outcome = Outcome::Done;
     std::string error;            // why the run stopped, naming the file
     std::string format;           // marker line of the outputs
     std::vector<OutputSummary> outputs;
@@ -73,12 +86,18 @@ public:
 };
 
 // Runs the frame. Failures are returned in the result, never thrown; the
-// hourglass is released whatever happens.
+// hourglass is released whatever happens. The run holds the application
+// folder's lock throughout, writes its files in a staging folder and puts
+// them in place only when all are complete: a run that does not finish
+// changes no file.
 RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files);
 
 // The status label's caption at a progress step: the phase text, a space, the
 // percentage of counter over Total_Parts (rounded down) and " %"; the phase
 // text alone when Total_Parts is 0.
 std::string progress_caption(std::string_view phase, long long counter, long long total);
+
+// The file whose lock a run holds, in the application folder.
+std::filesystem::path run_lock_path(const std::filesystem::path& application_folder);
 
 }  // namespace marrowgate

@@ -15,6 +15,9 @@ public:
     virtual void set_visible(bool visible) = 0;
     // Let pending window events run.
     virtual void pump_events() = 0;
+    // Whether the user asked the run to stop ("Exit", the close box, Ctrl+C):
+    // asked after events have run; the run then stops and changes nothing.
+    virtual bool stop_requested() { return false; }
 };
 
 // Shows nothing.

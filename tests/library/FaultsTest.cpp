@@ -130,52 +130,106 @@ TEST_F(Faults, DecalKeysHoldUpTo1024) {
     EXPECT_NE(result.error.find("D1025"), std::string::npos) << result.error;
 }
 
-TEST_F(Faults, EveryFailingWriteOpenOrCloseIsReportedAndNothingIsDuplicated) {
-    const std::string text = library_bytes({part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0"),
-                                            part("7805T TO220 I REG 2 1 0 0 0"), part("BAV99 SOT23 I DIO 2 1 0 0 0")});
-    const auto path = list("parts.p", text);
-    const auto empty_lib = [this] {
-        fs::remove_all(lib_folder(state));
-        fs::create_directory(lib_folder(state));
-    };
+// A run that fails anywhere, or is stopped anywhere, changes nothing: the
+// outputs of an earlier run and the list files keep their bytes, and no file
+// of the run is left behind.
+TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
+    const auto path = list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    write_file(lib_folder(state) / "LIB_Z.p", "of another run");
+    const std::string text = library_bytes({part("74HC00 DIP14 I CMOS 2 1 0 0 0"), part("BAV99 SOT23 I DIO 2 1 0 0 0"),
+                                            part("7805T TO220 I REG 2 1 0 0 0")});
+    write_file(path, text);
+    state.Total_Parts = state.File_Parts[1] = 3;
+    const auto before = folder_files(state.Application_Folder);
 
-    // The outputs of a run that meets no fault, and how many operations it makes.
+    // How many operations of each kind a whole run makes, in a copy of the folder.
+    const auto original = state.Application_Folder;
+    state.Application_Folder = dir / "copy";
+    fs::copy(original, state.Application_Folder, fs::copy_options::recursive);
     FaultyFileSystem counting;
-    ASSERT_TRUE(run(SortKey::Alphanumeric, counting).ok);
-    std::map<std::string, std::string> complete;
-    for (const auto& name : lib_files()) complete[name] = read_file(lib_folder(state) / name);
-    ASSERT_EQ(complete.size(), 2u);
+    const int pumps = status.pumps;
+    ASSERT_TRUE(run(SortKey::Alphanumeric, counting).ok) << result.error;
+    const int chances = status.pumps - pumps;
+    state.Application_Folder = original;
+    ASSERT_EQ(counting.count(Op::Move), 4);  // two outputs, two list files
 
-    const std::vector<std::pair<Op, int>> faults = {{Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO}};
+    const std::vector<std::pair<Op, int>> faults = {
+        {Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO}, {Op::Move, EXDEV}, {Op::Read, EIO}};
     for (const auto& [op, error] : faults) {
         for (long nth = 1; nth <= counting.count(op); ++nth) {
             SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth));
-            empty_lib();
             FaultyFileSystem faulty;
             faulty.fail(op, nth, error);
-            fails(SortKey::Alphanumeric, state.Application_Folder, system_reason(error), faulty);
-            // Whatever stayed behind is the start of what a whole run writes.
-            for (const auto& name : lib_files()) {
-                const std::string kept = read_file(lib_folder(state) / name);
-                EXPECT_EQ(complete[name].compare(0, kept.size(), kept), 0) << name << " holds:\n" << kept;
-            }
-            EXPECT_EQ(read_file(path), text);
+            fails(SortKey::Alphanumeric, op == Op::Read ? path : state.Application_Folder, system_reason(error), faulty);
+            EXPECT_EQ(folder_files(state.Application_Folder), before);
         }
     }
+    // Stopped at any chance the run gives, the moves included.
+    for (int nth = 1; nth <= chances; ++nth) {
+        SCOPED_TRACE("stopped at chance " + std::to_string(nth));
+        status.stop_at = status.pumps + nth;
+        run(SortKey::Alphanumeric);
+        EXPECT_EQ(result.outcome, RunResult::Outcome::Stopped) << result.error;
+        EXPECT_EQ(folder_files(state.Application_Folder), before);
+    }
+    status.stop_at = -1;
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_EQ(lib("Z"), "of another run");
+    EXPECT_EQ(lib("B"), output_bytes({part("BAV99 SOT23 I DIO 2 1 0 0 0")}));
+    EXPECT_EQ(file_names(state.Application_Folder), (Lines{".marrowgate.lock", "lib", "tmp"}));
+}
 
-    // A disk that fills up in the middle of the closing pass.
-    empty_lib();
-    FaultyFileSystem full;
-    full.set_free_space(106);  // the opening lines of both outputs and 40 bytes more
-    run(SortKey::Alphanumeric, full);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find(system_reason(ENOSPC)), std::string::npos) << result.error;
-    EXPECT_FALSE(status.hourglass);
+// An input cut short or grown between the passes fails the run, which then
+// moves nothing into lib.
+TEST_F(Faults, InputChangedDuringTheRunFailsIt) {
+    const auto path = list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    for (const std::string& changed : {library_bytes({part("74LS00 DIP14 I TTL 2 1 0 0 0")}), std::string()}) {
+        status.on_caption = [&](const std::string& caption) {
+            if (caption.rfind("Processing... ", 0) == 0) write_file(path, changed);
+        };
+        fails(SortKey::LogicFamily, path, "changed while it was being sorted");
+        EXPECT_TRUE(lib_files().empty());
+        write_file(path, library_bytes({part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")}));
+    }
+}
 
-    // A listed file that breaks off while it is read.
-    FaultyFileSystem broken;
-    broken.fail(Op::Read, 2, EIO, path);
-    fails(SortKey::DecalName, path, "cannot be read", broken);
+// Links in the places of a run's files: the run stops before it writes
+// anything, names the link, and what the link points to keeps its bytes.
+TEST_F(Faults, LinkInThePlaceOfAnOutputOrListFileIsNeverWrittenThrough) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    const auto outside = dir / "outside.txt";
+    for (const fs::path& link : {output_library_path(state, "7"), app("tmp") / "Alphabetic.dat"}) {
+        for (const bool dangling : {false, true}) {
+            write_file(outside, "precious");
+            if (dangling) fs::remove(outside);
+            std::error_code ec;
+            fs::create_symlink(outside, link, ec);
+            if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+            fails(SortKey::Alphanumeric, link, "link");
+            EXPECT_EQ(result.outcome, RunResult::Outcome::Failed);
+            if (dangling) EXPECT_FALSE(fs::exists(outside));
+            else EXPECT_EQ(read_file(outside), "precious");
+            fs::remove(link);
+        }
+    }
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+}
+
+// One run at a time in an application folder; the lock goes with its holder.
+TEST_F(Faults, SecondRunIsRefusedWhileTheFirstHoldsTheLock) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    {
+        const auto held = real_file_system().lock(run_lock_path(state.Application_Folder), true);
+        ASSERT_TRUE(held);
+        run(SortKey::Alphanumeric);
+        EXPECT_EQ(result.outcome, RunResult::Outcome::Busy);
+        EXPECT_NE(result.error.find(display_path(state.Application_Folder)), std::string::npos) << result.error;
+        EXPECT_TRUE(lib_files().empty());
+        DiscardingFileSystem dry(real_file_system());
+        EXPECT_EQ(run(SortKey::Alphanumeric, dry).outcome, RunResult::Outcome::Busy);
+    }
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
 
 TEST_F(Faults, TenMegabyteLineIsCopiedWhole) {

@@ -41,7 +41,7 @@ std::string difference(const std::map<std::string, std::string>& engine, const s
                "\nliteral: " + bytes.substr(from, 160);
     }
     for (const auto& [name, bytes] : engine)
-        if (!literal.count(name)) return name + " written by the engine only";
+        if (!literal.count(name) && name != ".marrowgate.lock") return name + " written by the engine only";
     return {};
 }
 

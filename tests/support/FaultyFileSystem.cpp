@@ -117,4 +117,9 @@ std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::
     return std::make_unique<Output>(*this, inner_.open_write(path, mode), path);
 }
 
+void FaultyFileSystem::replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (const int error = check(Op::Move, to)) throw FileError(to, "cannot be replaced: " + system_reason(error));
+    inner_.replace(from, to);
+}
+
 }  // namespace marrowgate::test

@@ -22,7 +22,7 @@ namespace marrowgate::test {
 
 class FaultyFileSystem final : public FileSystem {
 public:
-    enum class Op { OpenRead, Read, OpenWrite, Write, Close };
+    enum class Op { OpenRead, Read, OpenWrite, Write, Close, Move };
 
     explicit FaultyFileSystem(FileSystem& inner = real_file_system());
 
@@ -57,6 +57,17 @@ public:
 
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
+    FileEntry look(const std::filesystem::path& path, bool follow) override { return inner_.look(path, follow); }
+    void make_folder(const std::filesystem::path& path) override { inner_.make_folder(path); }
+    // A move that fails leaves both files as they were, as a rename does.
+    void replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override {
+        return inner_.add_name(existing, name);
+    }
+    void remove(const std::filesystem::path& path) override { inner_.remove(path); }
+    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override {
+        return inner_.lock(path, create);
+    }
 
 private:
     class Input;

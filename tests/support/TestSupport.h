@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -54,13 +55,20 @@ std::filesystem::path samples_dir();
 class RecordingStatus final : public StatusDisplay {
 public:
     void set_hourglass(bool busy) override { hourglass = busy; hourglass_changes.push_back(busy); }
-    void set_caption(const std::string& caption) override { captions.push_back(caption); }
+    void set_caption(const std::string& caption) override {
+        captions.push_back(caption);
+        if (on_caption) on_caption(caption);
+    }
     void set_visible(bool shown) override { visible = shown; }
     void pump_events() override { ++pumps; }
+    // Asks the run to stop from the pump numbered stop_at on.
+    bool stop_requested() override { return stop_at >= 0 && pumps >= stop_at; }
 
     bool hourglass = false;
     bool visible = false;
     int pumps = 0;
+    int stop_at = -1;
+    std::function<void(const std::string&)> on_caption;
     std::vector<bool> hourglass_changes;
     std::vector<std::string> captions;
 };
