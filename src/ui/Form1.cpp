@@ -330,7 +330,7 @@ void Form1::Option1_Click(int index) {
 }
 
 RunResult Form1::run_chosen_sort() {
-    WindowStatus status(Label2);
+    WindowStatus status(Label2, exit_requested_);
     switch (*state_.Sort_Option) {
         case 0: return SORT_by_Alpanumeric_Order(state_, status, files_);
         case 1: return SORT_by_Logic_Family(state_, status, files_);
@@ -360,6 +360,11 @@ void Form1::Command1_Click() {
 }
 
 void Form1::report(const RunResult& result) {
+    if (result.outcome == RunResult::Outcome::Stopped) return;  // the window closes
+    if (result.outcome == RunResult::Outcome::Busy) {
+        dialogs_.warning(QString::fromLatin1(kBoxTitle), from_utf8(result.error));
+        return;
+    }
     if (!result.ok) {
         Label2->setText(QStringLiteral("Run failed."));
         Label2->show();
@@ -387,7 +392,8 @@ void Form1::cmdDetails_Click() { dialogs_.details(QString::fromLatin1(kBoxTitle)
 
 void Form1::closeEvent(QCloseEvent* event) {
     if (running_) {
-        // The run finishes its files first; Command1_Click closes the window then.
+        // The run stops at its next chance, changing nothing; Command1_Click
+        // closes the window then.
         exit_requested_ = true;
         event->ignore();
         return;

@@ -5,7 +5,7 @@
 
 namespace marrowgate::ui {
 
-WindowStatus::WindowStatus(QLabel* label) : label_(label) { since_pump_.start(); }
+WindowStatus::WindowStatus(QLabel* label, const bool& stop) : label_(label), stop_(stop) { since_pump_.start(); }
 
 WindowStatus::~WindowStatus() { set_hourglass(false); }
 

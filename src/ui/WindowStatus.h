@@ -17,7 +17,8 @@ public:
     // Pending events run at most this often while the caption stays the same.
     static constexpr qint64 kPumpIntervalMs = 100;
 
-    explicit WindowStatus(QLabel* label);
+    // `stop`: set when the user asks the run to stop ("Exit", the close box).
+    WindowStatus(QLabel* label, const bool& stop);
     // Releases the hourglass if the run left it set.
     ~WindowStatus() override;
     WindowStatus(const WindowStatus&) = delete;
@@ -30,9 +31,11 @@ public:
     // caption has changed or the interval has passed, and costs a clock read
     // otherwise.
     void pump_events() override;
+    bool stop_requested() override { return stop_; }
 
 private:
     QPointer<QLabel> label_;
+    const bool& stop_;
     QElapsedTimer since_pump_;
     bool changed_ = true;
     bool hourglass_ = false;

@@ -170,7 +170,7 @@ private slots:
     void failedRunShowsTheErrorBox();
     void afterARunItsWarningsAndFilesCanBeSeen();
     void clicksDuringARunChangeNothing();
-    void closingDuringARunWaitsForTheFiles();
+    void runRefusedOrStoppedLeavesLibAsItWas();
     void droppedFilesGoThroughPlus();
     void linkAndNewsLine();
     void startUpGoesOnWhileTheNewsServerIsSilent();
@@ -521,7 +521,7 @@ void Form1Test::clicksDuringARunChangeNothing() {
         f.Command1_Click();
         w.drop({url(c)});
         during += QStringLiteral("; then running %1").arg(f.running());
-        // "Exit" during the run ends the program once the run is over.
+        // "Exit" during the run stops it and ends the program.
         QTest::mouseClick(f.Command2, Qt::LeftButton);
         during += QStringLiteral("; after Exit shown %1").arg(f.isVisible());
     });
@@ -533,26 +533,39 @@ void Form1Test::clicksDuringARunChangeNothing() {
     QCOMPARE(w.rows(), QStringList({"a.p 300", "b.p 300"}));
     QCOMPARE(f.state().Sort_Option, std::optional<std::int16_t>(0));
 
-    // The run finished its files, then the window closed.
+    // The run stopped without writing a file, without a box, and the window closed.
     QVERIFY(!f.isVisible());
     QVERIFY(!f.running());
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    const std::string out = bytes_of(w.lib() / "LIB_P.p");
-    QVERIFY(ends_with(out, "*END*\r\n"));
-    QVERIFY(out.find("P01 DIP8") != std::string::npos);
+    QVERIFY(!std::filesystem::exists(w.lib() / "LIB_P.p"));
+    QCOMPARE(w.dialogs.boxes.size(), std::size_t{0});
 }
 
-void Form1Test::closingDuringARunWaitsForTheFiles() {
+void Form1Test::runRefusedOrStoppedLeavesLibAsItWas() {
     Window w;
     Form1& f = *w.form;
     w.add(w.put("a.p", numbered_library(50)));
+    w.option(0);
+    w.execute();
+    const std::string earlier = bytes_of(w.lib() / "LIB_P.p");
+    w.put("a.p", numbered_library(60));
+    {
+        // Another run holds the folder: a warning, and nothing written.
+        const auto held = marrowgate::real_file_system().lock(marrowgate::run_lock_path(f.state().Application_Folder), true);
+        w.option(0);
+        w.execute();
+        QVERIFY2(w.boxes().back().startsWith(QStringLiteral("warning Vorlane: another run is sorting into")),
+                 qPrintable(w.boxes().back()));
+        QCOMPARE(bytes_of(w.lib() / "LIB_P.p"), earlier);
+    }
+    // Closed during a run: the run stops and the window closes.
     w.option(0);
     bool refused = false;
     QTimer::singleShot(0, &f, [&] { refused = !f.close() && f.isVisible(); });
     w.execute();
     QVERIFY(refused);
     QVERIFY(!f.isVisible());
-    QVERIFY(ends_with(bytes_of(w.lib() / "LIB_P.p"), "*END*\r\n"));
+    QCOMPARE(bytes_of(w.lib() / "LIB_P.p"), earlier);
 }
 
 void Form1Test::droppedFilesGoThroughPlus() {
