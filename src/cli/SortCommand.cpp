@@ -18,13 +18,15 @@ namespace {
 // The status label, drawn in place on a terminal.
 class TerminalStatus final : public StatusDisplay {
 public:
-    TerminalStatus(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    TerminalStatus(std::ostream& err, bool enabled, const std::atomic<int>* stop)
+        : err_(err), enabled_(enabled), stop_(stop) {}
     ~TerminalStatus() override {
         if (enabled_ && shown_) err_ << '\n' << std::flush;
     }
     void set_hourglass(bool) override {}
     void set_visible(bool) override {}
     void pump_events() override {}
+    bool stop_requested() override { return stop_ && stop_->load(std::memory_order_relaxed) != 0; }
     void set_caption(const std::string& caption) override {
         if (!enabled_) return;
         shown_ = true;
@@ -34,6 +36,7 @@ public:
 private:
     std::ostream& err_;
     bool enabled_;
+    const std::atomic<int>* stop_;
     bool shown_ = false;
 };
 
@@ -185,6 +188,10 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     std::optional<std::filesystem::path> given;
     if (options.app_folder) given = absolute_path(*options.app_folder);
     const FolderChoice folders = choose_folders(given);
+    if (!folders.refusal.empty()) {
+        streams.err << "marrowgate-cli: " << folders.refusal << "\n";
+        return kRunFailed;
+    }
     state.Application_Folder = folders.application_folder;
     state.Message_File = folders.message_file;
 
@@ -224,7 +231,9 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
         }
     }
 
-    if (!options.dry_run && (!make_application_folder(state.Application_Folder) || !tmp_makedir(state))) {
+    // A dry run makes no folder, but fails where making them would fail.
+    if (options.dry_run ? !working_folders_possible(state.Application_Folder)
+                        : !make_application_folder(state.Application_Folder) || !tmp_makedir(state)) {
         streams.err << "marrowgate-cli: cannot create the folders lib and tmp in "
                     << display_path(state.Application_Folder) << "\n";
         return kRunFailed;
@@ -232,11 +241,16 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
 
     RunResult result;
     {
-        TerminalStatus status(streams.err, streams.err_is_terminal);
+        TerminalStatus status(streams.err, streams.err_is_terminal, streams.stop_signal);
         DiscardingFileSystem discarding(files);
         result = run_sort(state, *options.key, status, options.dry_run ? static_cast<FileSystem&>(discarding) : files);
     }
     if (options.json) streams.out << json_summary(result, sort_key_name(*options.key), lib_folder(state), options.dry_run);
+    if (result.outcome == RunResult::Outcome::Stopped) {
+        streams.err << "marrowgate-cli: stopped by a signal: nothing in " << display_path(lib_folder(state))
+                    << " was changed.\n";
+        return kStoppedBySignal + streams.stop_signal->load();
+    }
     if (!result.ok) {
         streams.err << "marrowgate-cli: error: " << result.error << "\n";
         return kRunFailed;

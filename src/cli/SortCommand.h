@@ -1,6 +1,7 @@
 // marrowgate-cli: sorts up to four part-type libraries from the command line.
 #pragma once
 
+#include <atomic>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -9,12 +10,17 @@
 
 namespace marrowgate::cli {
 
-enum ExitCode { kFinished = 0, kRunFailed = 1, kUsageOrRefused = 2 };
+// A run stopped by a signal exits with 128 and the signal's number (130 for
+// SIGINT, 143 for SIGTERM).
+enum ExitCode { kFinished = 0, kRunFailed = 1, kUsageOrRefused = 2, kStoppedBySignal = 128 };
 
 struct Streams {
     std::ostream& out;
     std::ostream& err;
     bool err_is_terminal = false;
+    // The number of a signal that asks the run to stop (SIGINT, SIGTERM), set
+    // by its handler; 0 while none came.
+    const std::atomic<int>* stop_signal = nullptr;
 };
 
 // Runs the command with its arguments (without the program name) and returns

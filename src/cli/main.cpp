@@ -1,3 +1,5 @@
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -35,6 +37,34 @@ std::vector<std::string> arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
+// Set by Ctrl+C (SIGINT) and SIGTERM: the run stops at its next chance and
+// changes nothing. A second signal ends the program at once, which is as safe:
+// lib changes only when a run is complete.
+std::atomic<int> stop_signal{0};
+
+#ifdef _WIN32
+BOOL WINAPI on_console_event(DWORD event) {
+    if (stop_signal.load() != 0) return FALSE;  // the system ends the program
+    stop_signal = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
+    return TRUE;
+}
+#else
+extern "C" void on_signal(int number) { stop_signal = number; }
+#endif
+
+void catch_stop_signals() {
+#ifdef _WIN32
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+#else
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,5 +73,7 @@ int main(int argc, char** argv) {
 #endif
     const std::vector<std::string> args = arguments(argc, argv);
     const bool terminal = MARROWGATE_ISATTY(fileno(stderr)) != 0;
-    return marrowgate::cli::run_command_line(args, {std::cout, std::cerr, terminal}, marrowgate::real_file_system());
+    catch_stop_signals();
+    return marrowgate::cli::run_command_line(args, {std::cout, std::cerr, terminal, &stop_signal},
+                                             marrowgate::real_file_system());
 }

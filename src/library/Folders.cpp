@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -44,6 +45,27 @@ std::optional<std::string> system_getenv(const char* name) {
     return std::string(value);
 #endif
 }
+
+// The folder of an installed copy where no home folder is known: one of the
+// user's own in the temporary folder, readable by nobody else.
+std::filesystem::path private_temporary_folder(std::string& refusal) {
+    std::error_code ec;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(ec);
+#ifdef _WIN32
+    return temporary / "Marrowgate";  // the temporary folder is the user's own
+#else
+    const auto folder = temporary / ("marrowgate-" + std::to_string(::getuid()));
+    ::mkdir(folder.c_str(), 0700);
+    struct stat status {};
+    const bool mine = ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+                      status.st_uid == ::getuid() && (status.st_mode & 077) == 0;
+    if (!mine)
+        refusal = "no home folder is known, and " + utf8_from_path(folder) +
+                  " is not a folder private to you (another user may have made it, or it is a link); "
+                  "give the application folder with --app-folder DIR";
+    return folder;
+#endif
+}
 }  // namespace
 
 FolderChoice choose_folders(const std::filesystem::path& program_folder,
@@ -66,9 +88,9 @@ FolderChoice choose_folders(const std::filesystem::path& program_folder,
         else if (auto home = getenv("HOME"))
             choice.application_folder = path_from_utf8(*home) / ".local" / "share" / "marrowgate";
 #endif
-        if (choice.application_folder.empty()) choice.application_folder = std::filesystem::temp_directory_path(ec) / "marrowgate";
     }
     if (given_folder) choice.application_folder = *given_folder;
+    else if (choice.application_folder.empty()) choice.application_folder = private_temporary_folder(choice.refusal);
     const auto own = choice.application_folder / kMessageFileName;
     if (std::filesystem::exists(own, ec)) choice.message_file = own;
     return choice;
@@ -82,6 +104,21 @@ bool make_application_folder(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return std::filesystem::is_directory(folder, ec);
+}
+
+bool working_folders_possible(const std::filesystem::path& folder) {
+    std::error_code ec;
+    for (const auto& path : {folder / "lib", folder / "tmp"}) {
+        const auto status = std::filesystem::status(path, ec);
+        if (std::filesystem::exists(status) && !std::filesystem::is_directory(status)) return false;
+    }
+    // The application folder, or the nearest folder above it that is there.
+    for (auto path = folder; !path.empty(); path = path.parent_path()) {
+        const auto status = std::filesystem::status(path, ec);
+        if (std::filesystem::exists(status)) return std::filesystem::is_directory(status);
+        if (path == path.parent_path()) break;
+    }
+    return false;
 }
 
 std::filesystem::path lib_folder(const Module1& state) { return state.Application_Folder / "lib"; }

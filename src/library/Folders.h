@@ -20,6 +20,7 @@ struct FolderChoice {
     std::filesystem::path application_folder;  // holds lib, tmp, the list and news files
     std::filesystem::path message_file;        // marrowgate_msg.dat to read
     bool installed = false;                    // an installed copy, not a portable one
+    std::string refusal;                       // why no application folder can be used safely
 };
 
 // A portable copy (the message file beside the program, as in a build folder or
@@ -28,7 +29,10 @@ struct FolderChoice {
 // by default ~/.local/share/marrowgate; %LOCALAPPDATA%\Marrowgate on Windows) and
 // reads the message file from the installed data folder (../share/marrowgate).
 // A folder given on the command line overrides both; a message file in the
-// application folder is preferred to the program's own. `getenv` reads the
+// application folder is preferred to the program's own. Where no home folder
+// is known, an installed copy works in a folder of its own in the temporary
+// folder, made private to the user (or refused: see `refusal`), since other
+// users could plant links there. `getenv` reads the
 // environment (a parameter so that tests can supply their own).
 FolderChoice choose_folders(const std::filesystem::path& program_folder,
                             const std::optional<std::filesystem::path>& given_folder,
@@ -37,6 +41,9 @@ FolderChoice choose_folders(const std::optional<std::filesystem::path>& given_fo
 
 // Creates the application folder and its parents when missing.
 bool make_application_folder(const std::filesystem::path& folder);
+// Whether the application folder, lib and tmp are folders or could be made
+// (what make_application_folder and tmp_makedir do), without making them.
+bool working_folders_possible(const std::filesystem::path& folder);
 
 std::filesystem::path lib_folder(const Module1& state);
 std::filesystem::path tmp_folder(const Module1& state);

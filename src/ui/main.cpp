@@ -1,6 +1,7 @@
 // marrowgate: the window.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -44,6 +45,10 @@ int main(int argc, char** argv) {
     // A portable copy works in its own folder, an installed one in the per-user
     // data folder, which is made here when it is missing.
     const marrowgate::FolderChoice folders = marrowgate::choose_folders(given);
+    if (!folders.refusal.empty()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Vorlane"), QString::fromStdString(folders.refusal));
+        return 1;
+    }
     marrowgate::make_application_folder(folders.application_folder);
     settings.application_folder = folders.application_folder;
     settings.message_file = folders.message_file;

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "library/RunFrame.h"
 
 #include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 #ifndef _WIN32
+#include <csignal>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace marrowgate::test {
@@ -96,15 +102,33 @@ TEST_F(Cli, SummaryListsEachFileWithItsKeyPartsAndWarnings) {
     EXPECT_NE(pads.out.find("the part BAT was placed in no file: its decal \"SOT23\""), std::string::npos) << pads.out;
 }
 
-TEST_F(Cli, AFailedRunExitsWithOne) {
+// A run that cannot be made fails with 1, and its dry run fails the same way.
+TEST_F(Cli, AFailedRunExitsWithOneAndSoDoesItsDryRun) {
+    namespace fs = std::filesystem;
     const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
-    std::filesystem::create_directories(app);
-    write_file(app / "lib", "");
-    const auto outcome = run({"--sort", "alphanumeric", good});
-    EXPECT_EQ(outcome.code, 1);
-    EXPECT_NE(outcome.err.find("cannot create the folders lib and tmp"), std::string::npos) << outcome.err;
-
-    std::filesystem::remove(app / "lib");
+    std::unique_ptr<FolderLock> held;
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] { write_file(app / "lib", ""); }, "cannot create the folders lib and tmp"},
+        {[&] { write_file(app / "tmp", ""); }, "cannot create the folders lib and tmp"},
+        {[&] { fs::remove_all(app); write_file(app, ""); }, "cannot create the folders lib and tmp"},
+        {[&] { held = real_file_system().lock(run_lock_path(app), true); }, "another run is sorting into"},
+        {[&] { fs::create_directories(app / "lib"); fs::create_symlink(dir / "elsewhere", app / "lib" / "LIB_A.p"); },
+         "LIB_A.p is a link"},
+    };
+    for (const auto& [make, message] : cases) {
+        fs::remove_all(app);
+        fs::create_directories(app);
+        make();
+        const auto dry = run({"--dry-run", "--sort", "alphanumeric", good});
+        const auto real = run({"--sort", "alphanumeric", good});
+        EXPECT_EQ(real.code, 1) << message;
+        EXPECT_NE(real.err.find(message), std::string::npos) << real.err;
+        EXPECT_EQ(dry.code, real.code) << message;
+        EXPECT_EQ(dry.err, real.err);
+        EXPECT_FALSE(fs::exists(dir / "elsewhere"));
+        held.reset();
+    }
+    fs::remove_all(app);
     std::vector<Lines> blocks;
     for (int i = 0; i < 51; ++i) blocks.push_back(part("P DIP8 I F" + std::to_string(i) + " 1 1 0 0 0"));
     const auto full = run({"--sort", "logic-family", file("many.p", library_bytes(blocks))});
@@ -138,6 +162,90 @@ TEST_F(Cli, TheProgramRunsAndReportsItsExitCode) {
     EXPECT_NE(read_file(out).find("LIB_TTL.p  key \"TTL\"  1 part"), std::string::npos) << read_file(out);
     EXPECT_EQ(lib("LIB_TTL.p"), output_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
 }
+
+#ifndef _WIN32
+// The program as a child process on a library with 1,000 keys, signalled or
+// killed once its run has begun (its staging folder is there).
+class CliChild : public Cli {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(MARROWGATE_CLI_PATH)) GTEST_SKIP() << "program not found: " << MARROWGATE_CLI_PATH;
+    }
+    // A library of 20,000 parts over 1,000 decals; `variant` changes every block.
+    std::string big(const std::string& name, const std::string& variant) {
+        std::string bytes = std::string(kPartTypeMarkerV4) + "\r\n\r\n";
+        for (int i = 0; i < 20000; ++i)
+            bytes += "P" + std::to_string(i) + " D" + std::to_string(i % 1000) + " I TTL 1 1 0 0 0\r\n\"V\" " +
+                     variant + std::string(200, 'x') + "\r\n\r\n";
+        return file(name, bytes);
+    }
+    pid_t start(const std::string& input) {
+        const std::string command = std::string("exec \"") + MARROWGATE_CLI_PATH + "\" --sort decal-name --app-folder \"" +
+                                    utf8_from_path(app) + "\" \"" + input + "\" >/dev/null 2>\"" +
+                                    utf8_from_path(dir / "err.txt") + "\"";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+    // Waits until the child's run has begun; false when it ended first.
+    bool begun(pid_t pid) {
+        while (!std::filesystem::exists(app / ".marrowgate-staging"))
+            if (waitpid(pid, nullptr, WNOHANG) == pid) return false;
+        return true;
+    }
+    int wait_status(pid_t pid) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return status;
+    }
+};
+
+TEST_F(CliChild, SignalOrKillAtAnyMomentLeavesEachFileOldOrCompleteNew) {
+    const auto old_input = big("old.p", "old");
+    ASSERT_EQ(run({"--sort", "decal-name", old_input}).code, 0);
+    const auto before = folder_files(app / "lib");
+    const auto input = big("new.p", "new");
+
+    // Ctrl+C and SIGTERM: exit 130 and 143, saying so; lib as it was.
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t pid = start(input);
+        ASSERT_TRUE(begun(pid));
+        kill(pid, signal);
+        const int status = wait_status(pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_NE(read_file(dir / "err.txt").find("was changed"), std::string::npos);
+        EXPECT_EQ(folder_files(app / "lib"), before);
+        EXPECT_FALSE(std::filesystem::exists(app / ".marrowgate-staging"));
+    }
+    // The new bytes, from a run into another folder.
+    const auto expected = [&] {
+        const auto other = dir / "other";
+        EXPECT_EQ(run_cli({"--app-folder", utf8_from_path(other), "--sort", "decal-name", input}).code, 0);
+        return folder_files(other / "lib");
+    }();
+    // Killed: each file old or new; the lock dies with the process.
+    for (const int delay_us : {0, 2000, 10000, 40000, 80000, 120000, 160000, 200000, 240000}) {
+        const pid_t pid = start(input);
+        if (begun(pid)) {
+            usleep(static_cast<useconds_t>(delay_us));
+            kill(pid, SIGKILL);
+        }
+        wait_status(pid);
+        const auto now = folder_files(app / "lib");
+        ASSERT_EQ(now.size(), before.size()) << delay_us;
+        for (const auto& [name, bytes] : now)
+            EXPECT_TRUE(bytes == before.at(name) || bytes == expected.at(name)) << name << " after " << delay_us;
+        std::filesystem::remove_all(app / ".marrowgate-staging");  // as the next run would
+    }
+    const auto last = run({"--sort", "decal-name", input});
+    ASSERT_EQ(last.code, 0) << last.err;
+    EXPECT_EQ(folder_files(app / "lib"), expected);
+}
+#endif
 
 }  // namespace
 }  // namespace marrowgate::test
