@@ -11,7 +11,7 @@ build="${MARROWGATE_WIN_BUILD:-$root/build-win}/zip"
 test_it=0
 [ "${1:-}" = "--test" ] && test_it=1
 
-packages=(cmake g++-mingw-w64-x86-64-posix)
+packages=(cmake g++-mingw-w64-x86-64-posix nlohmann-json3-dev)
 [ $test_it -eq 1 ] && packages+=(wine wine64)
 missing=()
 for package in "${packages[@]}"; do

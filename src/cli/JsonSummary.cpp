@@ -1,6 +1,6 @@
 #include "cli/JsonSummary.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "library/FileSystem.h"
 
@@ -8,82 +8,72 @@ namespace marrowgate::cli {
 
 namespace {
 
-// Length of the valid UTF-8 sequence at text[i], or 0.
+// Length of the well-formed UTF-8 sequence at text[i] (no overlong form, no
+// surrogate, nothing beyond U+10FFFF), or 0.
 std::size_t utf8_length(const std::string& text, std::size_t i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    std::size_t length = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 && byte < 0xE0 ? 2 : 0;
-    if (length == 0 || i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // overlong below U+0800
+        if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;   // overlong below U+10000
+        if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
+    }
+    if (length == 0 || i + length > text.size() || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((byte(k) & 0xC0) != 0x80) return 0;
     return length;
-}
-
-void append_escaped(std::string& out, unsigned code) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "\\u%04x", code);
-    out += buffer;
 }
 
 }  // namespace
 
-std::string json_string(const std::string& text) {
-    std::string out = "\"";
+std::string valid_utf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        switch (byte) {
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            case '\n': out += "\\n"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\t': out += "\\t"; continue;
-            default: break;
-        }
-        if (byte < 0x20 || byte == 0x7F) {
-            append_escaped(out, byte);
-        } else if (byte < 0x80) {
+        if (byte < 0x80) {
             out += static_cast<char>(byte);
         } else if (const std::size_t length = utf8_length(text, i)) {
             out.append(text, i, length);
             i += length - 1;
         } else {
-            append_escaped(out, byte);
+            // A stray byte: the character of the same number (Latin-1).
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
         }
     }
-    return out + "\"";
+    return out;
 }
 
 std::string json_summary(const RunResult& result, const std::string& key, const std::filesystem::path& lib,
                          bool dry_run) {
-    std::string out = "{";
-    out += "\"ok\": " + std::string(result.ok ? "true" : "false");
-    out += ", \"dry_run\": " + std::string(dry_run ? "true" : "false");
-    out += ", \"format\": " + json_string(result.format);
-    out += ", \"key\": " + json_string(key);
-    out += ", \"lib_folder\": " + json_string(display_path(lib));
-    out += ", \"parts\": " + std::to_string(result.parts);
-    out += ", \"outputs\": [";
-    for (std::size_t i = 0; i < result.outputs.size(); ++i) {
-        const auto& output = result.outputs[i];
-        out += i ? ", " : "";
-        out += "{\"file\": " + json_string(display_path(output.file)) + ", \"key\": " + json_string(output.key) +
-               ", \"parts\": " + std::to_string(output.blocks) + "}";
-    }
-    out += "], \"unplaced\": [";
-    for (std::size_t i = 0; i < result.unplaced.size(); ++i) {
-        const auto& part = result.unplaced[i];
-        out += i ? ", " : "";
-        out += "{\"file\": " + json_string(display_path(part.file)) + ", \"part\": " + json_string(part.part) +
-               ", \"decal\": " + json_string(part.decal) + "}";
-    }
-    out += "], \"warnings\": [";
-    for (std::size_t i = 0; i < result.warnings.size(); ++i) {
-        out += i ? ", " : "";
-        out += json_string(result.warnings[i]);
-    }
-    out += "]";
-    if (!result.ok) out += ", \"error\": " + json_string(result.error);
-    out += "}\n";
-    return out;
+    using nlohmann::ordered_json;
+    const auto text = [](const std::string& value) { return valid_utf8(value); };
+    ordered_json out = {{"ok", result.ok},
+                        {"dry_run", dry_run},
+                        {"format", text(result.format)},
+                        {"key", text(key)},
+                        {"lib_folder", text(display_path(lib))},
+                        {"parts", result.parts}};
+    ordered_json& outputs = out["outputs"] = ordered_json::array();
+    for (const auto& output : result.outputs)
+        outputs.push_back({{"file", text(display_path(output.file))}, {"key", text(output.key)}, {"parts", output.blocks}});
+    ordered_json& unplaced = out["unplaced"] = ordered_json::array();
+    for (const auto& part : result.unplaced)
+        unplaced.push_back(
+            {{"file", text(display_path(part.file))}, {"part", text(part.part)}, {"decal", text(part.decal)}});
+    ordered_json& warnings = out["warnings"] = ordered_json::array();
+    for (const auto& warning : result.warnings) warnings.push_back(text(warning));
+    if (!result.ok) out["error"] = text(result.error);
+    return out.dump() + "\n";
 }
 
 }  // namespace marrowgate::cli

@@ -8,9 +8,9 @@
 
 namespace marrowgate::cli {
 
-// A JSON string literal. Text that is not valid UTF-8 keeps each stray byte as
-// the character of the same number.
-std::string json_string(const std::string& text);
+// The text as valid UTF-8: well-formed sequences as they are, every other
+// byte as the character of the same number (the byte read as Latin-1).
+std::string valid_utf8(const std::string& text);
 
 // {"ok", "dry_run", "format", "key", "lib_folder", "parts", "outputs": [{"file",
 // "key", "parts"}], "unplaced": [{"file", "part", "decal"}], "warnings": [...],

@@ -2,16 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "cli/JsonSummary.h"
 #include "support/CliRun.h"
-#include "support/Json.h"
 #include "support/TestSupport.h"
 
 namespace marrowgate {
 namespace {
 
-using test::Json;
+using Json = nlohmann::json;
 using test::TempDir;
 using test::run_cli;
 
@@ -39,26 +39,26 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
     ASSERT_EQ(real.code, 0) << real.err;
     const Json d = Json::parse(dry.out);
     const Json r = Json::parse(real.out);
-    EXPECT_TRUE(d["dry_run"].boolean());
-    EXPECT_FALSE(r["dry_run"].boolean());
-    EXPECT_TRUE(r["ok"].boolean());
-    EXPECT_EQ(r["format"].str(), "*PADS-LIBRARY-PART-TYPES-V4*");
-    EXPECT_EQ(r["key"].str(), "pad-count");
-    EXPECT_EQ(std::filesystem::path(r["lib_folder"].str()), app / "lib");
+    EXPECT_TRUE(d["dry_run"].get<bool>());
+    EXPECT_FALSE(r["dry_run"].get<bool>());
+    EXPECT_TRUE(r["ok"].get<bool>());
+    EXPECT_EQ(r["format"].get<std::string>(), "*PADS-LIBRARY-PART-TYPES-V4*");
+    EXPECT_EQ(r["key"].get<std::string>(), "pad-count");
+    EXPECT_EQ(std::filesystem::path(r["lib_folder"].get<std::string>()), app / "lib");
     ASSERT_EQ(r["outputs"].size(), d["outputs"].size());
     std::vector<std::string> reported;
     for (std::size_t i = 0; i < r["outputs"].size(); ++i) {
-        EXPECT_EQ(r["outputs"][i]["file"].str(), d["outputs"][i]["file"].str());
-        EXPECT_EQ(r["outputs"][i]["parts"].num(), d["outputs"][i]["parts"].num());
-        EXPECT_TRUE(std::filesystem::exists(r["outputs"][i]["file"].str()));
-        reported.push_back(std::filesystem::path(r["outputs"][i]["file"].str()).filename().string());
+        EXPECT_EQ(r["outputs"][i]["file"].get<std::string>(), d["outputs"][i]["file"].get<std::string>());
+        EXPECT_EQ(r["outputs"][i]["parts"].get<double>(), d["outputs"][i]["parts"].get<double>());
+        EXPECT_TRUE(std::filesystem::exists(r["outputs"][i]["file"].get<std::string>()));
+        reported.push_back(std::filesystem::path(r["outputs"][i]["file"].get<std::string>()).filename().string());
     }
     // Exactly the reported files are in lib.
     std::sort(reported.begin(), reported.end());
     EXPECT_EQ(test::file_names(app / "lib"), reported);
     ASSERT_EQ(r["unplaced"].size(), 1u);
-    EXPECT_EQ(r["unplaced"][0]["part"].str(), "7805T");
-    EXPECT_EQ(r["unplaced"][0]["decal"].str(), "TO220");
+    EXPECT_EQ(r["unplaced"][0]["part"].get<std::string>(), "7805T");
+    EXPECT_EQ(r["unplaced"][0]["decal"].get<std::string>(), "TO220");
     EXPECT_EQ(d["unplaced"].size(), 1u);
     EXPECT_GE(r["warnings"].size(), 1u);
 
@@ -68,24 +68,32 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
     EXPECT_EQ(test::folder_files(app), before);
 }
 
-TEST(JsonSummary, StringsSurviveQuotesControlsAndBytesOfOtherCodePages) {
+// Every string of the summary is valid UTF-8 (the reader refuses anything
+// else); a byte that is not part of a well-formed sequence reads as Latin-1.
+TEST(JsonSummary, StringsAreValidUtf8WhateverTheBytes) {
     RunResult result;
     result.format = "*PADS-LIBRARY-PART-TYPES-V4*";
-    result.warnings = {"quote \" back\\slash tab\t", std::string("\x01 bell"), "caf\xc3\xa9", "latin \xe9 byte"};
-    result.outputs.push_back({"a\"b", "/x/LIB_a\"b.p", 3});
-    const Json j = Json::parse(cli::json_summary(result, "alphanumeric", "/x", false));
-    EXPECT_EQ(j["warnings"][0].str(), "quote \" back\\slash tab\t");
-    EXPECT_EQ(j["warnings"][1].str(), "\x01 bell");
-    EXPECT_EQ(j["warnings"][2].str(), "caf\xc3\xa9");
-    EXPECT_EQ(j["warnings"][3].str(), "latin \xc3\xa9 byte");  // the stray byte read as Latin-1
-    EXPECT_EQ(j["outputs"][0]["key"].str(), "a\"b");
-    EXPECT_EQ(j["outputs"][0]["parts"].num(), 3);
-
+    const std::pair<std::string, std::string> cases[] = {
+        {"quote \" back\\slash tab\t \x01", "quote \" back\\slash tab\t \x01"},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x8c", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x8c"},
+        {"latin \xe9 byte", "latin \xc3\xa9 byte"},
+        {"\xf5\xff", "\xc3\xb5\xc3\xbf"},                         // never lead bytes
+        {"\xf8\x80\x80", "\xc3\xb8\xc2\x80\xc2\x80"},              // no five-byte forms
+        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},              // a surrogate
+        {"\xc0\xaf \xe0\x80\xaf", "\xc3\x80\xc2\xaf \xc3\xa0\xc2\x80\xc2\xaf"},  // overlong forms
+        {"\xf4\x90\x80\x80", "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"},  // beyond U+10FFFF
+        {"cut \xe2\x82", "cut \xc3\xa2\xc2\x82"},
+    };
+    for (const auto& [bytes, shown] : cases) result.warnings.push_back(bytes);
+    result.outputs.push_back({"a\"b\xff", "/x/LIB_a\"b\xff.p", 3});
     result.ok = false;
-    result.error = "/x/in.p: cannot be opened: No such file or directory";
-    const Json failed = Json::parse(cli::json_summary(result, "alphanumeric", "/x", false));
-    EXPECT_FALSE(failed["ok"].boolean());
-    EXPECT_EQ(failed["error"].str(), result.error);
+    result.error = "/x/in\xfe.p: cannot be opened";
+    const Json j = Json::parse(cli::json_summary(result, "alphanumeric", "/x", false));
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(j["warnings"][i].get<std::string>(), cases[i].second) << i;
+    EXPECT_EQ(j["outputs"][0]["key"].get<std::string>(), "a\"b\xc3\xbf");
+    EXPECT_EQ(j["outputs"][0]["parts"].get<int>(), 3);
+    EXPECT_FALSE(j["ok"].get<bool>());
+    EXPECT_EQ(j["error"].get<std::string>(), "/x/in\xc3\xbe.p: cannot be opened");
 }
 
 }  // namespace
