@@ -219,16 +219,11 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     }
 
     // One library file holds one format: the listed files must agree.
-    for (int i = 2; i <= state.File_Count; ++i) {
-        if (state.File_Marker[static_cast<std::size_t>(i)] != state.File_Marker[1]) {
-            streams.err << "marrowgate-cli: the files are of different formats and cannot be sorted together:\n";
-            for (int j = 1; j <= state.File_Count; ++j) {
-                const auto slot = static_cast<std::size_t>(j);
-                streams.err << "  " << display_path(listed_file_path(state, j)) << ": " << state.File_Marker[slot]
-                            << "\n";
-            }
-            return kUsageOrRefused;
-        }
+    try {
+        run_format(state);
+    } catch (const RunError& error) {
+        streams.err << "marrowgate-cli: " << error.what() << "\n";
+        return kUsageOrRefused;
     }
 
     // A dry run makes no folder, but fails where making them would fail.

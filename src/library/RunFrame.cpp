@@ -212,21 +212,24 @@ std::string failure_message(const std::exception& error, const Staging* staging)
     return display_path(target) + ": " + file_error->reason() + ". Nothing was changed.";
 }
 
-// The one format of the run's outputs: the marker line of the listed files.
+}  // namespace
+
 std::string run_format(const Module1& state) {
-    std::string format;
-    for (int i = 1; i <= state.File_Count; ++i) {
-        const std::string& marker = state.File_Marker[static_cast<std::size_t>(i)];
-        const std::string& mine = marker.empty() ? std::string(kPartTypeMarkerV4) : marker;
-        if (format.empty()) {
-            format = mine;
-        } else if (mine != format) {
-            throw RunError("the listed files are of different formats (" + format + " and " + mine +
-                           "); one library file cannot hold both. Nothing was written.");
-        }
+    const auto marker = [&](int i) {
+        const std::string& found = state.File_Marker[static_cast<std::size_t>(i)];
+        return found.empty() ? std::string(kPartTypeMarkerV4) : found;
+    };
+    for (int i = 2; i <= state.File_Count; ++i) {
+        if (marker(i) == marker(1)) continue;
+        std::string message = "the files are of different formats and cannot be sorted together:";
+        for (int j = 1; j <= state.File_Count; ++j)
+            message += "\n  " + display_path(listed_file_path(state, j)) + ": " + marker(j);
+        throw RunError(message);
     }
-    return format.empty() ? std::string(kPartTypeMarkerV4) : format;
+    return state.File_Count > 0 ? marker(1) : std::string(kPartTypeMarkerV4);
 }
+
+namespace {
 
 // A key too long for a file name stops the run before any file is emptied.
 void check_names_fit(const std::vector<std::filesystem::path>& targets) {

@@ -97,6 +97,11 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 // text alone when Total_Parts is 0.
 std::string progress_caption(std::string_view phase, long long counter, long long total);
 
+// The marker line of a run's outputs: the one marker of the listed files (V4
+// where none was found). Throws RunError naming each file and its marker when
+// they differ: one library file cannot hold two formats.
+std::string run_format(const Module1& state);
+
 // The file whose lock a run holds, in the application folder.
 std::filesystem::path run_lock_path(const std::filesystem::path& application_folder);
 

@@ -331,12 +331,7 @@ void Form1::Option1_Click(int index) {
 
 RunResult Form1::run_chosen_sort() {
     WindowStatus status(Label2, exit_requested_);
-    switch (*state_.Sort_Option) {
-        case 0: return SORT_by_Alpanumeric_Order(state_, status, files_);
-        case 1: return SORT_by_Logic_Family(state_, status, files_);
-        case 2: return SORT_by_PCB_Decal(state_, status, files_);
-        default: return SORT_by_Number_of_Pads_in_PCB_Decal(state_, status, files_);
-    }
+    return run_sort(state_, static_cast<SortKey>(*state_.Sort_Option), status, files_);
 }
 
 void Form1::Command1_Click() {

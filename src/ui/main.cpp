@@ -34,16 +34,12 @@ int main(int argc, char** argv) {
     if (parser.isSet(app_folder)) {
         const auto folder = marrowgate::path_from_utf8(parser.value(app_folder).toUtf8().toStdString());
         std::error_code ec;
-        if (!std::filesystem::is_directory(folder, ec)) {
-            std::fprintf(stderr, "marrowgate: --app-folder %s: no such folder\n",
-                         parser.value(app_folder).toLocal8Bit().constData());
-            return 2;
-        }
         const auto absolute = std::filesystem::absolute(folder, ec);
         given = ec ? folder : absolute.lexically_normal();
     }
     // A portable copy works in its own folder, an installed one in the per-user
-    // data folder, which is made here when it is missing.
+    // data folder; that folder, or the one given, is made when it is missing,
+    // as the command line makes it.
     const marrowgate::FolderChoice folders = marrowgate::choose_folders(given);
     if (!folders.refusal.empty()) {
         QMessageBox::critical(nullptr, QStringLiteral("Vorlane"), QString::fromStdString(folders.refusal));
