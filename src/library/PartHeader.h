@@ -20,11 +20,6 @@ namespace marrowgate {
 
 struct Module1;
 
-// A part header line holds " M " or " I " (space, capital letter, space)
-// anywhere. In a part-type library these lines open a part type; in a decal
-// library they open a decal.
-bool is_part_header_line(std::string_view line);
-
 // Words 1..N of a header line; index 0 is never used.
 template <std::size_t N>
 using Words = std::array<std::string_view, N + 1>;
@@ -74,12 +69,6 @@ inline std::size_t short_key_hash(std::string_view key) {
         hash *= 1099511628211ull;
     }
     return static_cast<std::size_t>(hash ^ (hash >> 29));
-}
-
-inline Words<10> ten_word_split(std::string_view line) {
-    Words<10> words{};
-    split_words<10>(line, words);
-    return words;
 }
 
 // Every run of two or more spaces becomes one space; nothing else changes.

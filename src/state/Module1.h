@@ -45,8 +45,7 @@ struct Module1 {
     // Index 0..3 of the option last clicked; empty until the first click.
     std::optional<std::int16_t> Sort_Option;
 
-    // Line buffers of the sort runs.
-    std::string Current_Line;
+    // The last decal header line with its runs of spaces collapsed.
     std::string Collapsed_Line;
 
     // Message_Table[slot][number]: slots 0..2, message numbers 0..1.

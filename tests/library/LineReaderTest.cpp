@@ -169,7 +169,7 @@ std::string header_lines(const std::string& bytes, bool in_one_pass, unsigned se
     } else {
         while (lines.next(line)) {
             ++number;
-            if (is_part_header_line(line)) seen += std::to_string(number) + "[" + std::string(line) + "]";
+            if (line.find(" M ") != line.npos || line.find(" I ") != line.npos) seen += std::to_string(number) + "[" + std::string(line) + "]";
         }
     }
     return seen;
