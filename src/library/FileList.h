@@ -41,6 +41,7 @@ enum class AddOutcome {
     NoDotInTitle,   // the file title has no "."; nothing said
     CannotRead,     // the file cannot be opened or read; nothing said
     NoMarker,       // no line is the marker line: the warning box
+    NotRegularFile, // a folder, a FIFO, a device: the warning box, nothing read
     AlreadyListed,  // the same full path is listed already; nothing said
     WrongExtension, // the extension is neither ".p" nor ".d"; nothing said
     ListFull,       // four files are listed already

@@ -6,7 +6,9 @@
 #include "support/TestSupport.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace marrowgate::test {
@@ -40,7 +42,7 @@ TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
         files.insert(files.begin(), {"--sort", "alphanumeric"});
         return files;
     };
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{good}, "--sort KEY is required"},
         {{"--sort", "size", good}, "unknown sort key \"size\""},
         {{"--sort", "alphanumeric"}, "no part-type library file given"},
@@ -59,6 +61,23 @@ TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
         {sort({good, v9}), "different formats and cannot be sorted together:\n  " + good + ": " + kPartTypeMarkerV4 +
                                "\n  " + v9 + ": " + kV9},
     };
+#ifndef _WIN32
+    // A FIFO and devices named through links are refused unread: reading them
+    // would wait for a writer or never end. Should that come back, the alarm
+    // ends the test program instead of waiting with it.
+    alarm(10);
+    const auto pipe = utf8_from_path(dir / "pipe.p"), null = utf8_from_path(dir / "null.p");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", null);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.d");
+    cases.insert(cases.end(), {
+        {sort({good, pipe}), "pipe.p: refused: it is not a regular file"},
+        {sort({null}), "null.p: refused: it is not a regular file"},
+        {{"--sort", "pad-count", "--decal-file", pipe, good}, "pipe.p: refused as decal file: it is not a regular file"},
+        {{"--sort", "pad-count", "--decal-file", utf8_from_path(dir / "zero.d"), good},
+         "zero.d: refused as decal file: it is not a regular file"},
+    });
+#endif
     for (const auto& [args, message] : cases) {
         const auto outcome = run(args);
         EXPECT_EQ(outcome.code, 2) << message;
@@ -66,6 +85,9 @@ TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
         EXPECT_TRUE(outcome.out.empty()) << outcome.out;
     }
     EXPECT_FALSE(std::filesystem::exists(app));
+#ifndef _WIN32
+    alarm(0);
+#endif
 
     const auto help = run({"--help"});
     EXPECT_EQ(help.code, 0);

@@ -5,6 +5,11 @@
 #include "state/Module1.h"
 #include "support/TestSupport.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace marrowgate::test {
 namespace {
 
@@ -102,6 +107,30 @@ TEST_F(FileList, DecalFileChoice) {
     ASSERT_TRUE(stage_file(state, root));
     EXPECT_EQ(state.Staged_Folder, utf8_from_path(dir.path().root_path()));
     EXPECT_EQ(state.Staged_Base + state.Staged_Extension, "x.p");
+}
+
+// A folder, a FIFO or a device (named through a link) is refused unread, by
+// "+", by "File ..." and by the file layer: reading a FIFO would wait for a
+// writer, a device may never end.
+TEST_F(FileList, WhatIsNotARegularFileIsRefusedUnread) {
+    std::vector<std::filesystem::path> others{dir / "folder.p"};
+    std::filesystem::create_directory(others[0]);
+#ifndef _WIN32
+    alarm(10);  // should a read wait after all, the test program ends instead of waiting with it
+    ASSERT_EQ(mkfifo((dir / "pipe.p").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.p");
+    others.insert(others.end(), {dir / "pipe.p", dir / "zero.p"});
+#endif
+    for (const auto& other : others) {
+        EXPECT_EQ(add(other), AddOutcome::NotRegularFile) << other;
+        EXPECT_EQ(choose(other), AddOutcome::NotRegularFile) << other;
+        EXPECT_THROW(real_file_system().open_read(other), FileError) << other;
+    }
+    EXPECT_EQ(state.File_Count, 0);
+    EXPECT_EQ(state.Decal_Count, 0);
+#ifndef _WIN32
+    alarm(0);
+#endif
 }
 
 TEST(MarkerRule, AnyVersionTakesEveryVersionOfItsKindOnly) {
