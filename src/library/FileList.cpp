@@ -91,10 +91,18 @@ bool find_marker(FileSystem& files, const std::filesystem::path& path, const Mar
     return false;
 }
 
+// Whether the file is listed already: under the same full path, or under
+// another name of it (a symbolic or hard link, a linked folder), which would
+// have every part written twice.
 bool is_listed(const Module1& state, const std::string& full) {
     for (int i = 0; i <= state.File_Count; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         if (state.File_Folder[slot] + state.File_Name[slot] == full) return true;
+    }
+    const auto identity = file_identity(path_from_utf8(full));
+    if (!identity) return false;
+    for (int i = 1; i <= state.File_Count; ++i) {
+        if (file_identity(listed_file_path(state, i)) == identity) return true;
     }
     return false;
 }

@@ -42,7 +42,7 @@ enum class AddOutcome {
     CannotRead,     // the file cannot be opened or read; nothing said
     NoMarker,       // no line is the marker line: the warning box
     NotRegularFile, // a folder, a FIFO, a device: the warning box, nothing read
-    AlreadyListed,  // the same full path is listed already; nothing said
+    AlreadyListed,  // the file is listed already, under this or another name; nothing said
     WrongExtension, // the extension is neither ".p" nor ".d"; nothing said
     ListFull,       // four files are listed already
 };

@@ -62,20 +62,26 @@ TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
                                "\n  " + v9 + ": " + kV9},
     };
 #ifndef _WIN32
-    // A FIFO and devices named through links are refused unread: reading them
-    // would wait for a writer or never end. Should that come back, the alarm
-    // ends the test program instead of waiting with it.
+    // Refused unread: a FIFO, devices named through links (reading them would
+    // wait for a writer or never end; should that come back, the alarm ends
+    // the test program instead of waiting with it). Refused as listed already:
+    // the file given first, again through links (its parts would be written twice).
     alarm(10);
-    const auto pipe = utf8_from_path(dir / "pipe.p"), null = utf8_from_path(dir / "null.p");
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    std::filesystem::create_symlink("/dev/null", null);
+    const auto named = [this](const char* name) { return utf8_from_path(dir / name); };
+    ASSERT_EQ(mkfifo(named("pipe.p").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", dir / "null.p");
     std::filesystem::create_symlink("/dev/zero", dir / "zero.d");
+    std::filesystem::create_hard_link(good, dir / "hard.p");
+    std::filesystem::create_symlink(good, dir / "soft.p");
     cases.insert(cases.end(), {
-        {sort({good, pipe}), "pipe.p: refused: it is not a regular file"},
-        {sort({null}), "null.p: refused: it is not a regular file"},
-        {{"--sort", "pad-count", "--decal-file", pipe, good}, "pipe.p: refused as decal file: it is not a regular file"},
-        {{"--sort", "pad-count", "--decal-file", utf8_from_path(dir / "zero.d"), good},
+        {sort({good, named("pipe.p")}), "pipe.p: refused: it is not a regular file"},
+        {sort({named("null.p")}), "null.p: refused: it is not a regular file"},
+        {{"--sort", "pad-count", "--decal-file", named("pipe.p"), good},
+         "pipe.p: refused as decal file: it is not a regular file"},
+        {{"--sort", "pad-count", "--decal-file", named("zero.d"), good},
          "zero.d: refused as decal file: it is not a regular file"},
+        {sort({good, named("hard.p")}), "hard.p: refused: it is listed already"},
+        {sort({good, named("soft.p")}), "soft.p: refused: it is listed already"},
     });
 #endif
     for (const auto& [args, message] : cases) {

@@ -109,6 +109,26 @@ TEST_F(FileList, DecalFileChoice) {
     EXPECT_EQ(state.Staged_Base + state.Staged_Extension, "x.p");
 }
 
+// One file under another name (a hard link, a symbolic link, a linked folder)
+// is the file listed: refused by "+", where every part would be written twice,
+// and as the decal file.
+TEST_F(FileList, AFileUnderAnotherNameIsTheFileListed) {
+    const auto listed = file((std::filesystem::path("one") / "both.p").string(), {kPartTypeMarkerV4, kDecalMarkerV4});
+    ASSERT_EQ(add(listed), AddOutcome::Added);
+    const auto hard = dir / "hard.p", soft = dir / "soft.p", folder = dir / "linked";
+    std::error_code ec;
+    std::filesystem::create_hard_link(listed, hard, ec);
+    std::filesystem::create_symlink(listed, soft, ec);
+    std::filesystem::create_directory_symlink(dir / "one", folder, ec);
+    for (const auto& other : {hard, soft, folder / "both.p"}) {
+        if (!std::filesystem::exists(other)) continue;  // links not allowed here
+        EXPECT_EQ(add(other), AddOutcome::AlreadyListed) << other;
+        EXPECT_EQ(choose(other), AddOutcome::AlreadyListed) << other;
+    }
+    EXPECT_EQ(state.File_Count, 1);
+    EXPECT_EQ(state.Decal_Count, 0);
+}
+
 // A folder, a FIFO or a device (named through a link) is refused unread, by
 // "+", by "File ..." and by the file layer: reading a FIFO would wait for a
 // writer, a device may never end.

@@ -254,9 +254,14 @@ void Form1Test::fileListStateTable() {
     QCOMPARE(f.state().Total_Parts, 15);
     QCOMPARE(w.controls(), QStringLiteral("+ - options"));
 
-    // Silent refusals: already listed, cancelled, missing file, no extension,
-    // an extension other than .p and .d (letter case counts).
+    // Silent refusals: already listed (also under another name: a symbolic
+    // link, dropped through a linked folder), cancelled, missing file, no
+    // extension, an extension other than .p and .d (letter case counts).
     w.add(w.inputs / "a.p");
+    fs::create_symlink(w.inputs / "a.p", w.inputs / "link.p");
+    fs::create_directory_symlink(w.inputs.path(), w.inputs / "again");
+    w.add(w.inputs / "link.p");
+    w.drop({url(w.inputs / "again" / "b.p")});
     w.dialogs.cancel();
     QTest::mouseClick(f.Command3, Qt::LeftButton);
     w.add(w.inputs / "missing.p");
