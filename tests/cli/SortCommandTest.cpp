@@ -141,10 +141,12 @@ TEST_F(Cli, AFailedRunExitsWithOne) {
     EXPECT_TRUE(file_names(app / "lib").empty());
 }
 
-// The installed program itself, through the shell.
-int run_program(const std::string& arguments, const std::filesystem::path& out) {
-    std::string command = std::string("\"") + MARROWGATE_CLI_PATH + "\" " + arguments + " > \"" +
-                          utf8_from_path(out) + "\" 2>&1";
+// The installed program itself, through the shell: its output and errors go
+// into `out`, or its output where `stdout_to` redirects it (">/dev/full").
+int run_program(const std::string& arguments, const std::filesystem::path& out, const std::string& stdout_to = "") {
+    const std::string into = "\"" + utf8_from_path(out) + "\"";
+    std::string command = std::string("\"") + MARROWGATE_CLI_PATH + "\" " + arguments +
+                          (stdout_to.empty() ? " > " + into + " 2>&1" : " " + stdout_to + " 2> " + into);
 #ifdef _WIN32
     command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
     return std::system(command.c_str());
@@ -165,6 +167,20 @@ TEST_F(Cli, TheProgramRunsAndReportsItsExitCode) {
               0);
     EXPECT_NE(read_file(out).find("LIB_TTL.p  key \"TTL\"  1 part"), std::string::npos) << read_file(out);
     EXPECT_EQ(lib("LIB_TTL.p"), output_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+
+#ifndef _WIN32
+    // A summary that cannot be written (a full disk, a closed output) fails a
+    // finished run; a usage error stays one.
+    const std::string sort = "--sort logic-family --app-folder \"" + utf8_from_path(app) + "\" \"" + input + "\"";
+    for (const char* stdout_to : {">/dev/full", ">&-"}) {
+        for (const std::string json : {"", " --json"}) {
+            EXPECT_EQ(run_program(sort + json, out, stdout_to), 1) << stdout_to << json;
+            EXPECT_NE(read_file(out).find("error: standard output cannot be written"), std::string::npos)
+                << read_file(out);
+        }
+        EXPECT_EQ(run_program("--sort nothing", out, stdout_to), 2) << stdout_to;
+    }
+#endif
 }
 
 }  // namespace
