@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
 #endif
     const std::vector<std::string> args = arguments(argc, argv);
     const bool terminal = MARROWGATE_ISATTY(fileno(stderr)) != 0;
-    int code = marrowgate::cli::run_command_line(args, {std::cout, std::cerr, terminal}, marrowgate::real_file_system());
+    int code =
+        marrowgate::cli::run_command_line(args, {std::cout, std::cerr, terminal}, marrowgate::real_file_system());
 
     // The summary has reached standard output only once it is flushed (std::cout
     // writes through the C library's buffer) and closed. One that was lost, on a
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     // failed or was refused keeps its code.
     errno = 0;
     bool written = static_cast<bool>(std::cout.flush());
-    int error = errno;
+    int error = written ? 0 : errno;
     if (std::fclose(stdout) != 0) {
         written = false;
         if (error == 0) error = errno;
