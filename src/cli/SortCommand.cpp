@@ -157,8 +157,9 @@ std::string help_text() {
         "and number of parts, then any warnings (parts that could not be placed, part\n"
         "blocks without their closing empty line).\n"
         "\n"
-        "Exit status: 0 the run finished (warnings included), 1 the run failed,\n"
-        "2 usage error or a refused input file (nothing written).\n";
+        "Exit status: 0 the run finished (warnings included), 1 the run failed or its\n"
+        "summary could not be written, 2 usage error or a refused input file (nothing\n"
+        "written).\n";
 }
 
 int run_command_line(const std::vector<std::string>& args, Streams streams, FileSystem& files) {

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -74,6 +75,27 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args = arguments(argc, argv);
     const bool terminal = MARROWGATE_ISATTY(fileno(stderr)) != 0;
     catch_stop_signals();
-    return marrowgate::cli::run_command_line(args, {std::cout, std::cerr, terminal, &stop_signal},
-                                             marrowgate::real_file_system());
+    int code = marrowgate::cli::run_command_line(args, {std::cout, std::cerr, terminal, &stop_signal},
+                                                 marrowgate::real_file_system());
+
+    // The summary has reached standard output only once it is flushed (std::cout
+    // writes through the C library's buffer) and closed. One that was lost, on a
+    // full disk or a closed output, makes a finished run a failed one; a run that
+    // failed or was refused keeps its code.
+    errno = 0;
+    bool written = static_cast<bool>(std::cout.flush());
+    int error = written ? 0 : errno;
+    if (std::fclose(stdout) != 0) {
+        written = false;
+        if (error == 0) error = errno;
+    }
+    // The streams flushed at exit must not touch the closed one.
+    std::cout.setstate(std::ios::badbit);
+    std::wcout.setstate(std::ios::badbit);
+    if (!written && code == marrowgate::cli::kFinished) {
+        std::cerr << "marrowgate-cli: error: standard output cannot be written"
+                  << (error != 0 ? ": " + marrowgate::system_reason(error) : std::string()) << '\n';
+        code = marrowgate::cli::kRunFailed;
+    }
+    return code;
 }

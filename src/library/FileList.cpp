@@ -34,6 +34,7 @@ std::string describe_refusal(const AddResult& result, const MarkerRule& rule) {
         case AddOutcome::NoDotInTitle: return "its file name has no extension";
         case AddOutcome::CannotRead: return "it cannot be read: " + result.reason;
         case AddOutcome::NoMarker: return "no line of it is the marker line " + rule.description();
+        case AddOutcome::NotRegularFile: return "it is not a regular file";
         case AddOutcome::AlreadyListed: return "it is listed already";
         case AddOutcome::WrongExtension: return "its extension is neither \".p\" nor \".d\"";
         case AddOutcome::ListFull: return "four files are listed already";
@@ -58,6 +59,17 @@ std::string staged_full_path(const Module1& state) {
     return state.Staged_Folder + state.Staged_Base + state.Staged_Extension;
 }
 
+// A folder, a FIFO or a device is never read: a FIFO would wait for a writer
+// and a device may never end. A file that cannot be looked at is left to the
+// read, which says why.
+bool is_other_than_regular_file(const std::filesystem::path& path, AddResult& result) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return false;
+    result.outcome = AddOutcome::NotRegularFile;
+    return true;
+}
+
 // Scans the staged file for its marker line. Returns false with the reason when
 // the file cannot be read.
 bool find_marker(FileSystem& files, const std::filesystem::path& path, const MarkerRule& rule,
@@ -79,10 +91,18 @@ bool find_marker(FileSystem& files, const std::filesystem::path& path, const Mar
     return false;
 }
 
+// Whether the file is listed already: under the same full path, or under
+// another name of it (a symbolic or hard link, a linked folder), which would
+// have every part written twice.
 bool is_listed(const Module1& state, const std::string& full) {
     for (int i = 0; i <= state.File_Count; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         if (state.File_Folder[slot] + state.File_Name[slot] == full) return true;
+    }
+    const auto identity = file_identity(path_from_utf8(full));
+    if (!identity) return false;
+    for (int i = 1; i <= state.File_Count; ++i) {
+        if (file_identity(listed_file_path(state, i)) == identity) return true;
     }
     return false;
 }
@@ -115,7 +135,7 @@ AddResult add_part_type_file(Module1& state, const std::filesystem::path& chosen
     state.Staged_Marker = rule.v4_marker();
     const std::string full = staged_full_path(state);
     const auto path = path_from_utf8(full);
-    if (!find_marker(files, path, rule, result)) return result;
+    if (is_other_than_regular_file(path, result) || !find_marker(files, path, rule, result)) return result;
     if (is_listed(state, full)) {
         result.outcome = AddOutcome::AlreadyListed;
         return result;
@@ -152,7 +172,8 @@ AddResult choose_decal_file(Module1& state, const std::filesystem::path& chosen,
     }
     state.Staged_Marker = rule.v4_marker();
     const std::string full = staged_full_path(state);
-    if (!find_marker(files, path_from_utf8(full), rule, result)) return result;
+    const auto path = path_from_utf8(full);
+    if (is_other_than_regular_file(path, result) || !find_marker(files, path, rule, result)) return result;
     if (is_listed(state, full)) {
         result.outcome = AddOutcome::AlreadyListed;
         return result;

@@ -41,7 +41,8 @@ enum class AddOutcome {
     NoDotInTitle,   // the file title has no "."; nothing said
     CannotRead,     // the file cannot be opened or read; nothing said
     NoMarker,       // no line is the marker line: the warning box
-    AlreadyListed,  // the same full path is listed already; nothing said
+    NotRegularFile, // a folder, a FIFO, a device: the warning box, nothing read
+    AlreadyListed,  // the file is listed already, under this or another name; nothing said
     WrongExtension, // the extension is neither ".p" nor ".d"; nothing said
     ListFull,       // four files are listed already
 };

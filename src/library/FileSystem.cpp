@@ -74,12 +74,41 @@ std::optional<FileIdentity> file_identity(const std::filesystem::path& path) {
 
 namespace {
 
-std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
 #ifdef _WIN32
+std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
     std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
     return _wfopen(path.c_str(), wmode.c_str());
+}
+#endif
+
+// Opens a file for reading, refusing anything but a regular file before a byte
+// is read: a FIFO would wait for a writer, a device may never end. Where the
+// system allows, the open itself does not wait and the check is made on what
+// was opened. Returns null with errno set when the file cannot be opened.
+std::FILE* open_regular_file(const std::filesystem::path& path) {
+#ifdef _WIN32
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw FileError(path, "cannot be opened: it is not a regular file");
+    return open_file(path, "rb");
 #else
-    return std::fopen(path.c_str(), mode);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status {};
+    const bool known = ::fstat(fd, &status) == 0;
+    if (known && !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw FileError(path, "cannot be opened: it is not a regular file");
+    }
+    const int flags = known ? ::fcntl(fd, F_GETFL) : -1;
+    std::FILE* file = flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ? nullptr : ::fdopen(fd, "rb");
+    if (!file) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
 #endif
 }
 
@@ -149,7 +178,7 @@ public:
         std::error_code ec;
         if (std::filesystem::is_directory(path, ec))
             throw FileError(path, "cannot be opened: it is a folder");
-        std::FILE* file = open_file(path, "rb");
+        std::FILE* file = open_regular_file(path);
         if (!file) {
             const int error = errno;
             throw FileError(path, "cannot be opened: " + system_reason(error ? error : EIO));

@@ -420,7 +420,7 @@ void Form1::ListView1_Drop(const QStringList& paths) {
 void Form1::add_chosen_file(const QString& path) {
     const AddResult result =
         add_part_type_file(state_, path_from_qstring(path), files_, MarkerRule::part_types_v4());
-    if (result.outcome == AddOutcome::NoMarker) {
+    if (result.outcome == AddOutcome::NoMarker || result.outcome == AddOutcome::NotRegularFile) {
         dialogs_.warning(QString::fromLatin1(kBoxTitle), from_utf8(state_.message(0, 1)));
         return;
     }
@@ -478,7 +478,7 @@ void Form1::Command5_Click() {
     if (!chosen) return;
     const AddResult result =
         choose_decal_file(state_, path_from_qstring(*chosen), files_, MarkerRule::decals_v4());
-    if (result.outcome == AddOutcome::NoMarker)
+    if (result.outcome == AddOutcome::NoMarker || result.outcome == AddOutcome::NotRegularFile)
         dialogs_.warning(QString::fromLatin1(kBoxTitle), from_utf8(state_.message(0, 1)));
 }
 

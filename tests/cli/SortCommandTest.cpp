@@ -11,6 +11,7 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -46,7 +47,7 @@ TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
         files.insert(files.begin(), {"--sort", "alphanumeric"});
         return files;
     };
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{good}, "--sort KEY is required"},
         {{"--sort", "size", good}, "unknown sort key \"size\""},
         {{"--sort", "alphanumeric"}, "no part-type library file given"},
@@ -65,6 +66,29 @@ TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
         {sort({good, v9}), "different formats and cannot be sorted together:\n  " + good + ": " + kPartTypeMarkerV4 +
                                "\n  " + v9 + ": " + kV9},
     };
+#ifndef _WIN32
+    // Refused unread: a FIFO, devices named through links (reading them would
+    // wait for a writer or never end; should that come back, the alarm ends
+    // the test program instead of waiting with it). Refused as listed already:
+    // the file given first, again through links (its parts would be written twice).
+    alarm(10);
+    const auto named = [this](const char* name) { return utf8_from_path(dir / name); };
+    ASSERT_EQ(mkfifo(named("pipe.p").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", dir / "null.p");
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.d");
+    std::filesystem::create_hard_link(good, dir / "hard.p");
+    std::filesystem::create_symlink(good, dir / "soft.p");
+    cases.insert(cases.end(), {
+        {sort({good, named("pipe.p")}), "pipe.p: refused: it is not a regular file"},
+        {sort({named("null.p")}), "null.p: refused: it is not a regular file"},
+        {{"--sort", "pad-count", "--decal-file", named("pipe.p"), good},
+         "pipe.p: refused as decal file: it is not a regular file"},
+        {{"--sort", "pad-count", "--decal-file", named("zero.d"), good},
+         "zero.d: refused as decal file: it is not a regular file"},
+        {sort({good, named("hard.p")}), "hard.p: refused: it is listed already"},
+        {sort({good, named("soft.p")}), "soft.p: refused: it is listed already"},
+    });
+#endif
     for (const auto& [args, message] : cases) {
         const auto outcome = run(args);
         EXPECT_EQ(outcome.code, 2) << message;
@@ -72,6 +96,9 @@ TEST_F(Cli, UsageErrorsAndRefusedFilesExitWithTwoAndWriteNothing) {
         EXPECT_TRUE(outcome.out.empty()) << outcome.out;
     }
     EXPECT_FALSE(std::filesystem::exists(app));
+#ifndef _WIN32
+    alarm(0);
+#endif
 
     const auto help = run({"--help"});
     EXPECT_EQ(help.code, 0);
@@ -137,10 +164,12 @@ TEST_F(Cli, AFailedRunExitsWithOneAndSoDoesItsDryRun) {
     EXPECT_TRUE(file_names(app / "lib").empty());
 }
 
-// The installed program itself, through the shell.
-int run_program(const std::string& arguments, const std::filesystem::path& out) {
-    std::string command = std::string("\"") + MARROWGATE_CLI_PATH + "\" " + arguments + " > \"" +
-                          utf8_from_path(out) + "\" 2>&1";
+// The installed program itself, through the shell: its output and errors go
+// into `out`, or its output where `stdout_to` redirects it (">/dev/full").
+int run_program(const std::string& arguments, const std::filesystem::path& out, const std::string& stdout_to = "") {
+    const std::string into = "\"" + utf8_from_path(out) + "\"";
+    std::string command = std::string("\"") + MARROWGATE_CLI_PATH + "\" " + arguments +
+                          (stdout_to.empty() ? " > " + into + " 2>&1" : " " + stdout_to + " 2> " + into);
 #ifdef _WIN32
     command = "\"" + command + "\"";  // cmd /c drops the outermost pair of quotes
     return std::system(command.c_str());
@@ -161,6 +190,20 @@ TEST_F(Cli, TheProgramRunsAndReportsItsExitCode) {
               0);
     EXPECT_NE(read_file(out).find("LIB_TTL.p  key \"TTL\"  1 part"), std::string::npos) << read_file(out);
     EXPECT_EQ(lib("LIB_TTL.p"), output_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+
+#ifndef _WIN32
+    // A summary that cannot be written (a full disk, a closed output) fails a
+    // finished run; a usage error stays one.
+    const std::string sort = "--sort logic-family --app-folder \"" + utf8_from_path(app) + "\" \"" + input + "\"";
+    for (const char* stdout_to : {">/dev/full", ">&-"}) {
+        for (const std::string json : {"", " --json"}) {
+            EXPECT_EQ(run_program(sort + json, out, stdout_to), 1) << stdout_to << json;
+            EXPECT_NE(read_file(out).find("error: standard output cannot be written"), std::string::npos)
+                << read_file(out);
+        }
+        EXPECT_EQ(run_program("--sort nothing", out, stdout_to), 2) << stdout_to;
+    }
+#endif
 }
 
 #ifndef _WIN32

@@ -5,6 +5,11 @@
 #include "state/Module1.h"
 #include "support/TestSupport.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace marrowgate::test {
 namespace {
 
@@ -102,6 +107,50 @@ TEST_F(FileList, DecalFileChoice) {
     ASSERT_TRUE(stage_file(state, root));
     EXPECT_EQ(state.Staged_Folder, utf8_from_path(dir.path().root_path()));
     EXPECT_EQ(state.Staged_Base + state.Staged_Extension, "x.p");
+}
+
+// One file under another name (a hard link, a symbolic link, a linked folder)
+// is the file listed: refused by "+", where every part would be written twice,
+// and as the decal file.
+TEST_F(FileList, AFileUnderAnotherNameIsTheFileListed) {
+    const auto listed = file((std::filesystem::path("one") / "both.p").string(), {kPartTypeMarkerV4, kDecalMarkerV4});
+    ASSERT_EQ(add(listed), AddOutcome::Added);
+    const auto hard = dir / "hard.p", soft = dir / "soft.p", folder = dir / "linked";
+    std::error_code ec;
+    std::filesystem::create_hard_link(listed, hard, ec);
+    std::filesystem::create_symlink(listed, soft, ec);
+    std::filesystem::create_directory_symlink(dir / "one", folder, ec);
+    for (const auto& other : {hard, soft, folder / "both.p"}) {
+        if (!std::filesystem::exists(other)) continue;  // links not allowed here
+        EXPECT_EQ(add(other), AddOutcome::AlreadyListed) << other;
+        EXPECT_EQ(choose(other), AddOutcome::AlreadyListed) << other;
+    }
+    EXPECT_EQ(state.File_Count, 1);
+    EXPECT_EQ(state.Decal_Count, 0);
+}
+
+// A folder, a FIFO or a device (named through a link) is refused unread, by
+// "+", by "File ..." and by the file layer: reading a FIFO would wait for a
+// writer, a device may never end.
+TEST_F(FileList, WhatIsNotARegularFileIsRefusedUnread) {
+    std::vector<std::filesystem::path> others{dir / "folder.p"};
+    std::filesystem::create_directory(others[0]);
+#ifndef _WIN32
+    alarm(10);  // should a read wait after all, the test program ends instead of waiting with it
+    ASSERT_EQ(mkfifo((dir / "pipe.p").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.p");
+    others.insert(others.end(), {dir / "pipe.p", dir / "zero.p"});
+#endif
+    for (const auto& other : others) {
+        EXPECT_EQ(add(other), AddOutcome::NotRegularFile) << other;
+        EXPECT_EQ(choose(other), AddOutcome::NotRegularFile) << other;
+        EXPECT_THROW(real_file_system().open_read(other), FileError) << other;
+    }
+    EXPECT_EQ(state.File_Count, 0);
+    EXPECT_EQ(state.Decal_Count, 0);
+#ifndef _WIN32
+    alarm(0);
+#endif
 }
 
 TEST(MarkerRule, AnyVersionTakesEveryVersionOfItsKindOnly) {

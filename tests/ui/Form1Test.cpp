@@ -28,6 +28,11 @@
 #include "ui/Form1.h"
 #include "ui/Picture.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace marrowgate::test;
 using marrowgate::kDecalMarkerV4;
 using marrowgate::kPartTypeMarkerV4;
@@ -249,9 +254,14 @@ void Form1Test::fileListStateTable() {
     QCOMPARE(f.state().Total_Parts, 15);
     QCOMPARE(w.controls(), QStringLiteral("+ - options"));
 
-    // Silent refusals: already listed, cancelled, missing file, no extension,
-    // an extension other than .p and .d (letter case counts).
+    // Silent refusals: already listed (also under another name: a symbolic
+    // link, dropped through a linked folder), cancelled, missing file, no
+    // extension, an extension other than .p and .d (letter case counts).
     w.add(w.inputs / "a.p");
+    fs::create_symlink(w.inputs / "a.p", w.inputs / "link.p");
+    fs::create_directory_symlink(w.inputs.path(), w.inputs / "again");
+    w.add(w.inputs / "link.p");
+    w.drop({url(w.inputs / "again" / "b.p")});
     w.dialogs.cancel();
     QTest::mouseClick(f.Command3, Qt::LeftButton);
     w.add(w.inputs / "missing.p");
@@ -336,6 +346,15 @@ void Form1Test::markerRefusalsShowTheWarningBox() {
         w.add(w.put(name, bytes));
         QCOMPARE(w.boxes(), expected << kWarningBox);
     }
+#ifndef _WIN32
+    // A FIFO is not read (that would wait for a writer for ever; the alarm
+    // ends the test program instead): the box too.
+    alarm(10);
+    QCOMPARE(mkfifo((w.inputs / "pipe.p").c_str(), 0600), 0);
+    w.add(w.inputs / "pipe.p");
+    QCOMPARE(w.boxes(), expected << kWarningBox);
+    alarm(0);
+#endif
     QCOMPARE(w.form->state().File_Count, 0);
     QCOMPARE(w.controls(), QStringLiteral("+"));
 
@@ -375,11 +394,13 @@ void Form1Test::optionsAndDecalFile() {
     w.choose_decal(w.inputs / "other.d");
     QCOMPARE(fs::path(f.state().Decal_Folder[1]), w.inputs / "");
     w.choose_decal(w.put("bad.d", crlf({"no marker here"})));
+    fs::create_directory(w.inputs / "folder.d");
+    w.choose_decal(w.inputs / "folder.d");
     w.choose_decal(w.inputs / "gone.d");
     w.dialogs.cancel();
     QTest::mouseClick(f.Command5, Qt::LeftButton);
     QCOMPARE(f.state().Decal_Name[1], std::string("other.d"));
-    QCOMPARE(w.boxes(), QStringList({kWarningBox, kWarningBox}));
+    QCOMPARE(w.boxes(), QStringList({kWarningBox, kWarningBox, kWarningBox}));
     QCOMPARE(w.controls(), QStringLiteral("+ - options File Execute"));
     QCOMPARE(f.state().File_Count, 1);
 
