@@ -157,9 +157,14 @@ std::string help_text() {
         "and number of parts, then any warnings (parts that could not be placed, part\n"
         "blocks without their closing empty line).\n"
         "\n"
-        "Exit status: 0 the run finished (warnings included), 1 the run failed or its\n"
-        "summary could not be written, 2 usage error or a refused input file (nothing\n"
-        "written).\n";
+        "A run changes lib only when every file is complete: one that fails, is\n"
+        "stopped (Ctrl+C, SIGTERM) or is killed leaves every file as it was. One run\n"
+        "at a time works in an application folder; a second one is refused.\n"
+        "\n"
+        "Exit status: 0 the run finished (warnings included), 1 the run failed, another\n"
+        "run holds the folder, or the summary could not be written, 2 usage error or a\n"
+        "refused input file (nothing written), 130 or 143 stopped by SIGINT or SIGTERM\n"
+        "(nothing changed).\n";
 }
 
 int run_command_line(const std::vector<std::string>& args, Streams streams, FileSystem& files) {
