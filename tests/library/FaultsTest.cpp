@@ -178,11 +178,13 @@ TEST_F(Faults, EveryFailingWriteOpenOrCloseIsReportedAndNothingIsDuplicated) {
     fails(SortKey::DecalName, path, "cannot be read", broken);
 }
 
-TEST_F(Faults, TenMegabyteLineIsCopiedWhole) {
+TEST_F(Faults, TenMegabyteLineIsCopiedWholeAndWrittenInSlices) {
     const Lines block{"LONG1 SO8 I ANA 2 1 0 0 0", "\"Description\" " + std::string(10 << 20, 'x'), ""};
     list_parts("long.p", {part("AAA SO8 I ANA 2 1 0 0 0"), block});
-    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    FaultyFileSystem counting;
+    ASSERT_TRUE(run(SortKey::Alphanumeric, counting).ok) << result.error;
     EXPECT_EQ(lib("L"), output_bytes({block}));
+    EXPECT_LE(counting.largest_write(), std::size_t{2} << 20);
 }
 
 // An input the run would write over or empty: a part-type library that is one
