@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
 #include <emmintrin.h>
@@ -54,14 +56,24 @@ bool LineReader::fill() {
     }
     // A line longer than the room: joined in a buffer of its own that grows
     // by doubling, so that a very long line costs a copy of each chunk once.
-    if (base_ != long_.get() || tail + chunk.size > long_size_) {
-        const std::size_t size = std::max(2 * long_size_, 2 * (tail + chunk.size));
-        auto bigger = std::make_unique_for_overwrite<char[]>(size);
-        std::memcpy(bigger.get(), base_ + begin_, tail);
-        long_ = std::move(bigger);
-        long_size_ = size;
-    } else if (begin_ > 0) {
-        std::memmove(long_.get(), base_ + begin_, tail);
+    // It grows in place where the system can (a large block's pages are
+    // moved, not its bytes): a line is then held once, not twice while the
+    // buffer is copied.
+    if (base_ != long_.get()) {
+        long_size_ = 2 * (tail + chunk.size);
+        long_.reset(static_cast<char*>(std::malloc(long_size_)));
+        if (!long_) throw std::bad_alloc();
+        std::memcpy(long_.get(), base_ + begin_, tail);
+    } else {
+        if (begin_ > 0) std::memmove(long_.get(), base_ + begin_, tail);
+        if (tail + chunk.size > long_size_) {
+            const std::size_t size = std::max(2 * long_size_, 2 * (tail + chunk.size));
+            char* bigger = static_cast<char*>(std::realloc(long_.get(), size));
+            if (!bigger) throw std::bad_alloc();
+            static_cast<void>(long_.release());
+            long_.reset(bigger);
+            long_size_ = size;
+        }
     }
     std::memcpy(long_.get() + tail, chunk.data, chunk.size);
     source_.give_back(slot_);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -132,7 +133,10 @@ private:
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     int slot_ = -1;
-    std::unique_ptr<char[]> long_;
+    struct Free {
+        void operator()(char* bytes) const { std::free(bytes); }
+    };
+    std::unique_ptr<char, Free> long_;  // from malloc, to grow with realloc
     std::size_t long_size_ = 0;
     bool at_eof_ = false;
 };
