@@ -50,6 +50,7 @@ constexpr SortKey kKeys[] = {SortKey::Alphanumeric, SortKey::LogicFamily, SortKe
 constexpr const char* kUsage =
     "marrowgate_bench [--data DIR] [--out DIR] [--parts N] [--scale K] [--repeat R]\n"
     "                 [--literal-fraction F] [--pad-literal-fraction F]\n"
+    "marrowgate_bench --long-line [--data DIR] [--out DIR] [--repeat R]\n"
     "Generates four part-type libraries of N parts each (default 25000) and a decal\n"
     "library of 10000 decals in DIR (default: marrowgate-bench in the temporary folder;\n"
     "kept for the next run), then times every sort key against the I/O limit, the floor\n"
@@ -58,7 +59,12 @@ constexpr const char* kUsage =
     "key side by side, each in a child process of two runs whose peak memory is shown;\n"
     "the best run counts. The runs write below --out (default: DIR). The literal passes\n"
     "run on 1/F of the parts and are scaled up: F = 1 (all parts) for the three word keys\n"
-    "and 1000 for the pad count, by default. Exit status 3 when a target is missed.\n";
+    "and 1000 for the pad count, by default. Exit status 3 when a target is missed.\n"
+    "With --long-line it sorts (alphanumeric) a library of 400 parts one of which holds\n"
+    "a body line of 16 MB, then of 64 MB, then the same with a header line that long, and\n"
+    "shows the seconds and peak memory of each: with a body line, the processor time must\n"
+    "grow with the line's length (64 MB under 5 times 16 MB), the memory not (under 8 MB\n"
+    "more).\n";
 
 struct Options {
     fs::path data = fs::temp_directory_path() / "marrowgate-bench";
@@ -68,6 +74,7 @@ struct Options {
     int repeat = 5;
     int literal_fraction = 1;
     int pad_literal_fraction = 1000;
+    bool long_line = false;
 };
 
 // ---- data ----
@@ -118,6 +125,56 @@ mg::Module1 listed_state(const fs::path& set, const fs::path& app, int parts_per
     state.Decal_Count = 1;
     state.Decal_Folder[1] = folder;
     state.Decal_Name[1] = "decals.d";
+    return state;
+}
+
+// The libraries of --long-line: 200 ordinary parts, one part whose body
+// holds an attribute line of `megabytes` MB (or whose header line is that
+// long), 200 ordinary parts more. Written once, kept with the data.
+struct LongLine {
+    std::string kind;  // "body" or "header"
+    int megabytes;
+    std::string file() const { return kind + "-line-" + std::to_string(megabytes) + "mb.p"; }
+};
+constexpr int kLongLineSizes[] = {16, 64};
+
+void ensure_long_line(const fs::path& folder, const LongLine& long_line) {
+    const fs::path path = folder / long_line.file();
+    if (fs::exists(path)) return;
+    fs::create_directories(folder);
+    const auto parts = [](std::ofstream& out, int first) {
+        for (int p = first; p < first + 200; ++p) {
+            const std::string name = "P" + std::to_string(p);
+            out << name << " SO8 I ANA 2 1 0 0 0\r\nTIMESTAMP 2024.01.01.00.00.00\r\n\"Value\" " << name
+                << "\r\nGATE 1 2 0\r\n" << name << "\r\n1 0 L A\r\n2 0 L B\r\n\r\n";
+        }
+    };
+    std::string words;
+    while (words.size() < (std::size_t{1} << 20)) words += "lorem ipsum dolor sit amet ";
+    words.resize(std::size_t{1} << 20);
+    const fs::path partial = path.string() + ".partial";
+    {
+        std::ofstream out(partial, std::ios::binary);
+        out << mg::kPartTypeMarkerV4 << "\r\n\r\n";
+        parts(out, 0);
+        out << "LONG SO8 I ANA 2 1 0 0 0"
+            << (long_line.kind == "body" ? "\r\nTIMESTAMP 2024.01.01.00.00.00\r\n\"Description\" " : " ");
+        for (int mb = 0; mb < long_line.megabytes; ++mb) out << words;
+        out << "\r\nGATE 1 2 0\r\nLONG\r\n1 0 L A\r\n2 0 L B\r\n\r\n";
+        parts(out, 200);
+        out << "*END*\r\n";
+        if (!out.flush()) throw std::runtime_error("cannot write " + partial.string());
+    }
+    fs::rename(partial, path);
+}
+
+mg::Module1 single_file_state(const fs::path& path, const fs::path& app) {
+    mg::Module1 state;
+    state.Application_Folder = app;
+    state.File_Count = 1;
+    state.File_Folder[1] = mg::utf8_from_path(path.parent_path()) + std::string(1, fs::path::preferred_separator);
+    state.File_Name[1] = mg::utf8_from_path(path.filename());
+    state.File_Parts[1] = state.Total_Parts = 401;
     return state;
 }
 
@@ -202,7 +259,8 @@ CpuTime cpu_time() {
     return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
 
-// `what` is io-limit:FILES[:decals], engine:KEY or literal:KEY. Prints
+// `what` is io-limit:FILES[:decals], engine:KEY, literal:KEY or long:FILE
+// (FILE of the set sorted alone by its initials). Prints
 // "seconds parts files user system check" of the fastest of `repeat` runs;
 // check is "same" or "DIFFERENT" after a literal run (the engine sorts the
 // same inputs and every file is compared), "-" otherwise.
@@ -212,7 +270,8 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
     for (std::string field; std::getline(stream, field, ':');) fields.push_back(field);
     const std::string kind = fields.empty() ? "" : fields[0];
     const auto named = fields.size() > 1 ? mg::sort_key_from_name(fields[1]) : std::nullopt;
-    if (!(kind == "io-limit" && fields.size() > 1) && !((kind == "engine" || kind == "literal") && named)) {
+    if (!((kind == "io-limit" || kind == "long") && fields.size() > 1) &&
+        !((kind == "engine" || kind == "literal") && named)) {
         std::cerr << "unknown measurement " << what << "\n";
         return 2;
     }
@@ -225,14 +284,15 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
     std::string check = "-";
     for (int r = 0; r < repeat; ++r) {
         const fs::path folder = new_app_folder(app, r);
-        mg::Module1 state = listed_state(set, folder, parts_per_file);
+        mg::Module1 state =
+            kind == "long" ? single_file_state(set / fields[1], folder) : listed_state(set, folder, parts_per_file);
         const CpuTime cpu_start = cpu_time();
         const auto start = std::chrono::steady_clock::now();
         if (kind == "io-limit") {
             const fs::path decals = fields.size() > 2 ? set / "decals.d" : fs::path();
             io_limit(part_files(set), decals, folder / "lib", std::stoul(fields[1]));
             parts = state.Total_Parts;
-        } else if (kind == "engine") {
+        } else if (kind == "engine" || kind == "long") {
             mg::NullStatusDisplay status;
             const mg::RunResult result = mg::run_sort(state, key, status, mg::real_file_system());
             if (!result.ok) {
@@ -394,6 +454,59 @@ public:
         return summary(big);
     }
 
+    // --long-line: seconds and peak memory of runs over one line of 16 and
+    // of 64 MB, in a body and in a header, side by side in rounds.
+    int run_long_lines() {
+        std::vector<LongLine> cases;
+        for (const char* kind : {"body", "header"})
+            for (const int megabytes : kLongLineSizes) cases.push_back({kind, megabytes});
+        const fs::path folder = options_.data / "long-line";
+        for (const LongLine& c : cases) ensure_long_line(folder, c);
+        if (fs::exists(runs_folder()) && !fs::exists(earlier_runs_folder()))
+            fs::rename(runs_folder(), earlier_runs_folder());
+        std::printf("Marrowgate benchmark, long lines: a library of 400 parts and one part with a long line, "
+                    "sorted by initials; best of %d rounds side by side; outputs in %s\n\n",
+                    options_.repeat, out_folder().string().c_str());
+        std::printf("%-21s %7s %9s %6s %6s %6s %7s\n", "line", "MB", "seconds", "MB/s", "user", "system", "peak MB");
+        std::map<std::string, Measure> best;
+        for (int round = 0; round < options_.repeat; ++round)
+            for (const LongLine& c : cases)
+                keep_best(best[c.file()], measure("long:" + c.file(), "long-line", 1, round, 3));
+        for (const LongLine& c : cases) {
+            const Measure& m = best[c.file()];
+            const double mb = megabytes(fs::file_size(folder / c.file()));
+            std::printf("%-21s %7.1f %9.3f %6.0f %6.3f %6.3f %7.1f\n",
+                        (c.kind + " line " + std::to_string(c.megabytes) + " MB").c_str(), mb, m.seconds,
+                        mb / m.seconds, m.user, m.system, m.peak_mb);
+        }
+        fs::remove_all(runs_folder());
+        fs::remove_all(earlier_runs_folder());
+        bool met = true;
+        std::printf("\n");
+        for (const char* kind : {"body", "header"}) {
+            const Measure& small = best[LongLine{kind, kLongLineSizes[0]}.file()];
+            const Measure& large = best[LongLine{kind, kLongLineSizes[1]}.file()];
+            // The target is on processor time (all threads): on a shared
+            // machine the wall time of runs this short varies more than the
+            // line's length makes it.
+            const double ratio = large.seconds / small.seconds;
+            const double cpu_ratio = (large.user + large.system) / (small.user + small.system);
+            const double growth = large.peak_mb - small.peak_mb;
+            // A header line is held whole: no target. (Below 32 MB, glibc hands
+            // a run's later passes the memory its first one freed, pages that
+            // cost nothing more, so its 16 MB run is faster than linear.)
+            const bool body = std::string(kind) == "body";
+            const bool ok = !body || (cpu_ratio < 5 && growth < 8);
+            met = met && ok;
+            std::printf("%s line, %d MB over %d MB: %.2f times the processor time (%.2f the seconds), peak memory "
+                        "%+.1f MB%s\n", kind, kLongLineSizes[1], kLongLineSizes[0], cpu_ratio, ratio, growth,
+                        ok ? "" : "  (NOT linear, or memory grows with the line)");
+        }
+        std::printf("\nThe libraries stay in %s for the next run; remove the folder to free the space.\n",
+                    folder.string().c_str());
+        return met ? 0 : 3;
+    }
+
 private:
     struct Set {
         std::string name;
@@ -500,6 +613,10 @@ int main(int argc, char** argv) {
                 std::cout << kUsage;
                 return 0;
             }
+            if (arg == "--long-line") {
+                options.long_line = true;
+                continue;
+            }
             if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value (see --help)");
             const std::string value = argv[++i];
             if (arg == "--data") options.data = value;
@@ -515,7 +632,8 @@ int main(int argc, char** argv) {
             else throw std::runtime_error("unknown option " + arg + " (see --help)");
         }
         if (!child_what.empty()) return child(child_what, set, app, options.parts, options.repeat);
-        return Bench(options, self_path(argv[0])).run();
+        Bench bench(options, self_path(argv[0]));
+        return options.long_line ? bench.run_long_lines() : bench.run();
     } catch (const std::exception& error) {
         std::cerr << "marrowgate_bench: " << error.what() << "\n";
         return 1;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
 #include <emmintrin.h>
@@ -39,7 +41,7 @@ bool LineReader::fill() {
         at_eof_ = true;
         return false;
     }
-    const std::size_t tail = end_ - begin_;  // the unfinished line
+    const std::size_t tail = end_ - begin_;  // the bytes in hand: an unfinished line
     if (tail <= kHead) {
         // The usual case: the unfinished line goes into the room before the chunk.
         std::memcpy(chunk.data - tail, base_ + begin_, tail);
@@ -54,14 +56,24 @@ bool LineReader::fill() {
     }
     // A line longer than the room: joined in a buffer of its own that grows
     // by doubling, so that a very long line costs a copy of each chunk once.
-    if (base_ != long_.get() || tail + chunk.size > long_size_) {
-        const std::size_t size = std::max(2 * long_size_, 2 * (tail + chunk.size));
-        auto bigger = std::make_unique_for_overwrite<char[]>(size);
-        std::memcpy(bigger.get(), base_ + begin_, tail);
-        long_ = std::move(bigger);
-        long_size_ = size;
-    } else if (begin_ > 0) {
-        std::memmove(long_.get(), base_ + begin_, tail);
+    // It grows in place where the system can (a large block's pages are
+    // moved, not its bytes): a line is then held once, not twice while the
+    // buffer is copied.
+    if (base_ != long_.get()) {
+        long_size_ = 2 * (tail + chunk.size);
+        long_.reset(static_cast<char*>(std::malloc(long_size_)));
+        if (!long_) throw std::bad_alloc();
+        std::memcpy(long_.get(), base_ + begin_, tail);
+    } else {
+        if (begin_ > 0) std::memmove(long_.get(), base_ + begin_, tail);
+        if (tail + chunk.size > long_size_) {
+            const std::size_t size = std::max(2 * long_size_, 2 * (tail + chunk.size));
+            char* bigger = static_cast<char*>(std::realloc(long_.get(), size));
+            if (!bigger) throw std::bad_alloc();
+            static_cast<void>(long_.release());
+            long_.reset(bigger);
+            long_size_ = size;
+        }
     }
     std::memcpy(long_.get() + tail, chunk.data, chunk.size);
     source_.give_back(slot_);
@@ -74,27 +86,23 @@ bool LineReader::fill() {
 }
 
 bool LineReader::next(std::string_view& line) {
+    std::size_t clear = 0;  // bytes after begin_ known to hold no LF
     for (;;) {
         const char* start = base_ + begin_;
         const std::size_t available = end_ - begin_;
-        if (scanned_ < available) {
-            const void* hit = std::memchr(start + scanned_, '\n', available - scanned_);
-            if (hit) {
-                std::size_t length = static_cast<std::size_t>(static_cast<const char*>(hit) - start);
-                begin_ += length + 1;
-                scanned_ = 0;
-                if (length > 0 && start[length - 1] == '\r') --length;
-                line = std::string_view(start, length);
-                return true;
-            }
-            scanned_ = available;
+        if (const void* hit = std::memchr(start + clear, '\n', available - clear)) {
+            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(hit) - start);
+            begin_ += length + 1;
+            if (length > 0 && start[length - 1] == '\r') --length;
+            line = std::string_view(start, length);
+            return true;
         }
+        clear = available;
         if (!fill()) {
             if (begin_ == end_) return false;
             // The last line has no line end.
             line = std::string_view(base_ + begin_, end_ - begin_);
             begin_ = end_;
-            scanned_ = 0;
             return true;
         }
     }
@@ -245,34 +253,52 @@ std::size_t LineReader::find_header_mark(const char* base, std::size_t from, std
 }
 
 bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
+    // What is known of the line in hand (from begin_) when more bytes are
+    // needed, so that it is never looked at from its start again: no mark
+    // starts in its first `unmarked` bytes; or, once `marked`, it holds a
+    // mark and its first `clear` bytes hold no LF.
+    std::size_t unmarked = 0;
+    bool marked = false;
+    std::size_t clear = 0;
     for (;;) {
         const char* base = base_;
-        const std::size_t mark = find_header_mark(base, begin_, end_);
-        // The line that holds the mark, or else the unfinished last line,
-        // starts after the last LF before the mark.
-        std::size_t start = mark;
-        while (start > begin_ && base[start - 1] != '\n') --start;
-        if (passed) *passed += count_line_feeds(base + begin_, start - begin_);
-        begin_ = start;
-        scanned_ = 0;
-        if (mark != end_) {
-            const void* hit = std::memchr(base + mark, '\n', end_ - mark);
-            if (hit) {
+        if (!marked) {
+            const std::size_t from = begin_ + unmarked;
+            const std::size_t mark = find_header_mark(base, from, end_);
+            // The line that holds the mark, or else the unfinished last line,
+            // starts after the last LF before the mark; there is none in the
+            // part of the line in hand looked at before.
+            std::size_t start = mark;
+            while (start > from && base[start - 1] != '\n') --start;
+            if (start == from) start = begin_;
+            if (passed) *passed += count_line_feeds(base + begin_, start - begin_);
+            begin_ = start;
+            if (mark == end_) {
+                // The last two bytes may begin a mark that the next chunk ends.
+                unmarked = std::max(end_ - start, std::size_t{2}) - 2;
+            } else {
+                marked = true;
+                clear = mark - start;
+            }
+        }
+        if (marked) {
+            if (const void* hit = std::memchr(base + begin_ + clear, '\n', end_ - begin_ - clear)) {
                 const auto feed = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-                std::size_t length = feed - start;
+                std::size_t length = feed - begin_;
                 if (length > 0 && base[feed - 1] == '\r') --length;
-                line = std::string_view(base + start, length);
+                line = std::string_view(base + begin_, length);
                 begin_ = feed + 1;
                 return true;
             }
+            clear = end_ - begin_;
         }
-        // The line in hand is not whole yet: more bytes, then look again.
+        // The line in hand is not whole yet: more bytes, then look on.
         if (!fill()) {
             if (begin_ == end_) return false;
-            // The last line has no line end.
+            // The last line has no line end; a mark would have been found by now.
             const std::string_view last(base_ + begin_, end_ - begin_);
             begin_ = end_;
-            if (find_header_mark(last.data(), 0, last.size()) == last.size()) {
+            if (!marked) {
                 if (passed) ++*passed;
                 return false;
             }

@@ -4,9 +4,15 @@
 // A line ends at CR LF or at a lone LF; the line end is not part of the line.
 // A lone CR is an ordinary byte of its line. A last line without a line end is
 // still a line.
+//
+// Every byte is looked at a bounded number of times, however long its line.
+// next() and next_header_line() hand out whole lines, so they hold the line in
+// hand whole until its end; through_empty_line() holds no line.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -39,7 +45,8 @@ public:
     // The next line that passes the part header line test (it holds " M " or
     // " I "), as next() would give it, found in one pass over the bytes rather
     // than line by line. When `passed` is given, the number of lines passed
-    // over is added to it. False at the end of the file.
+    // over is added to it. False at the end of the file. A line is held whole
+    // until its end even where no mark has been met yet: one may still come.
     bool next_header_line(std::string_view& line, std::size_t* passed = nullptr);
 
     // Reads the lines up to and including the first empty line and hands them
@@ -47,13 +54,19 @@ public:
     // them line by line: a run of lines that end with CR LF in the file goes
     // out in one piece, straight from the buffer; a line that ends with a lone
     // LF, or with the end of the file, goes out with CR LF put in its place.
+    // No line is held whole: the bytes in hand go out at the end of every
+    // chunk, the start of an unfinished line with them, so that a line of any
+    // length costs one pass and a chunk of memory.
     // Returns false when the file ended before an empty line.
     template <class Out>
     bool through_empty_line(Out&& out) {
+        // `run`: the first byte not handed out yet. `floor`: the start of a
+        // line at or before it, or two bytes before it, which is all the test
+        // for an empty line or a lone LF looks back at (see find_line_event).
+        std::size_t floor = begin_;
+        std::size_t run = begin_;
         for (;;) {
             const char* base = base_;
-            const std::size_t floor = begin_;  // a line starts here
-            std::size_t run = begin_;          // start of the bytes not handed out yet
             for (;;) {
                 const std::size_t feed = find_line_event(base, floor, run, end_);
                 if (feed == end_) break;
@@ -61,7 +74,6 @@ public:
                     // An empty line ended by CR LF: out with the lines before it.
                     out(std::string_view(base + run, feed + 1 - run));
                     begin_ = feed + 1;
-                    scanned_ = 0;
                     return true;
                 }
                 // A lone LF: the lines before it, then this one with CR LF.
@@ -70,25 +82,25 @@ public:
                 run = feed + 1;
                 if (feed == floor || base[feed - 1] == '\n') {
                     begin_ = run;
-                    scanned_ = 0;
                     return true;
                 }
             }
-            // No empty line in the buffer: the whole lines go out, the
-            // unfinished one waits for more bytes.
-            std::size_t unfinished = end_;
-            while (unfinished > run && base[unfinished - 1] != '\n') --unfinished;
-            if (unfinished > run) out(std::string_view(base + run, unfinished - run));
-            begin_ = unfinished;
-            scanned_ = 0;
+            // No empty line in the bytes in hand: they all go out. The last
+            // two (fewer where a line starts after them) stay in hand before
+            // the next chunk, so that an LF at its start is told apart as a
+            // lone LF, the end of a CR LF, or the end of an empty line.
+            if (end_ > run) out(std::string_view(base + run, end_ - run));
+            const std::size_t kept = std::min<std::size_t>(end_ - floor, 2);
+            begin_ = end_ - kept;
             if (!fill()) {
-                if (begin_ == end_) return false;
-                // The last line has no line end.
-                out(std::string_view(base_ + begin_, end_ - begin_));
-                out(std::string_view("\r\n", 2));
+                // The file ends inside the block; a last line without a line
+                // end gets CR LF.
+                if (end_ > begin_ && base_[end_ - 1] != '\n') out(std::string_view("\r\n", 2));
                 begin_ = end_;
                 return false;
             }
+            floor = begin_;
+            run = begin_ + kept;
         }
     }
 
@@ -102,10 +114,16 @@ public:
 
 private:
     // Room before every chunk for the unfinished line of the one before; a
-    // longer line is joined in a buffer of its own.
+    // longer line is joined in a buffer of its own. (through_empty_line keeps
+    // two bytes there.)
     static constexpr std::size_t kHead = kChunk < (std::size_t{64} << 10) ? kChunk : std::size_t{64} << 10;
+    static_assert(kHead >= 2);
 
-    // Takes the next chunk, with the unfinished line in hand put before it.
+    // Takes the next chunk, with the bytes in hand, [begin_, end_), put before
+    // it. Joining a long line costs a copy of each chunk once (the buffer
+    // grows by doubling); the callers keep what they found out about the
+    // bytes in hand (as offsets from begin_) and go on from there, so that no
+    // line is scanned again from its start.
     bool fill();
 
     ReadAhead source_;
@@ -115,9 +133,11 @@ private:
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     int slot_ = -1;
-    std::unique_ptr<char[]> long_;
+    struct Free {
+        void operator()(char* bytes) const { std::free(bytes); }
+    };
+    std::unique_ptr<char, Free> long_;  // from malloc, to grow with realloc
     std::size_t long_size_ = 0;
-    std::size_t scanned_ = 0;  // bytes after begin_ already known to hold no LF
     bool at_eof_ = false;
 };
 

@@ -55,13 +55,24 @@ void OutputSet::create_all() {
 
 void OutputSet::write_line(std::size_t index, std::string_view line) {
     Entry& entry = files_[index];
-    entry.pending.append(line);
-    entry.pending.append("\r\n", 2);
-    if (entry.pending.size() >= per_file_) flush(entry);
+    gather(entry, line);
+    gather(entry, "\r\n");
 }
 
-void OutputSet::write_bytes(std::size_t index, std::string_view bytes) {
-    Entry& entry = files_[index];
+void OutputSet::write_bytes(std::size_t index, std::string_view bytes) { gather(files_[index], bytes); }
+
+void OutputSet::gather(Entry& entry, std::string_view bytes) {
+    // What does not fit the room the file's bytes were given (a long line: a
+    // header line whole, a body line a chunk of the line reader at a time)
+    // goes out in slices of the file's share, so that no buffer grows with
+    // the length of a line.
+    while (per_file_ > 0 && entry.pending.size() + bytes.size() > entry.pending.capacity()) {
+        const std::size_t slice =
+            std::min(bytes.size(), per_file_ > entry.pending.size() ? per_file_ - entry.pending.size() : 0);
+        entry.pending.append(bytes.substr(0, slice));
+        bytes.remove_prefix(slice);
+        flush(entry);
+    }
     entry.pending.append(bytes);
     if (entry.pending.size() >= per_file_) flush(entry);
 }

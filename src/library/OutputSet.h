@@ -52,7 +52,8 @@ public:
     void create_all();
     // Appends one line and its CR LF to the file of `index`.
     void write_line(std::size_t index, std::string_view line);
-    // Appends bytes as they are (whole lines with their CR LF).
+    // Appends bytes as they are (whole lines with their CR LF, or a piece of
+    // a long line).
     void write_bytes(std::size_t index, std::string_view bytes);
     // Closing pass: appends what is gathered and "*END*" to every file, in
     // order, and waits until all is stored. Throws the first failure.
@@ -75,6 +76,9 @@ private:
         bool last = false;
     };
 
+    // Appends to the bytes gathered for a file; what goes beyond its share
+    // of the budget is written in slices of that share, never gathered whole.
+    void gather(Entry& entry, std::string_view bytes);
     void flush(Entry& entry, std::string_view tail = {}, bool last = false);
     void post(Job job);
     void carry_out(Job& job);

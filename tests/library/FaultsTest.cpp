@@ -3,9 +3,11 @@
 // released, the inputs untouched and no output file holding a byte it should
 // not.
 #include <cerrno>
+#include <fstream>
 #include <map>
 
 #include "fuzz/EngineCheck.h"
+#include "library/LineReader.h"
 #include "sort/SortFixture.h"
 #include "support/FaultyFileSystem.h"
 
@@ -232,11 +234,32 @@ TEST_F(Faults, SecondRunIsRefusedWhileTheFirstHoldsTheLock) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
 
-TEST_F(Faults, TenMegabyteLineIsCopiedWhole) {
-    const Lines block{"LONG1 SO8 I ANA 2 1 0 0 0", "\"Description\" " + std::string(10 << 20, 'x'), ""};
-    list_parts("long.p", {part("AAA SO8 I ANA 2 1 0 0 0"), block});
-    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-    EXPECT_EQ(lib("L"), output_bytes({block}));
+TEST_F(Faults, SixtyFourMegabyteLineIsCopiedExactlyInSlices) {
+    // An attribute line of 64 MB whose line end, CR LF or a lone LF, begins on
+    // the last byte of a chunk of the line reader, with a lone CR on the last
+    // byte of another: it arrives byte for byte, and is never written whole.
+    const std::string header = "LONG1 SO8 I ANA 2 1 0 0 0";
+    const std::string head = crlf({kPartTypeMarkerV4, "", header});
+    std::string line = "\"Description\" " + std::string(64 * LineReader::kChunk - 1 - head.size() - 14, 'x');
+    line[32 * LineReader::kChunk - 1 - head.size()] = '\r';
+    for (const std::string end : {"\r\n", "\n"}) {
+        const fs::path path = dir / "long.p";
+        std::ofstream(path, std::ios::binary) << head << line << end << "\r\n"
+                                              << crlf(part("ZZZ SO8 I ANA 2 1 0 0 0")) << "*END*\r\n";
+        if (state.File_Count == 0) add(path);
+        FaultyFileSystem counting;
+        ASSERT_TRUE(run(SortKey::Alphanumeric, counting).ok) << result.error;
+        const std::string written = lib("L");
+        const std::string_view expected[] = {kPartTypeMarkerV4, "\r\n\r\r\n", header, "\r\n", line, "\r\n\r\n*END*\r\n"};
+        std::string_view rest = written;
+        for (const std::string_view piece : expected) {
+            ASSERT_TRUE(rest.starts_with(piece)) << "at byte " << written.size() - rest.size() << " with " << end.size();
+            rest.remove_prefix(piece.size());
+        }
+        EXPECT_TRUE(rest.empty());
+        EXPECT_EQ(lib("Z"), output_bytes({part("ZZZ SO8 I ANA 2 1 0 0 0")}));
+        EXPECT_LE(counting.largest_write(), std::size_t{2} << 20);
+    }
 }
 
 // An input the run would write over or empty: a part-type library that is one

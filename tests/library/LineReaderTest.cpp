@@ -58,19 +58,6 @@ TEST(LineReader, LineEndsAreCrLfOrLfAndALoneCrBelongsToItsLine) {
     EXPECT_EQ(lines_of("only\r", 1), std::vector<std::string>{"only\r"});
 }
 
-TEST(LineReader, LinesOfEveryLengthAcrossChunks) {
-    // An unfinished line is put before the next chunk when it is short, and
-    // joined in a buffer of its own when it is long: lengths on both sides of
-    // that room (64 KB) and of the chunk itself.
-    std::vector<std::string> expected;
-    std::string bytes;
-    for (const std::size_t length : std::initializer_list<std::size_t>{10, 65535, 65536, 65537, 12, 200000, 3, LineReader::kChunk + 7, 1}) {
-        expected.emplace_back(length, static_cast<char>('a' + expected.size()));
-        bytes += expected.back() + (length % 2 ? "\n" : "\r\n");
-    }
-    for (std::size_t largest : {4096u, 60000u, 3 * 65536u}) EXPECT_EQ(lines_of(bytes, largest), expected) << largest;
-}
-
 // Gives its bytes, then fails the way a broken disk does.
 class BreakingInput final : public InputFile {
 public:
@@ -193,6 +180,28 @@ TEST(BlockCopy, HeaderLinesFoundInOnePassAreTheLinesThatPassTheTest) {
         for (int line = 0; line < 100000; ++line) ends += end;
         ends += "DIP14 M 0 0 0 2 3 0 14 1 0";
         EXPECT_EQ(header_lines(ends, true, 5, 3 * LineReader::kChunk), "100001[DIP14 M 0 0 0 2 3 0 14 1 0]");
+    }
+}
+
+TEST(LineReader, LinesOfEveryLengthAcrossChunks) {
+    // An unfinished line is put before the next chunk when it is short, and
+    // joined in a buffer of its own when it is long: lengths on both sides of
+    // that room (64 KB) and of the chunk itself, some with a header mark at
+    // their end, an empty line between blocks, a last line without line end.
+    // Read line by line, as block bodies and for header lines.
+    std::vector<std::string> expected;
+    std::string bytes;
+    for (const std::size_t length : std::initializer_list<std::size_t>{10, 65535, 65536, 0, 65537, 12, 200000, 3,
+                                                                        LineReader::kChunk + 6, 1, LineReader::kChunk + 7}) {
+        expected.emplace_back(length, static_cast<char>('a' + expected.size()));
+        if (length > 3 && expected.size() % 3 == 0) expected.back().replace(length - 3, 3, " M ");
+        bytes += expected.back() + (length % 2 ? "\n" : "\r\n");
+    }
+    bytes.pop_back();
+    for (std::size_t largest : {4096u, 60000u, 3 * 65536u}) {
+        EXPECT_EQ(lines_of(bytes, largest), expected) << largest;
+        EXPECT_EQ(walk(bytes, true, 3, largest), walk(bytes, false, 3, largest)) << largest;
+        EXPECT_EQ(header_lines(bytes, true, 3, largest), header_lines(bytes, false, 3, largest)) << largest;
     }
 }
 

@@ -51,6 +51,7 @@ public:
                 free -= stored;
             }
             owner_.bytes_written_ += stored;
+            owner_.largest_write_ = std::max(owner_.largest_write_, size);
         }
         inner_->write(data, stored);
         if (error) throw FileError(path_, "cannot be written: " + system_reason(error));

@@ -45,6 +45,11 @@ public:
         std::lock_guard lock(mutex_);
         return bytes_written_;
     }
+    // The most bytes written at once.
+    std::size_t largest_write() const {
+        std::lock_guard lock(mutex_);
+        return largest_write_;
+    }
     // The most files open for writing at one time.
     std::size_t most_open() const {
         std::lock_guard lock(mutex_);
@@ -91,6 +96,7 @@ private:
     std::optional<std::size_t> free_space_;
     std::size_t bytes_read_ = 0;
     std::size_t bytes_written_ = 0;
+    std::size_t largest_write_ = 0;
     std::size_t open_now_ = 0;
     std::size_t most_open_ = 0;
 };
