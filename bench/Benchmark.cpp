@@ -6,7 +6,7 @@
 //   - the floor of each key: the same, but the bytes written into as many
 //     files as the key's run writes, each created once (and for the pad count
 //     the decal library read once as well);
-//   - the literal passes (tests/sort/LiteralSort.h): output files reopened for
+//   - the literal passes (bench/LiteralSort.h): output files reopened for
 //     every block, the decal library re-read for every part.
 // Each measurement runs in a child process of its own, so that its peak
 // memory (the kernel's count, as /usr/bin/time -v shows it) is its own, in
@@ -33,7 +33,7 @@
 
 #include "generator/LibraryGenerator.h"
 #include "library/LineReader.h"
-#include "sort/LiteralSort.h"
+#include "LiteralSort.h"
 #include "sort/Sorts.h"
 #include "state/Module1.h"
 
@@ -301,7 +301,7 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
             }
             parts = result.parts;
         } else {
-            mg::test::literal_sort(state, key);
+            mg::bench::literal_sort(state, key);
             parts = state.Total_Parts;
         }
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -124,4 +124,33 @@ inline std::optional<std::string> model_key(SortKey key, std::string_view header
     return std::nullopt;
 }
 
+// What a run of `key` writes into lib: for every key, in the order first met,
+// the blocks between the opening lines and "*END*"; and how many parts there
+// were and how many went to no file.
+struct ModelRun {
+    std::vector<std::pair<std::string, std::string>> outputs;
+    long long parts = 0;
+    long long unplaced = 0;
+};
+
+inline ModelRun model_run(SortKey key, const std::vector<std::string>& part_files,
+                          const std::map<std::string, std::string>& pads) {
+    ModelRun run;
+    std::map<std::string, std::size_t> index;
+    for (const auto& file : part_files) {
+        for (const auto& block : model_blocks(file)) {
+            ++run.parts;
+            const auto found = model_key(key, block.header, pads);
+            if (!found) {
+                ++run.unplaced;
+                continue;
+            }
+            const auto [it, added] = index.emplace(*found, run.outputs.size());
+            if (added) run.outputs.emplace_back(*found, std::string());
+            run.outputs[it->second].second += block.bytes;
+        }
+    }
+    return run;
+}
+
 }  // namespace marrowgate::test

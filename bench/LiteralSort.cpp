@@ -1,4 +1,4 @@
-#include "sort/LiteralSort.h"
+#include "LiteralSort.h"
 
 #include <array>
 #include <cerrno>
@@ -11,7 +11,7 @@
 
 #include "state/Module1.h"
 
-namespace marrowgate::test {
+namespace marrowgate::bench {
 namespace {
 
 namespace fs = std::filesystem;
@@ -384,4 +384,4 @@ void literal_sort(const Module1& state, SortKey key) {
     }
 }
 
-}  // namespace marrowgate::test
+}  // namespace marrowgate::bench

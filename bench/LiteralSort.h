@@ -2,9 +2,9 @@
 // runs are described step by step: every output library file is opened for
 // appending and closed again for every part block, and for every part (in the
 // collection pass and again in the copy pass) the decal library is read from
-// its first line to its last. It shares no code with the engine's runs, so the
-// differential test can hold the engine to it byte for byte, and the benchmark
-// times it as the cost the engine avoids.
+// its first line to its last. It shares no code with the engine's runs: the
+// benchmark times it as the cost the engine avoids, and checks that both write
+// the same files.
 //
 // It follows the same sorting rules as the engine where the plain passes would
 // lose or misplace data; each rule is stated where it applies in LiteralSort.cpp.
@@ -18,7 +18,7 @@ namespace marrowgate {
 struct Module1;
 }
 
-namespace marrowgate::test {
+namespace marrowgate::bench {
 
 // A key table that would grow beyond its capacity.
 class LiteralKeyTableFull : public std::runtime_error {
@@ -33,4 +33,4 @@ public:
 // opened or written, and LiteralKeyTableFull.
 void literal_sort(const Module1& state, SortKey key);
 
-}  // namespace marrowgate::test
+}  // namespace marrowgate::bench
