@@ -58,6 +58,7 @@ public:
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
     FileEntry look(const std::filesystem::path& path, bool follow) override { return inner_.look(path, follow); }
+    std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return inner_.identity(path); }
     void make_folder(const std::filesystem::path& path) override { inner_.make_folder(path); }
     // A move that fails leaves both files as they were, as a rename does.
     void replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
