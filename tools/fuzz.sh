@@ -24,16 +24,13 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DMARROWGATE_FUZZ=ON -DMARROWG
 cmake --build "$build" -j"${JOBS:-2}" --target marrowgate_fuzz
 
 scratch="$(mktemp -d)"
-# The cases' own folders, in memory where there is a RAM disk; removed here,
-# as libFuzzer ends without cleaning up.
-work="$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)"
-trap 'rm -rf "$scratch" "$work"' EXIT
-export MARROWGATE_FUZZ_WORK="$work"
+trap 'rm -rf "$scratch"' EXIT
 grown="${MARROWGATE_FUZZ_KEEP:-$scratch/grown}"
 mkdir -p "$grown" "$scratch/real" "$build/artifacts"
 
 # One case per sort key for each real part-type library, with the decal
-# libraries of its folder appended (byte 0 bit 2) for the decal-based keys.
+# libraries of its folder appended (byte 0 bit 2) for the decal-based keys;
+# its last run fails at the first open for reading (bytes 1 and 2).
 byte() { printf "\\$(printf '%03o' "$1")"; }
 n=0
 if [ -d "$real_corpus" ]; then
@@ -42,9 +39,9 @@ if [ -d "$real_corpus" ]; then
     for key in 0 1 2 3; do
       n=$((n + 1))
       if [ -n "$decal" ]; then
-        { byte $((key | 12)); byte 0; cat "$parts"; printf '\n%%%%%%%%\n'; cat "$decal"; } >"$scratch/real/case-$n"
+        { byte $((key | 12)); byte 0; byte 0; cat "$parts"; printf '\n%%%%%%%%\n'; cat "$decal"; } >"$scratch/real/case-$n"
       else
-        { byte $((key | 8)); byte 0; cat "$parts"; } >"$scratch/real/case-$n"
+        { byte $((key | 8)); byte 0; byte 0; cat "$parts"; } >"$scratch/real/case-$n"
       fi
     done
   done < <(find "$real_corpus" -name '*.p' -print0)
