@@ -18,3 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
 }
 
+// AddressSanitizer's defaults here: no call stack kept for every allocation
+// and a small quarantine of freed blocks, which made up about a third of a
+// case's time. A report still shows where the bad access was made; to see
+// where its block was allocated and freed, run the input again with
+// ASAN_OPTIONS=malloc_context_size=30:quarantine_size_mb=256.
+extern "C" const char* __asan_default_options() { return "malloc_context_size=0:quarantine_size_mb=16"; }

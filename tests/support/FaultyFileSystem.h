@@ -7,6 +7,7 @@
 // and writes on threads of its own, so every count is kept under a lock.
 #pragma once
 
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <filesystem>
@@ -86,7 +87,7 @@ private:
     FileSystem& inner_;
     mutable std::mutex mutex_;
     std::vector<Fault> faults_;
-    std::map<Op, long> counts_;
+    std::array<long, 6> counts_{};  // by Op
     std::map<std::filesystem::path, long> read_opens_;
     std::vector<std::filesystem::path> written_paths_;
     std::optional<std::size_t> free_space_;

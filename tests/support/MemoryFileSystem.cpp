@@ -160,7 +160,8 @@ void MemoryFileSystem::put_link(const fs::path& path, const fs::path& target) {
 std::map<std::string, std::string> MemoryFileSystem::tree(const fs::path& folder) const {
     std::lock_guard lock(mutex_);
     Key normal;
-    const Key prefix = Key(key_of(folder, normal)) + fs::path::preferred_separator;
+    Key prefix(key_of(folder, normal));
+    if (prefix.empty() || prefix.back() != fs::path::preferred_separator) prefix += fs::path::preferred_separator;
     std::map<std::string, std::string> names;
     for (auto it = entries_.lower_bound(prefix); it != entries_.end() && it->first.starts_with(prefix); ++it) {
         std::string name;
