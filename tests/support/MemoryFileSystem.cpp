@@ -103,6 +103,14 @@ MemoryFileSystem::KeyView MemoryFileSystem::parent_of(KeyView key) {
 }
 
 namespace {
+// A name below a folder as tree() gives it: UTF-8, '/' between names.
+[[maybe_unused]] std::string relative_name(std::string_view key) { return std::string(key); }
+[[maybe_unused]] std::string relative_name(std::wstring_view key) {
+    std::string name = utf8_from_path(fs::path(key));
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
 // A root (or the current folder) is always there.
 bool is_root(std::basic_string_view<fs::path::value_type> key) {
     if constexpr (fs::path::preferred_separator == '/') return key.empty() || (key.size() == 1 && key[0] == '/');
@@ -164,13 +172,7 @@ std::map<std::string, std::string> MemoryFileSystem::tree(const fs::path& folder
     if (prefix.empty() || prefix.back() != fs::path::preferred_separator) prefix += fs::path::preferred_separator;
     std::map<std::string, std::string> names;
     for (auto it = entries_.lower_bound(prefix); it != entries_.end() && it->first.starts_with(prefix); ++it) {
-        std::string name;
-        if constexpr (fs::path::preferred_separator == '/') {
-            name.assign(it->first, prefix.size());
-        } else {
-            name = utf8_from_path(fs::path(it->first.substr(prefix.size())));
-            std::replace(name.begin(), name.end(), '\\', '/');
-        }
+        const std::string name = relative_name(KeyView(it->first).substr(prefix.size()));
         switch (it->second.kind) {
             case Kind::File: names[name] = it->second.node->bytes; break;
             case Kind::Folder: names[name] = "<folder>"; break;
