@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Fuzzes the engine for a bounded time: tools/fuzz.sh [SECONDS] (default 60).
+# Fuzzes the engine for a bounded time: tools/fuzz.sh [SECONDS [OPTION...]]
+# (default 60 seconds; OPTIONs go to libFuzzer after its usual ones, e.g.
+# -runs=10000000, -jobs=2 -workers=2 for a campaign).
 #
 # Builds the libFuzzer target (clang, AddressSanitizer, UBSan) in build-fuzz,
 # then runs it over the committed seeds (tests/fuzz/corpus), the samples, and
@@ -11,6 +13,7 @@
 # keeps the grown corpus), JOBS (build jobs, default 2).
 set -euo pipefail
 seconds="${1:-60}"
+shift $(( $# > 0 ? 1 : 0 ))
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${MARROWGATE_FUZZ_BUILD:-$root/build-fuzz}"
 real_corpus="${MARROWGATE_CORPUS_DIR:-$root/../shared/corpus}"
@@ -52,7 +55,7 @@ fi
 
 set +e
 "$build/bin/marrowgate_fuzz" -max_total_time="$seconds" -print_final_stats=1 -max_len=8192 -timeout=20 \
-  -rss_limit_mb=2048 -dict="$root/tests/fuzz/marrowgate.dict" -artifact_prefix="$build/artifacts/" \
+  -rss_limit_mb=2048 -dict="$root/tests/fuzz/marrowgate.dict" -artifact_prefix="$build/artifacts/" "$@" \
   "$grown" "$root/tests/fuzz/corpus" "$scratch/real" 2>&1 |
   grep -Ev '^#[0-9]+[[:space:]]+(NEW|REDUCE)'
 status=${PIPESTATUS[0]}
