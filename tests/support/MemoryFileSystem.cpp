@@ -91,7 +91,8 @@ MemoryFileSystem::KeyView MemoryFileSystem::key_of(const fs::path& path, Key& no
         if (is_normal) return text;
     }
     fs::path normal_path = path.lexically_normal();
-    if (!normal_path.has_filename() && normal_path.has_relative_path()) normal_path = normal_path.parent_path();  // "a/b/"
+    if (!normal_path.has_filename() && normal_path.has_relative_path())
+        normal_path = normal_path.parent_path();  // "a/b/"
     normal = normal_path.native();
     return normal;
 }
