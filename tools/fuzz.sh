@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Fuzzes the engine for a bounded time: tools/fuzz.sh [SECONDS] (default 60).
+# Fuzzes the engine for a bounded time: tools/fuzz.sh [SECONDS [OPTION...]]
+# (default 60 seconds; OPTIONs go to libFuzzer after its usual ones, e.g.
+# -runs=10000000, -jobs=2 -workers=2 for a campaign).
 #
 # Builds the libFuzzer target (clang, AddressSanitizer, UBSan) in build-fuzz,
 # then runs it over the committed seeds (tests/fuzz/corpus), the samples, and
@@ -11,6 +13,7 @@
 # keeps the grown corpus), JOBS (build jobs, default 2).
 set -euo pipefail
 seconds="${1:-60}"
+shift $(( $# > 0 ? 1 : 0 ))
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${MARROWGATE_FUZZ_BUILD:-$root/build-fuzz}"
 real_corpus="${MARROWGATE_CORPUS_DIR:-$root/../shared/corpus}"
@@ -24,16 +27,13 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DMARROWGATE_FUZZ=ON -DMARROWG
 cmake --build "$build" -j"${JOBS:-2}" --target marrowgate_fuzz
 
 scratch="$(mktemp -d)"
-# The cases' own folders, in memory where there is a RAM disk; removed here,
-# as libFuzzer ends without cleaning up.
-work="$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)"
-trap 'rm -rf "$scratch" "$work"' EXIT
-export MARROWGATE_FUZZ_WORK="$work"
+trap 'rm -rf "$scratch"' EXIT
 grown="${MARROWGATE_FUZZ_KEEP:-$scratch/grown}"
 mkdir -p "$grown" "$scratch/real" "$build/artifacts"
 
 # One case per sort key for each real part-type library, with the decal
-# libraries of its folder appended (byte 0 bit 2) for the decal-based keys.
+# libraries of its folder appended (byte 0 bit 2) for the decal-based keys;
+# its last run fails at the first open for reading (bytes 1 and 2).
 byte() { printf "\\$(printf '%03o' "$1")"; }
 n=0
 if [ -d "$real_corpus" ]; then
@@ -42,9 +42,9 @@ if [ -d "$real_corpus" ]; then
     for key in 0 1 2 3; do
       n=$((n + 1))
       if [ -n "$decal" ]; then
-        { byte $((key | 12)); byte 0; cat "$parts"; printf '\n%%%%%%%%\n'; cat "$decal"; } >"$scratch/real/case-$n"
+        { byte $((key | 12)); byte 0; byte 0; cat "$parts"; printf '\n%%%%%%%%\n'; cat "$decal"; } >"$scratch/real/case-$n"
       else
-        { byte $((key | 8)); byte 0; cat "$parts"; } >"$scratch/real/case-$n"
+        { byte $((key | 8)); byte 0; byte 0; cat "$parts"; } >"$scratch/real/case-$n"
       fi
     done
   done < <(find "$real_corpus" -name '*.p' -print0)
@@ -55,7 +55,7 @@ fi
 
 set +e
 "$build/bin/marrowgate_fuzz" -max_total_time="$seconds" -print_final_stats=1 -max_len=8192 -timeout=20 \
-  -rss_limit_mb=2048 -dict="$root/tests/fuzz/marrowgate.dict" -artifact_prefix="$build/artifacts/" \
+  -rss_limit_mb=2048 -dict="$root/tests/fuzz/marrowgate.dict" -artifact_prefix="$build/artifacts/" "$@" \
   "$grown" "$root/tests/fuzz/corpus" "$scratch/real" 2>&1 |
   grep -Ev '^#[0-9]+[[:space:]]+(NEW|REDUCE)'
 status=${PIPESTATUS[0]}

@@ -3,8 +3,9 @@
 the sample libraries and from small libraries generated here.
 
 A seed is byte 0 (sort key in bits 0-1, decal file last in bit 2, marker check
-in bit 3), byte 1 (a fault for a second run, 0 for none), then the files
-separated by the line "%%%%". See tests/fuzz/EngineCheck.h.
+in bit 3), bytes 1 and 2 (what goes wrong in the last run and which one), then
+the files separated by the line "%%%%", and after the line "%%%%%%%%" the files
+of the second run where they differ. See tests/fuzz/EngineCheck.h.
 """
 import hashlib
 import pathlib
@@ -14,14 +15,19 @@ import sys
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 OUT = ROOT / "tests" / "fuzz" / "corpus"
 SEP = b"\n%%%%\n"
+SECOND = b"\n%%%%%%%%\n"
+# What goes wrong in the last run of a case.
+OPEN_READ, READ, OPEN_WRITE, WRITE, CLOSE, MOVE, STOP = range(7)
 PART_MARKER = b"*PADS-LIBRARY-PART-TYPES-V4*"
 DECAL_MARKER = b"*PADS-LIBRARY-PCB-DECALS-V4*"
 
 
-def seed(key, files, decals=None, checked=True, fault=0):
+def seed(key, files, decals=None, checked=True, fault=OPEN_READ, which=0, then=None, then_decals=None):
     flags = key | (4 if decals is not None else 0) | (8 if checked else 0)
     body = SEP.join(list(files) + ([decals] if decals is not None else []))
-    return bytes([flags, fault]) + body
+    if then is not None:
+        body += SECOND + SEP.join(list(then) + ([then_decals] if then_decals is not None else []))
+    return bytes([flags, fault | (which & 31) << 3, which >> 5]) + body
 
 
 def part(name, decal, family, body=(b"GATE 1 2 0", b"1 0 B 1"), eol=b"\r\n", closed=True):
@@ -65,15 +71,20 @@ def seeds():
     rng = random.Random(20240311)
     out = []
     for key in range(4):
-        out.append(seed(key, [logic, discretes], footprints))
-        out.append(seed(key, [logic], footprints, checked=False))
+        out.append(seed(key, [logic, discretes], footprints, fault=MOVE, which=key))
+        out.append(seed(key, [logic], footprints, checked=False, fault=STOP, which=key * 7))
         out.append(seed(key, [generated(rng, 6), generated(rng, 4, b"\n")],
                         decal_library([decal(b"SO14", b"14"), decal(b"DIP14", b"14"), decal(b"SOT23", b"3"),
-                                       decal(b"a/b.c", b"8", b"\n")])))
-        out.append(seed(key, [logic], footprints, fault=0x40 | key * 3))   # a failing write
-        out.append(seed(key, [discretes], footprints, fault=0x80 | key))   # a failing close
-        out.append(seed(key, [logic], footprints, fault=0x00 | (key + 1)))  # a failing open
-        out.append(seed(key, [logic], footprints, fault=0xC0 | key))       # a failing read
+                                       decal(b"a/b.c", b"8", b"\n")]), fault=OPEN_WRITE, which=key))
+        out.append(seed(key, [logic], footprints, fault=WRITE, which=key * 3))
+        out.append(seed(key, [discretes], footprints, fault=CLOSE, which=key))
+        out.append(seed(key, [logic], footprints, fault=OPEN_READ, which=key + 1))
+        out.append(seed(key, [logic], footprints, fault=READ, which=key * 40))
+        # The second run gains keys, or loses some, and fails or is stopped part-way.
+        out.append(seed(key, [logic], footprints, fault=MOVE, which=key + 2, then=[discretes, logic],
+                        then_decals=footprints))
+        out.append(seed(key, [logic, discretes], footprints, fault=STOP, which=key * 5 + 3, then=[discretes],
+                        then_decals=footprints))
     # Line ends: LF only, mixed, lone CR, CR CR LF, no line end at the end.
     odd = (PART_MARKER + b"\n\n" + part(b"LF1", b"SO8", b"LFO", eol=b"\n") +
            b"CR1 SO8 I CRS 2 1 0 0 0\r\n\"Description\" a\rb\r\r\n\"Value\" 10k\r\r\n\r\n" +

@@ -246,10 +246,13 @@ public:
         return entry;
     }
 
+    std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return file_identity(path); }
+
     void make_folder(const std::filesystem::path& path) override {
         std::error_code ec;
         std::filesystem::create_directory(path, ec);
-        if (std::filesystem::is_directory(path)) return;
+        std::error_code looked;
+        if (std::filesystem::is_directory(path, looked)) return;
         throw FileError(path, "cannot be created as a folder: " +
                                   (ec ? ec.message() : std::string("a file of that name is in the way")));
     }

@@ -61,6 +61,14 @@ struct FileEntry {
     bool operator==(const FileEntry&) const = default;
 };
 
+// Which file a path names: the device and the file's number on it. Two paths
+// with one identity are one file, through links or different spellings.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // Held while a run works in an application folder; let go when destroyed (the
 // system lets it go when the process dies, so none is ever left behind).
 class FolderLock {
@@ -78,6 +86,9 @@ public:
 
     // What `path` names; a link as a link unless `follow`.
     virtual FileEntry look(const std::filesystem::path& path, bool follow) = 0;
+    // Which file `path` names (links followed); nothing when there is no
+    // such file or it cannot be looked at.
+    virtual std::optional<FileIdentity> identity(const std::filesystem::path& path) = 0;
     // Creates a folder; one that exists is no failure. Throws FileError.
     virtual void make_folder(const std::filesystem::path& path) = 0;
     // Puts the file `from` in the place of `to` in one step: whoever opens
@@ -106,15 +117,7 @@ FileSystem& real_file_system();
 // system allows it, and no more than a run's largest number of keys needs.
 std::size_t files_open_at_once();
 
-// Which file a path names: the device and the file's number on it. Two paths
-// with one identity are one file, through links or different spellings.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t file = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-// The identity of the file at `path` (links followed); nothing when there is
-// no such file or it cannot be looked at.
+// The identity of the file on disk at `path`, as real_file_system() gives it.
 std::optional<FileIdentity> file_identity(const std::filesystem::path& path);
 
 // Reads through another file system and throws every write away: a run on it
@@ -126,6 +129,7 @@ public:
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
     FileEntry look(const std::filesystem::path& path, bool follow) override { return reads_.look(path, follow); }
+    std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return reads_.identity(path); }
     void make_folder(const std::filesystem::path&) override {}
     void replace(const std::filesystem::path&, const std::filesystem::path&) override {}
     bool add_name(const std::filesystem::path&, const std::filesystem::path&) override { return true; }

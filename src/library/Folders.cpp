@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <exception>
 #include <system_error>
 #include <vector>
 
@@ -124,19 +125,14 @@ bool working_folders_possible(const std::filesystem::path& folder) {
 std::filesystem::path lib_folder(const Module1& state) { return state.Application_Folder / "lib"; }
 std::filesystem::path tmp_folder(const Module1& state) { return state.Application_Folder / "tmp"; }
 
-namespace {
-// Creating a folder that exists is no failure; a file of that name is.
-bool make_folder(const std::filesystem::path& folder) {
-    std::error_code ec;
-    std::filesystem::create_directory(folder, ec);
-    if (!ec) return std::filesystem::is_directory(folder, ec);
-    return std::filesystem::is_directory(folder, ec);
-}
-}  // namespace
-
-bool tmp_makedir(const Module1& state) {
-    if (!make_folder(lib_folder(state))) return false;
-    return make_folder(tmp_folder(state));
+bool tmp_makedir(const Module1& state, FileSystem& files) {
+    try {
+        files.make_folder(lib_folder(state));  // one that exists is no failure; a file of that name is
+        files.make_folder(tmp_folder(state));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 namespace {
@@ -200,12 +196,9 @@ std::string case_folded_key(std::string_view key) {
 #endif
 }
 
-bool lib_folder_ignores_case(const Module1& state) {
-    std::error_code ec;
-    const auto lower = lib_folder(state);
-    const auto upper = state.Application_Folder / "LIB";
-    if (!std::filesystem::exists(upper, ec)) return false;
-    return std::filesystem::equivalent(lower, upper, ec) && !ec;
+bool lib_folder_ignores_case(const Module1& state, FileSystem& files) {
+    const auto upper = files.identity(state.Application_Folder / "LIB");
+    return upper && files.identity(lib_folder(state)) == upper;
 }
 
 }  // namespace marrowgate

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "library/FileSystem.h"
+
 namespace marrowgate {
 
 struct Module1;
@@ -51,7 +53,7 @@ std::filesystem::path tmp_folder(const Module1& state);
 // Creates the lib folder, then the tmp folder. A folder that exists already is
 // no failure; any other failure ends the procedure quietly (the tmp folder is
 // then not attempted). Returns false when a folder could not be created.
-bool tmp_makedir(const Module1& state);
+bool tmp_makedir(const Module1& state, FileSystem& files = real_file_system());
 
 // Replaces every character that Windows or Linux refuses in a file name
 // (\ / : * ? " < > | and control characters) with "_".
@@ -70,6 +72,6 @@ std::string case_folded_key(std::string_view key);
 
 // Whether names in the lib folder ignore letter case (Windows, macOS, some
 // mounts). Decided by looking the folder up under another spelling.
-bool lib_folder_ignores_case(const Module1& state);
+bool lib_folder_ignores_case(const Module1& state, FileSystem& files = real_file_system());
 
 }  // namespace marrowgate

@@ -41,7 +41,8 @@ std::size_t OutputSet::add(std::filesystem::path path) {
 
 void OutputSet::create_all() {
     // Half the budget gathers, half waits to be written.
-    per_file_ = std::clamp<std::size_t>(budget_ / 2 / std::max<std::size_t>(files_.size(), 1), 16 << 10, 1 << 20);
+    per_file_ = std::clamp<std::size_t>(budget_ / 2 / std::max<std::size_t>(files_.size(), 1),
+                                        std::min<std::size_t>(16 << 10, budget_ / 2), 1 << 20);
     open_.resize(files_.size());
     last_write_.assign(files_.size(), 0);
     for (std::size_t i = 0; i < files_.size(); ++i) {

@@ -34,7 +34,12 @@ namespace marrowgate {
 
 class OutputSet {
 public:
+#ifdef MARROWGATE_OUTPUT_BUDGET
+    // The fuzz build's: small, so that its small cases fill it.
+    static constexpr std::size_t kDefaultBudget = MARROWGATE_OUTPUT_BUDGET;
+#else
     static constexpr std::size_t kDefaultBudget = std::size_t{8} << 20;
+#endif
 
     OutputSet(FileSystem& files, std::string marker, std::size_t budget = kDefaultBudget,
               std::size_t most_open = files_open_at_once());

@@ -246,9 +246,12 @@ void check_names_fit(const std::vector<std::filesystem::path>& targets) {
 // that only the outputs that exist already need looking at. Names compare
 // with ASCII letters folded (a superset where the folder tells case apart);
 // a folder that cannot be listed, or holds a name of other characters, may
-// hold any name.
+// hold any name. The listing is the disk's; a folder that the file layer
+// has and the disk has not may hold any name.
 class ExistingNames {
 public:
+    explicit ExistingNames(FileSystem& files) : files_(files) {}
+
     bool may_hold(const std::filesystem::path& target) {
         const std::filesystem::path parent = target.parent_path();
         auto [folder, listed] = folders_.try_emplace(parent.empty() ? std::filesystem::path(".") : parent);
@@ -272,11 +275,12 @@ private:
         return name;
     }
 
-    static void list(const std::filesystem::path& path, Folder& folder) {
+    void list(const std::filesystem::path& path, Folder& folder) {
         std::error_code ec;
         std::filesystem::directory_iterator it(path, ec);
         if (ec) {
-            folder.complete = ec == std::errc::no_such_file_or_directory;  // no folder, no file
+            folder.complete = ec == std::errc::no_such_file_or_directory &&  // no folder, no file
+                              files_.look(path, true).kind == FileEntry::Kind::None;
             return;
         }
         for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
@@ -287,22 +291,23 @@ private:
         folder.complete = !ec;
     }
 
+    FileSystem& files_;
     std::map<std::filesystem::path, Folder> folders_;
 };
 
 // A run never overwrites or empties one of its own inputs: no output may be
 // the file of an input, by its own name or through a link. Each input and
 // each output that exists is looked at once.
-void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets) {
+void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
     std::vector<std::filesystem::path> inputs;
     for (int i = 1; i <= state.File_Count; ++i) inputs.push_back(listed_file_path(state, i));
     if (state.Decal_Count > 0) inputs.push_back(decal_file_path(state));
     std::vector<std::optional<FileIdentity>> identities;
-    for (const auto& input : inputs) identities.push_back(file_identity(input));
-    ExistingNames existing;
+    for (const auto& input : inputs) identities.push_back(files.identity(input));
+    ExistingNames existing(files);
     for (const auto& target : targets) {
         if (!existing.may_hold(target)) continue;
-        const std::optional<FileIdentity> identity = file_identity(target);
+        const std::optional<FileIdentity> identity = files.identity(target);
         if (!identity) continue;
         for (std::size_t i = 0; i < inputs.size(); ++i) {
             std::error_code ec;
@@ -443,7 +448,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         const InputStamps stamps(files, state);
         result.format = run_format(state);
         rule.prepare(files, result);
-        KeyTable table(rule.capacity(), lib_folder_ignores_case(state));
+        KeyTable table(rule.capacity(), lib_folder_ignores_case(state, files));
         std::string looked_up;
 
         // Collection pass: keys only from the header lines that open a block.
@@ -476,7 +481,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         targets.push_back(state.Application_Folder / rule.first_list_file());
         targets.push_back(state.Application_Folder / rule.second_list_file());
         check_names_fit(targets);
-        check_inputs_survive(state, targets);
+        check_inputs_survive(state, targets, files);
         std::vector<std::filesystem::path> staged;
         for (const auto& target : targets) staged.push_back(staging->add(target));
         const auto& first_list = staged[staged.size() - 2];

@@ -7,9 +7,9 @@
 namespace marrowgate {
 
 namespace {
-bool same_device(const std::filesystem::path& a, const std::filesystem::path& b) {
-    const auto first = file_identity(a);
-    const auto second = file_identity(b);
+bool same_device(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
+    const auto first = files.identity(a);
+    const auto second = files.identity(b);
     return !first || !second || first->device == second->device;
 }
 }  // namespace
@@ -40,7 +40,7 @@ void Staging::clear(const std::filesystem::path& root) noexcept {
 const std::filesystem::path& Staging::root_for(const std::filesystem::path& folder) {
     auto [it, added] = roots_.try_emplace(folder);
     if (!added) return it->second;
-    it->second = folder == application_folder_ || same_device(folder, application_folder_) ? main_root_
+    it->second = folder == application_folder_ || same_device(files_, folder, application_folder_) ? main_root_
                                                                                             : folder / kFolderName;
     bool made = false;
     for (const auto& root : made_) made = made || root == it->second;

@@ -1,146 +1,158 @@
-// One sort run over arbitrary bytes, with the properties every run must keep
-// checked against the library model (support/LibraryModel.h). Used by the fuzz target and, over
-// the committed corpus, by the ordinary test program.
+// One case of sort runs over arbitrary bytes, in a file layer held in memory,
+// with the properties every run must keep checked against the library model
+// (support/LibraryModel.h). Used by the fuzz target and, over the committed
+// corpus, by the ordinary test program.
+//
+// A case runs over its first inputs, then puts its second inputs in their
+// place and runs again with one operation failing or a stop asked for, at a
+// chance counted in the first run. A run that succeeds writes what
+// the model says and leaves every other file as it was; a run that fails or
+// is stopped leaves the application folder byte for byte as it was. Neither
+// changes a file outside it, and both let go of the hourglass and the lock.
 //
 // The bytes of a case:
 //   byte 0   bits 0-1 the sort key (0 initial, 1 family, 2 decal name, 3 pad
-//            count); bit 2 the last file is the decal library; bit 3 the files
-//            are listed through the marker check where they pass it
-//   byte 1   a fault for a second run: 0 none, else bits 6-7 the operation
-//            (open for writing, write, close, read) and bits 0-5 its number
-//   the rest up to five files, separated by the line "%%%%" (LF line ends);
-//            at most four part-type files, then the decal library
+//            count); bit 2 the last file of the inputs is the decal library;
+//            bit 3 the files are listed through the marker check where they
+//            pass it
+//   byte 1   what goes wrong in the last run: bits 0-2 the operation (0 open
+//            for reading, 1 read, 2 open for writing, 3 write, 4 close,
+//            5 move, 6 and 7 a stop asked for by the status display); bits
+//            3-7, with byte 2 above them, which one: counted modulo how many
+//            chances the first run gave
+//   byte 2   see byte 1
+//   the rest the first inputs: up to five files, separated by the line "%%%%"
+//            (LF line ends), at most four part-type files, then the decal
+//            library; then, after the line "%%%%%%%%", the second inputs
+//            laid out the same way (the first ones again where there is none)
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "library/FileList.h"
 #include "library/Folders.h"
 #include "library/RunFrame.h"
+#include "library/Staging.h"
 #include "sort/Sorts.h"
 #include "state/Module1.h"
 #include "support/FaultyFileSystem.h"
 #include "support/LibraryModel.h"
+#include "support/MemoryFileSystem.h"
+#include "support/TestSupport.h"
 
 namespace marrowgate::fuzz {
 
 namespace fs = std::filesystem;
+using Op = test::FaultyFileSystem::Op;
+using Tree = std::map<std::string, std::string>;
 
 inline constexpr std::string_view kSeparator = "\n%%%%\n";
+inline constexpr std::string_view kSecondInputs = "\n%%%%%%%%\n";
 
-struct Case {
-    SortKey key = SortKey::Alphanumeric;
-    bool has_decals = false;
-    bool through_marker_check = false;
-    std::optional<test::FaultyFileSystem::Op> fault_op;
-    long fault_nth = 0;
+struct Inputs {
     std::vector<std::string> part_files;
     std::optional<std::string> decal_file;
 };
 
-inline Case parse_case(const std::uint8_t* data, std::size_t size) {
-    Case c;
-    if (size > 0) {
-        c.key = static_cast<SortKey>(data[0] & 3);
-        c.has_decals = (data[0] & 4) != 0;
-        c.through_marker_check = (data[0] & 8) != 0;
-    }
-    if (size > 1 && data[1] != 0) {
-        using Op = test::FaultyFileSystem::Op;
-        static constexpr Op kOps[] = {Op::OpenWrite, Op::Write, Op::Close, Op::Read};
-        c.fault_op = kOps[data[1] >> 6];
-        c.fault_nth = (data[1] & 63) + 1;
-    }
-    const std::string_view rest =
-        size > 2 ? std::string_view(reinterpret_cast<const char*>(data) + 2, size - 2) : std::string_view();
-    const std::size_t most = c.has_decals ? 5 : 4;
-    std::vector<std::string> files;
+struct Case {
+    SortKey key = SortKey::Alphanumeric;
+    bool through_marker_check = false;
+    std::optional<Op> fault;  // none: a stop
+    unsigned which = 0;       // the fault's or the stop's number, before the modulo
+    Inputs first;
+    Inputs second;
+    bool second_given = false;
+};
+
+inline Inputs parse_inputs(std::string_view rest, bool has_decals) {
+    Inputs inputs;
+    if (rest.empty()) return inputs;
+    const std::size_t most = has_decals ? 5 : 4;
     std::size_t from = 0;
     for (;;) {
         const std::size_t at = rest.find(kSeparator, from);
-        if (at == std::string_view::npos || files.size() + 1 == most) {
-            files.emplace_back(rest.substr(from));
+        if (at == std::string_view::npos || inputs.part_files.size() + 1 == most) {
+            inputs.part_files.emplace_back(rest.substr(from));
             break;
         }
-        files.emplace_back(rest.substr(from, at - from));
+        inputs.part_files.emplace_back(rest.substr(from, at - from));
         from = at + kSeparator.size();
     }
-    if (c.has_decals && files.size() > 1) {
-        c.decal_file = files.back();
-        files.pop_back();
+    if (has_decals && inputs.part_files.size() > 1) {
+        inputs.decal_file = std::move(inputs.part_files.back());
+        inputs.part_files.pop_back();
     }
-    if (rest.empty()) files.clear();
-    c.part_files = std::move(files);
+    return inputs;
+}
+
+inline Case parse_case(const std::uint8_t* data, std::size_t size) {
+    Case c;
+    const auto byte = [&](std::size_t i) { return i < size ? data[i] : std::uint8_t{0}; };
+    c.key = static_cast<SortKey>(byte(0) & 3);
+    const bool has_decals = (byte(0) & 4) != 0;
+    c.through_marker_check = (byte(0) & 8) != 0;
+    static constexpr Op kOps[] = {Op::OpenRead, Op::Read, Op::OpenWrite, Op::Write, Op::Close, Op::Move};
+    if ((byte(1) & 7) < 6) c.fault = kOps[byte(1) & 7];
+    c.which = static_cast<unsigned>(byte(1) >> 3) | static_cast<unsigned>(byte(2)) << 5;
+    const std::string_view rest = size > 3 ? std::string_view(reinterpret_cast<const char*>(data) + 3, size - 3)
+                                           : std::string_view();
+    const std::size_t split = rest.find(kSecondInputs);
+    c.first = parse_inputs(rest.substr(0, split), has_decals);
+    c.second_given = split != std::string_view::npos;
+    c.second = c.second_given ? parse_inputs(rest.substr(split + kSecondInputs.size()), has_decals) : c.first;
     return c;
 }
 
-inline bool inside(const fs::path& path, const fs::path& folder) {
-    const auto relative = path.lexically_normal().lexically_relative(folder.lexically_normal());
-    return !relative.empty() && *relative.begin() != "..";
-}
-
-inline std::string slurp(const fs::path& path) {
-    std::string bytes;
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec) return bytes;
-    bytes.resize(static_cast<std::size_t>(size));
-    auto input = real_file_system().open_read(path);
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const std::size_t n = input->read(bytes.data() + got, bytes.size() - got);
-        if (n == 0) break;
-        got += n;
-    }
-    bytes.resize(got);
-    return bytes;
-}
-
-// File name -> bytes of every file in a folder.
-inline std::map<std::string, std::string> folder_bytes(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        files[utf8_from_path(entry.path().filename())] = entry.is_regular_file() ? slurp(entry.path()) : "<folder>";
-    return files;
-}
-
 struct Workspace {
-    fs::path app;
-    fs::path in;
+    // Short names: most paths of a run then fit in a string's own room.
+    fs::path root = fs::path("/");
+    fs::path app = root / "a";
+    fs::path in = root / "i";
+    test::MemoryFileSystem files;
     Module1 state;
+
+    // The application folder as a run leaves it for the user: the lock file
+    // aside, which stays.
+    Tree app_tree() const {
+        Tree tree = files.tree(app);
+        tree.erase(utf8_from_path(run_lock_path(app).filename()));
+        return tree;
+    }
+    // Everything else.
+    Tree outside_tree() const {
+        Tree tree = files.tree(root);
+        for (auto it = tree.begin(); it != tree.end();)
+            it = it->first == "a" || it->first.starts_with("a/") ? tree.erase(it) : std::next(it);
+        return tree;
+    }
 };
 
-inline std::string prepare(const Case& c, const fs::path& root, Workspace& w) {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-    w.app = root / "app";
-    w.in = root / "in";
-    fs::create_directories(w.app, ec);
-    fs::create_directories(w.in, ec);
+// Writes the inputs into the input folder and lists them as the window would.
+inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w) {
     w.state = {};
     w.state.Application_Folder = w.app;
-    if (!tmp_makedir(w.state)) return "tmp_makedir failed in a fresh folder";
-    auto write = [&](const fs::path& path, const std::string& bytes) {
-        auto out = real_file_system().open_write(path, WriteMode::Truncate);
+    const auto write = [&](const fs::path& path, const std::string& bytes) {
+        auto out = w.files.open_write(path, WriteMode::Truncate);
         out->write(bytes.data(), bytes.size());
         out->close();
     };
+    const std::string folder = utf8_from_path(w.in) + static_cast<char>(fs::path::preferred_separator);
     const MarkerRule rule = MarkerRule::part_types_any_version();
-    for (std::size_t i = 0; i < c.part_files.size(); ++i) {
-        const auto path = w.in / ("part" + std::to_string(i + 1) + ".p");
-        write(path, c.part_files[i]);
+    for (std::size_t i = 0; i < inputs.part_files.size(); ++i) {
+        const std::string name = "part" + std::to_string(i + 1) + ".p";
+        write(w.in / name, inputs.part_files[i]);
         if (c.through_marker_check) {
-            const auto added = add_part_type_file(w.state, path, real_file_system(), rule);
+            const auto added = add_part_type_file(w.state, w.in / name, w.files, rule);
             if (added.outcome == AddOutcome::Added) {
                 if (added.entry != w.state.File_Count) return "add_part_type_file gave the wrong entry";
                 continue;
@@ -151,55 +163,50 @@ inline std::string prepare(const Case& c, const fs::path& root, Workspace& w) {
         }
         // Listed as the window would have listed it before it changed.
         const auto slot = static_cast<std::size_t>(++w.state.File_Count);
-        w.state.File_Folder[slot] = utf8_from_path(w.in) + static_cast<char>(fs::path::preferred_separator);
-        w.state.File_Name[slot] = "part" + std::to_string(i + 1) + ".p";
-        w.state.File_Parts[slot] = count_part_types(real_file_system(), path);
+        w.state.File_Folder[slot] = folder;
+        w.state.File_Name[slot] = name;
+        w.state.File_Parts[slot] = count_part_types(w.files, w.in / name);
         w.state.Total_Parts += w.state.File_Parts[slot];
     }
-    if (c.decal_file) {
-        const auto path = w.in / "decals.d";
-        write(path, *c.decal_file);
+    if (inputs.decal_file) {
+        write(w.in / "decals.d", *inputs.decal_file);
         w.state.Decal_Count = 1;
-        w.state.Decal_Folder[1] = utf8_from_path(w.in) + static_cast<char>(fs::path::preferred_separator);
+        w.state.Decal_Folder[1] = folder;
         w.state.Decal_Name[1] = "decals.d";
     }
     return {};
 }
 
-// Returns an empty text when every property holds, else what went wrong.
-inline std::string check_case(const std::uint8_t* data, std::size_t size, const fs::path& root) {
-    const Case c = parse_case(data, size);
-    Workspace w;
-    if (auto problem = prepare(c, root, w); !problem.empty()) return problem;
-    const auto inputs_before = folder_bytes(w.in);
-
-    test::FaultyFileSystem recorder;
-    NullStatusDisplay status;
-    const RunResult result = run_sort(w.state, c.key, status, recorder);
-
-    for (const auto& written : recorder.written_paths())
-        if (!inside(written, w.app)) return "wrote outside the application folder: " + display_path(written);
-    if (folder_bytes(w.in) != inputs_before) return "an input file was changed";
-    if (folder_bytes(root).size() != 2) return "a file appeared beside the application folder";
-
+// Checks a run over `inputs` against the model, given the application folder
+// and everything else as they were before it.
+inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& w, const RunResult& result,
+                             const test::RecordingStatus& status, const Tree& app_before, const Tree& outside_before) {
+    if (status.hourglass) return "the hourglass was left on";
+    if (!w.files.lock(run_lock_path(w.app), false)) return "the run kept its lock";
+    if (w.outside_tree() != outside_before) return "a file outside the application folder was changed";
+    const Tree app_after = w.app_tree();
     if (!result.ok) {
         if (result.error.empty()) return "a failed run without an error";
-        if (!recorder.written_paths().empty()) return "a run that failed over its input wrote files: " + result.error;
+        for (const auto& [name, bytes] : app_after) {
+            const auto it = app_before.find(name);
+            if (it == app_before.end()) return "a failed run left " + name + " behind";
+            if (it->second != bytes) return "a failed run changed " + name;
+        }
+        if (app_after.size() != app_before.size()) return "a failed run removed a file";
         return {};
     }
 
-    // The model's outputs, found by the file each key names: where the lib
-    // folder ignores letter case, keys that differ only in case share a file.
+    // The model's outputs, found by the file each key names.
     std::map<std::string, std::string> pads;
-    if (c.decal_file) pads = test::model_decals(*c.decal_file);
+    if (inputs.decal_file) pads = test::model_decals(*inputs.decal_file);
     std::vector<std::string> expected(result.outputs.size());  // between the opening lines and *END*
     std::map<std::string, std::size_t> output_of_key;
     long long parts = 0;
     long long unplaced = 0;
     for (int i = 1; i <= w.state.File_Count; ++i) {
-        for (const auto& block : test::model_blocks(c.part_files[static_cast<std::size_t>(i - 1)])) {
+        for (const auto& block : test::model_blocks(inputs.part_files[static_cast<std::size_t>(i - 1)])) {
             ++parts;
-            const auto key = test::model_key(c.key, block.header, pads);
+            const auto key = test::model_key(sort_key, block.header, pads);
             if (!key) {
                 ++unplaced;
                 continue;
@@ -208,52 +215,107 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size, const 
             if (known == output_of_key.end()) {
                 const auto file = output_library_path(w.state, *key);
                 std::size_t j = 0;
-                std::error_code ec;
-                while (j < result.outputs.size() && !fs::equivalent(file, result.outputs[j].file, ec)) ++j;
+                while (j < result.outputs.size() && file != result.outputs[j].file) ++j;
                 if (j == result.outputs.size()) return "no output file for the key \"" + *key + "\"";
                 known = output_of_key.emplace(*key, j).first;
             }
             expected[known->second] += block.bytes;
         }
     }
-    if (result.parts != parts) return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(parts);
+    if (result.parts != parts)
+        return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(parts);
     if (static_cast<long long>(result.unplaced.size()) != unplaced) return "wrong number of unplaced parts";
-
-    const std::string opening = result.format + "\r\n\r\r\n";
     const std::string first_marker = w.state.File_Count > 0 && !w.state.File_Marker[1].empty()
                                          ? w.state.File_Marker[1]
                                          : std::string(kPartTypeMarkerV4);
     if (result.format != first_marker) return "the outputs do not keep the marker of the inputs";
-    std::map<std::string, std::string> clean;
+
+    // The outputs as the model has them, every other file as it was, the
+    // list files emptied.
+    const std::string opening = result.format + "\r\n\r\r\n";
+    Tree app_expected = app_before;
+    std::set<std::string> written;
     for (std::size_t j = 0; j < result.outputs.size(); ++j) {
         const auto& output = result.outputs[j];
-        if (!inside(output.file, w.app / "lib")) return "an output outside the lib folder";
-        const std::string bytes = slurp(output.file);
-        if (expected[j].empty() || bytes != opening + expected[j] + "*END*\r\n")
-            return "the output of key \"" + output.key + "\" is not its blocks in input order between the opening lines and one *END*";
-        if (!clean.emplace(utf8_from_path(output.file.filename()), bytes).second) return "two outputs share a file";
+        if (output.file.parent_path() != lib_folder(w.state)) return "an output outside the lib folder";
+        if (expected[j].empty()) return "the output of key \"" + output.key + "\" has no part of the model";
+        const std::string name = "lib/" + utf8_from_path(output.file.filename());
+        const auto it = app_after.find(name);
+        if (it == app_after.end() || it->second != opening + expected[j] + "*END*\r\n")
+            return "the output of key \"" + output.key +
+                   "\" is not its blocks in input order between the opening lines and one *END*";
+        if (!written.insert(name).second) return "two outputs share a file";
+        app_expected[name] = it->second;
     }
-    if (folder_bytes(w.app / "lib") != clean) return "the lib folder holds other files than the outputs";
+    for (const auto& [name, bytes] : app_after) {
+        const auto it = app_expected.find(name);
+        if (it != app_expected.end() && it->second == bytes) continue;
+        if (bytes.empty() && name.ends_with(".dat")) continue;  // a list file, emptied
+        return "after a run " + name + " holds other bytes than it should";
+    }
+    for (const auto& [name, bytes] : app_expected)
+        if (app_after.count(name) == 0) return "a run removed " + name;
+    return {};
+}
 
-    // The same run again, with one operation failing.
-    if (!c.fault_op) return {};
-    if (auto problem = prepare(c, root, w); !problem.empty()) return problem;
-    test::FaultyFileSystem faulty;
-    faulty.fail(*c.fault_op, c.fault_nth, EIO);
-    const RunResult failed = run_sort(w.state, c.key, status, faulty);
-    const bool fired = faulty.count(*c.fault_op) >= c.fault_nth;
-    if (!fired) {
-        if (!failed.ok || folder_bytes(w.app / "lib") != clean) return "a run without its fault went differently";
+// Returns an empty text when every property holds, else what went wrong.
+inline std::string check_case(const std::uint8_t* data, std::size_t size) {
+    const Case c = parse_case(data, size);
+    Workspace w;
+    w.files.make_folder(w.app);
+    w.files.make_folder(w.in);
+    w.state.Application_Folder = w.app;
+    if (!tmp_makedir(w.state, w.files)) return "tmp_makedir failed in a fresh folder";
+
+    // The first run, which leaves its outputs for the next and counts the
+    // chances a run gives to fail or stop.
+    if (auto problem = list_inputs(c, c.first, w); !problem.empty()) return problem;
+    Tree app_before = w.app_tree();
+    Tree outside_before = w.outside_tree();
+    test::FaultyFileSystem counting(w.files);
+    test::RecordingStatus status;
+    const RunResult first = run_sort(w.state, c.key, status, counting);
+    if (auto problem = check_run(c.first, c.key, w, first, status, app_before, outside_before); !problem.empty())
+        return "first run: " + problem;
+
+    // The second inputs, with one operation failing or a stop asked for;
+    // where the run ends before that, it is checked as a whole run.
+    if (c.second_given) {
+        if (auto problem = list_inputs(c, c.second, w); !problem.empty()) return problem;
+        outside_before = w.outside_tree();
+    }
+    app_before = w.app_tree();
+    const long chances = std::max(c.fault ? counting.count(*c.fault) : status.pumps, 1L);
+    const long nth = static_cast<long>(c.which % static_cast<unsigned long>(chances)) + 1;
+    test::FaultyFileSystem faulty(w.files);
+    test::RecordingStatus faulty_status;
+    if (c.fault) faulty.fail(*c.fault, nth, EIO);
+    else faulty_status.stop_at = static_cast<int>(nth);
+    const RunResult second = run_sort(w.state, c.key, faulty_status, faulty);
+    const std::string what = (c.fault ? "operation " + std::to_string(static_cast<int>(*c.fault)) : "stop") +
+                             " number " + std::to_string(nth) + ": ";
+    const bool happened = c.fault ? faulty.count(*c.fault) >= nth : faulty_status.pumps >= nth;
+    if (happened && second.ok) return what + "a run reported success";
+    if (auto problem = check_run(c.second, c.key, w, second, faulty_status, app_before, outside_before);
+        !problem.empty())
+        return what + problem;
+    if (!happened) return {};
+    if (!c.fault) {
+        if (second.outcome != RunResult::Outcome::Stopped) return what + "a stopped run said: " + second.error;
         return {};
     }
-    if (failed.ok) return "a failed operation was reported as success";
-    if (failed.error.find(system_reason(EIO)) == std::string::npos) return "the error does not give the reason: " + failed.error;
-    for (const auto& [name, bytes] : folder_bytes(w.app / "lib")) {
-        const auto it = clean.find(name);
-        if (it == clean.end() || it->second.compare(0, bytes.size(), bytes) != 0)
-            return "after a failed operation " + name + " holds bytes a whole run does not write";
+    // A run that fails on its inputs may do so before the fault.
+    if (second.error.find(system_reason(EIO)) == std::string::npos) {
+        if (second.error.find("cannot be") == std::string::npos) return {};
+        return what + "the error does not give the reason: " + second.error;
     }
-    if (folder_bytes(w.in) != inputs_before) return "an input file was changed by a failing run";
+    const auto names = [&](const fs::path& folder) {
+        return second.error.find(display_path(folder) + static_cast<char>(fs::path::preferred_separator)) !=
+               std::string::npos;
+    };
+    if (!names(w.app) && !names(w.in)) return what + "the error names no file: " + second.error;
+    if (second.error.find(display_path(w.app / Staging::kFolderName)) != std::string::npos)
+        return what + "the error names a file of the staging folder: " + second.error;
     return {};
 }
 

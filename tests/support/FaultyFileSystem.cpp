@@ -77,8 +77,7 @@ void FaultyFileSystem::fail(Op op, long nth, int error, std::optional<std::files
 
 long FaultyFileSystem::count(Op op) const {
     std::lock_guard lock(mutex_);
-    const auto it = counts_.find(op);
-    return it == counts_.end() ? 0 : it->second;
+    return counts_[static_cast<std::size_t>(op)];
 }
 
 long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
@@ -89,7 +88,7 @@ long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
 
 int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
     std::lock_guard lock(mutex_);
-    ++counts_[op];
+    ++counts_[static_cast<std::size_t>(op)];
     int error = 0;
     for (Fault& fault : faults_) {
         if (fault.op != op || (fault.only && *fault.only != path) || fault.remaining < 0) continue;

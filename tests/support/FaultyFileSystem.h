@@ -7,6 +7,7 @@
 // and writes on threads of its own, so every count is kept under a lock.
 #pragma once
 
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <filesystem>
@@ -63,6 +64,7 @@ public:
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
     FileEntry look(const std::filesystem::path& path, bool follow) override { return inner_.look(path, follow); }
+    std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return inner_.identity(path); }
     void make_folder(const std::filesystem::path& path) override { inner_.make_folder(path); }
     // A move that fails leaves both files as they were, as a rename does.
     void replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
@@ -90,7 +92,7 @@ private:
     FileSystem& inner_;
     mutable std::mutex mutex_;
     std::vector<Fault> faults_;
-    std::map<Op, long> counts_;
+    std::array<long, 6> counts_{};  // by Op
     std::map<std::filesystem::path, long> read_opens_;
     std::vector<std::filesystem::path> written_paths_;
     std::optional<std::size_t> free_space_;

@@ -1,0 +1,88 @@
+// A file layer held in memory, for tests and the fuzz target that make
+// thousands of runs: folders, files and links in a map keyed by path, no disk
+// at all. It behaves as the real one does where a run can tell: an open file
+// keeps reading the bytes it opened when another file is moved over its name,
+// a second name shares the bytes of the first, a write through a link is
+// refused, a folder is removed with all it holds, and a file's time of change
+// (a counter here) moves on with every write. A link is followed where it is
+// the last name of a path. Every operation holds one lock, as the engine's
+// writer thread works beside the run.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "library/FileSystem.h"
+
+namespace marrowgate::test {
+
+class MemoryFileSystem final : public FileSystem {
+public:
+    MemoryFileSystem() = default;
+    // A copy that shares nothing with the original (second names stay shared
+    // within the copy). Locks held are not copied.
+    MemoryFileSystem(const MemoryFileSystem& other);
+    MemoryFileSystem& operator=(const MemoryFileSystem&) = delete;
+
+    // A file with these bytes, its missing folders made first.
+    void put(const std::filesystem::path& path, std::string_view bytes);
+    // A link at `path` naming `target`, which need not exist.
+    void put_link(const std::filesystem::path& path, const std::filesystem::path& target);
+    // Every name below `folder`, by its path relative to it ('/' between
+    // names): a file's bytes, "<folder>" or "<link to TARGET>".
+    std::map<std::string, std::string> tree(const std::filesystem::path& folder) const;
+
+    std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
+    std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
+    FileEntry look(const std::filesystem::path& path, bool follow) override;
+    std::optional<FileIdentity> identity(const std::filesystem::path& path) override;
+    void make_folder(const std::filesystem::path& path) override;
+    void replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override;
+    void remove(const std::filesystem::path& path) override;
+    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
+
+private:
+    class Input;
+    class Output;
+    class Lock;
+    using Key = std::filesystem::path::string_type;
+    using KeyView = std::basic_string_view<std::filesystem::path::value_type>;
+    // What a file's names share: its bytes, its time of change, its number.
+    struct Node {
+        std::string bytes;
+        std::int64_t modified = 0;
+        std::uint64_t number = 0;
+    };
+    struct Entry {
+        FileEntry::Kind kind = FileEntry::Kind::File;
+        std::shared_ptr<Node> node;    // a file's or a folder's
+        std::filesystem::path target;  // a link's
+    };
+
+    // The key of a path: its text where that is normal already, as the
+    // engine's paths mostly are (no copy then), else its normal form, kept
+    // in `normal`.
+    static KeyView key_of(const std::filesystem::path& path, Key& normal);
+    static KeyView parent_of(KeyView key);
+    std::shared_ptr<Node> new_node();
+    // The entry a key names, a link at its end followed when `follow`;
+    // nullptr when there is none.
+    const Entry* find(KeyView key, bool follow) const;
+    // Throws unless the folder of `key` is a folder.
+    void need_parent(KeyView key, const std::filesystem::path& path, const char* doing) const;
+
+    mutable std::mutex mutex_;
+    std::map<Key, Entry, std::less<>> entries_;
+    std::set<Key, std::less<>> locked_;
+    std::int64_t clock_ = 0;
+    std::uint64_t numbers_ = 0;
+};
+
+}  // namespace marrowgate::test
