@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "library/FileSystem.h"
+#include "library/Progress.h"
 #include "library/StatusDisplay.h"
 
 namespace marrowgate {
@@ -75,9 +76,8 @@ public:
     // The key of a part header line, made safe for a file name; nothing when
     // the part can be placed in no file (then `looked_up` says what was sought).
     // Where the collection pass shows no progress, its files are read side by
-    // side: key_of is then called from two threads at once and must not
-    // change the rule.
-    virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) = 0;
+    // side: key_of is then called from two threads at once.
+    virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) const = 0;
     // The bytes of a header line that its key is made from, where equal bytes
     // always give the same key (or none): the run then works a key out once
     // for each distinct value instead of once for every part. Nothing where
@@ -92,10 +92,6 @@ public:
 // changes no file.
 RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files);
 
-// The status label's caption at a progress step: the phase text, a space, the
-// percentage of counter over Total_Parts (rounded down) and " %"; the phase
-// text alone when Total_Parts is 0.
-std::string progress_caption(std::string_view phase, long long counter, long long total);
 
 // The marker line of a run's outputs: the one marker of the listed files (V4
 // where none was found). Throws RunError naming each file and its marker when

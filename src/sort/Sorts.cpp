@@ -87,7 +87,7 @@ public:
     std::size_t capacity() const override { return capacity_; }
     std::filesystem::path first_list_file() const override { return std::filesystem::path("tmp") / first_; }
     std::filesystem::path second_list_file() const override { return std::filesystem::path("tmp") / second_; }
-    std::optional<std::string> key_of(std::string_view header, std::string&) override {
+    std::optional<std::string> key_of(std::string_view header, std::string&) const override {
         std::string key = key_(header);
         make_file_name_safe(key);
         return key;
@@ -121,7 +121,7 @@ public:
     std::optional<std::string_view> key_source(std::string_view header) const override {
         return first_decal_view(header);
     }
-    std::optional<std::string> key_of(std::string_view header, std::string& looked_up) override {
+    std::optional<std::string> key_of(std::string_view header, std::string& looked_up) const override {
         looked_up.assign(first_decal_view(header));
         const auto pads = index_.pad_count(looked_up);
         if (!pads) return std::nullopt;

@@ -1,0 +1,123 @@
+#include "library/RunChecks.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <system_error>
+#include <type_traits>
+
+#include "library/RunFrame.h"
+#include "state/Module1.h"
+
+namespace marrowgate {
+
+void check_names_fit(const std::vector<std::filesystem::path>& targets) {
+    constexpr std::size_t kLongestName = 255;  // bytes on Linux, UTF-16 units on Windows
+    for (const auto& target : targets) {
+        if (target.filename().native().size() > kLongestName)
+            throw RunError(display_path(target) + ": cannot be created: the name is longer than the " +
+                           std::to_string(kLongestName) +
+                           " characters a file name may have, because its key is too long. Nothing was written.");
+    }
+}
+
+namespace {
+
+// The names in the folders of a run's outputs, each folder listed once, so
+// that only the outputs that exist already need looking at. Names compare
+// with ASCII letters folded (a superset where the folder tells case apart);
+// a folder that cannot be listed, or holds a name of other characters, may
+// hold any name. The listing is the disk's; a folder that the file layer
+// has and the disk has not may hold any name.
+class ExistingNames {
+public:
+    explicit ExistingNames(FileSystem& files) : files_(files) {}
+
+    bool may_hold(const std::filesystem::path& target) {
+        const std::filesystem::path parent = target.parent_path();
+        auto [folder, listed] = folders_.try_emplace(parent.empty() ? std::filesystem::path(".") : parent);
+        if (listed) list(folder->first, folder->second);
+        const std::optional<std::filesystem::path::string_type> name = folded(target.filename().native());
+        return !folder->second.complete || !name || folder->second.names.count(*name) > 0;
+    }
+
+private:
+    struct Folder {
+        bool complete = false;
+        std::set<std::filesystem::path::string_type> names;
+    };
+
+    static std::optional<std::filesystem::path::string_type> folded(std::filesystem::path::string_type name) {
+        using Unit = std::make_unsigned_t<std::filesystem::path::value_type>;
+        for (auto& c : name) {
+            if (static_cast<Unit>(c) > 0x7F) return std::nullopt;
+            if (c >= 'A' && c <= 'Z') c = static_cast<std::filesystem::path::value_type>(c - 'A' + 'a');
+        }
+        return name;
+    }
+
+    void list(const std::filesystem::path& path, Folder& folder) {
+        std::error_code ec;
+        std::filesystem::directory_iterator it(path, ec);
+        if (ec) {
+            folder.complete = ec == std::errc::no_such_file_or_directory &&  // no folder, no file
+                              files_.look(path, true).kind == FileEntry::Kind::None;
+            return;
+        }
+        for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
+            const auto name = folded(it->path().filename().native());
+            if (!name) return;
+            folder.names.insert(*name);
+        }
+        folder.complete = !ec;
+    }
+
+    FileSystem& files_;
+    std::map<std::filesystem::path, Folder> folders_;
+};
+
+}  // namespace
+
+void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
+    std::vector<std::filesystem::path> inputs;
+    for (int i = 1; i <= state.File_Count; ++i) inputs.push_back(listed_file_path(state, i));
+    if (state.Decal_Count > 0) inputs.push_back(decal_file_path(state));
+    std::vector<std::optional<FileIdentity>> identities;
+    for (const auto& input : inputs) identities.push_back(files.identity(input));
+    ExistingNames existing(files);
+    for (const auto& target : targets) {
+        if (!existing.may_hold(target)) continue;
+        const std::optional<FileIdentity> identity = files.identity(target);
+        if (!identity) continue;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            std::error_code ec;
+            const bool same = identities[i] ? *identities[i] == *identity
+                                            : std::filesystem::equivalent(target, inputs[i], ec) && !ec;
+            if (same)
+                throw RunError("the output file " + display_path(target) + " is the input file " +
+                               display_path(inputs[i]) +
+                               "; sorting would destroy it. Move the input elsewhere. Nothing was written.");
+        }
+    }
+}
+
+InputStamps::InputStamps(FileSystem& files, const Module1& state) : files_(files) {
+    const auto add = [&](std::filesystem::path path) {
+        stamps_.push_back(files_.look(path, true));
+        inputs_.push_back(std::move(path));
+    };
+    for (int i = 1; i <= state.File_Count; ++i) add(listed_file_path(state, i));
+    if (state.Decal_Count > 0) add(decal_file_path(state));
+}
+
+void InputStamps::check(std::size_t i) const {
+    if (files_.look(inputs_[i], true) != stamps_[i])
+        throw RunError(display_path(inputs_[i]) +
+                       " changed while it was being sorted. Nothing was changed; sort it again once it is complete.");
+}
+
+void InputStamps::check_all() const {
+    for (std::size_t i = 0; i < inputs_.size(); ++i) check(i);
+}
+
+}  // namespace marrowgate
