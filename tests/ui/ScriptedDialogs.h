@@ -18,7 +18,7 @@ public:
         QString initialName;
     };
     struct Box {
-        QString kind;  // "warning", "critical" or "information"
+        QString kind;  // "warning", "critical" or "details"
         QString title;
         QString text;
     };
@@ -36,9 +36,6 @@ public:
     }
     void warning(const QString& title, const QString& text) override { boxes.push_back({"warning", title, text}); }
     void critical(const QString& title, const QString& text) override { boxes.push_back({"critical", title, text}); }
-    void information(const QString& title, const QString& text) override {
-        boxes.push_back({"information", title, text});
-    }
     void details(const QString& title, const QString& text) override { boxes.push_back({"details", title, text}); }
     void openFolder(const QString& folder) override { opened_folders.push_back(folder); }
 
