@@ -3,7 +3,6 @@
 // RunReport.cpp.
 #include "ui/Form1.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDesktopServices>
