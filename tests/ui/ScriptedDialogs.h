@@ -23,14 +23,12 @@ public:
         QString text;
     };
 
+    // The next dialog's answer; a null string cancels it.
     void answer(const QString& path) { answers.push_back(path); }
-    // A null string stands for a cancelled dialog.
-    void cancel() { answers.push_back(QString()); }
 
     std::optional<QString> openFile(const QString& filter, const QString& initialName) override {
         questions.push_back({filter, initialName});
-        if (answers.isEmpty()) return std::nullopt;
-        const QString next = answers.takeFirst();
+        const QString next = answers.isEmpty() ? QString() : answers.takeFirst();
         if (next.isNull()) return std::nullopt;
         return next;
     }
