@@ -45,10 +45,6 @@ void QtDialogs::critical(const QString& title, const QString& text) {
     show_box(parent_, QMessageBox::Critical, title, text);
 }
 
-void QtDialogs::information(const QString& title, const QString& text) {
-    show_box(parent_, QMessageBox::Information, title, text);
-}
-
 void QtDialogs::details(const QString& title, const QString& text) {
     QDialog dialog(parent_);
     dialog.setWindowTitle(title);

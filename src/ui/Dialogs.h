@@ -18,7 +18,6 @@ public:
     // Message boxes with one OK button.
     virtual void warning(const QString& title, const QString& text) = 0;
     virtual void critical(const QString& title, const QString& text) = 0;
-    virtual void information(const QString& title, const QString& text) = 0;
     // A long text to read at leisure (scrollable), with an OK button.
     virtual void details(const QString& title, const QString& text) = 0;
     // Opens a folder in the desktop's file manager.
@@ -34,7 +33,6 @@ public:
     std::optional<QString> openFile(const QString& filter, const QString& initialName) override;
     void warning(const QString& title, const QString& text) override;
     void critical(const QString& title, const QString& text) override;
-    void information(const QString& title, const QString& text) override;
     void details(const QString& title, const QString& text) override;
     void openFolder(const QString& folder) override;
 

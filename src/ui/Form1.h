@@ -44,12 +44,6 @@ inline constexpr const char* kBoxTitle = "Vorlane";
 // Filters of the two file-open dialogs.
 inline constexpr const char* kPartTypeFilter = "Part-Type Files (*.p)";
 inline constexpr const char* kDecalFilter = "PCB Decal File (*.d)";
-// At most this many warnings of a run are listed in its box.
-inline constexpr int kWarningsShown = 20;
-
-// What a finished run wrote where, and the parts it placed in no file.
-QString run_details(const RunResult& result, const QString& lib_folder);
-
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -101,19 +95,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // In Form1Layout.cpp: the controls, where they sit, which handler each calls.
     void build_controls();
+    void size_file_list();
+    int list_row_height() const;
+    void place_exit_button();
+
     void Form_Load();
     void Add_Ascii_File();
     void Del_Ascii_File();
     // Lists one chosen file, or refuses it (the warning box for a missing marker).
     void add_chosen_file(const QString& path);
     void append_row(int entry);
-    int list_row_height() const;
     void clear_options();
     bool takes_files() const;
     RunResult run_chosen_sort();
     void report(const RunResult& result);
-    void place_exit_button();
 
     WindowSettings settings_;
     Dialogs& dialogs_;

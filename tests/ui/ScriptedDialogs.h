@@ -18,27 +18,22 @@ public:
         QString initialName;
     };
     struct Box {
-        QString kind;  // "warning", "critical" or "information"
+        QString kind;  // "warning", "critical" or "details"
         QString title;
         QString text;
     };
 
+    // The next dialog's answer; a null string cancels it.
     void answer(const QString& path) { answers.push_back(path); }
-    // A null string stands for a cancelled dialog.
-    void cancel() { answers.push_back(QString()); }
 
     std::optional<QString> openFile(const QString& filter, const QString& initialName) override {
         questions.push_back({filter, initialName});
-        if (answers.isEmpty()) return std::nullopt;
-        const QString next = answers.takeFirst();
+        const QString next = answers.isEmpty() ? QString() : answers.takeFirst();
         if (next.isNull()) return std::nullopt;
         return next;
     }
     void warning(const QString& title, const QString& text) override { boxes.push_back({"warning", title, text}); }
     void critical(const QString& title, const QString& text) override { boxes.push_back({"critical", title, text}); }
-    void information(const QString& title, const QString& text) override {
-        boxes.push_back({"information", title, text});
-    }
     void details(const QString& title, const QString& text) override { boxes.push_back({"details", title, text}); }
     void openFolder(const QString& folder) override { opened_folders.push_back(folder); }
 

@@ -40,15 +40,14 @@ int main(int argc, char** argv) {
     QTest::mouseClick(window.Option1[1], Qt::LeftButton);
     QTest::qWait(200);
 
-    const QPixmap shot = window.grab();
-    if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    if (argc == 3) {
-        QTest::mouseClick(window.Command1, Qt::LeftButton);
-        QTest::qWait(200);
-        if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
-    }
-    return 0;
+    const auto save = [&window](const char* name) {
+        if (window.grab().save(QString::fromLocal8Bit(name))) return true;
+        std::fprintf(stderr, "window_screenshot: cannot write %s\n", name);
+        return false;
+    };
+    if (!save(argv[1])) return 1;
+    if (argc == 2) return 0;
+    QTest::mouseClick(window.Command1, Qt::LeftButton);
+    QTest::qWait(200);
+    return save(argv[2]) ? 0 : 1;
 }
