@@ -6,12 +6,12 @@ namespace {
 
 TEST_F(SortRun, PadCountPutsPartsInTheFileOfTheirFirstDecalsPadCount) {
     // Runs of spaces, a line that is no decal header, a pad count written with
-    // a leading zero, decal names that differ in case only, a header too short
-    // to hold a pad count and a decal defined twice.
+    // a leading zero, decal names that differ in case only, a header one field
+    // short of the eleven that hold a pad count and a decal defined twice.
     const auto decal_file = dir / "decals.d";
     write_file(decal_file, crlf({kDecalMarkerV4, "", "DIP14      M 0   0  0 2 1 0 14 1 0", "TIMESTAMP 2024.01.01.00.00.00",
                                  "SO14 M 0 0 0 2 1 0 14 1 0", "TQFP I 0 0 0 2 1 0 014 1 0", "dip14 M 0 0 0 2 1 0 8 1 0",
-                                 "SHORT M 0 0 0 2 1 0 8", "DIP14 M 0 0 0 2 1 0 99 1 0", "*END*"}));
+                                 "SHORT M 0 0 0 2 1 0 8 1", "DIP14 M 0 0 0 2 1 0 99 1 0", "*END*"}));
     choose_decals(decal_file);
     const Lines dip = part("74LS00 DIP14:SO14 I TTL 3 1 0 0 0"), so = part("LM324 SO14 I ANA 2 1 0 0 0"),
                 tqfp = part("X1 TQFP I TTL 3 1 0 0 0"), low = part("Y1 dip14 I TTL 3 1 0 0 0"),
