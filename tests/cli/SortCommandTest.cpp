@@ -82,7 +82,8 @@ TEST_F(Cli, RefusedAndFailedRunsSayWhyAndWriteNothing) {
         {sort({good}), 1, "cannot create the folders lib and tmp", [&] { write_file(app / "lib", ""); }},
         {sort({good}), 1, "cannot create the folders lib and tmp", [&] { write_file(app / "tmp", ""); }},
         {sort({good}), 1, "cannot create the folders lib and tmp", [&] { fs::remove(app); write_file(app, ""); }},
-        {sort({good}), 1, "another run is sorting into", [&] { held = real_file_system().lock(run_lock_path(app), true); }},
+        {sort({good}), 1, "another run is sorting into",
+         [&] { held = real_file_system().lock(run_lock_path(app), true); }},
         {sort({good}), 1, "LIB_A.p is a link",
          [&] { fs::create_directories(app / "lib"); fs::create_symlink(dir / "elsewhere", app / "lib" / "LIB_A.p"); }},
         {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: the key table is full", [] {}},
@@ -154,7 +155,8 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
              "\n  LIB_7.p  key \"7\"  2 parts\n  LIB_B.p  key \"B\"  2 parts\nWarnings (1):\n  " + b +
              ": the part BC547 reaches the end of the file without the empty line"},
         {pads, "", 0,
-         "  LIB_14.p  key \"14\"  1 part\nWarnings (2):\n  " + a + ": the part BAT was placed in no file: its decal \"SOT23\""}};
+         "  LIB_14.p  key \"14\"  1 part\nWarnings (2):\n  " + a +
+             ": the part BAT was placed in no file: its decal \"SOT23\""}};
 #ifndef _WIN32
     for (const std::string stdout_to : {">/dev/full", ">&-"}) {
         cases.push_back({alpha, stdout_to, 1, "error: standard output cannot be written"});

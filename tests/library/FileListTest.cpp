@@ -125,7 +125,8 @@ TEST_F(FileList, OtherNamesOfTheListedFileAndWhatIsNotARegularFileAreRefused) {
     alarm(10);  // should a read wait after all, the test program ends instead of waiting with it
     ASSERT_EQ(mkfifo((dir / "pipe.p").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir / "zero.p");
-    others.insert(others.end(), {{dir / "pipe.p", AddOutcome::NotRegularFile}, {dir / "zero.p", AddOutcome::NotRegularFile}});
+    others.insert(others.end(),
+                  {{dir / "pipe.p", AddOutcome::NotRegularFile}, {dir / "zero.p", AddOutcome::NotRegularFile}});
 #endif
     for (const auto& [other, outcome] : others) {
         if (!std::filesystem::exists(other)) continue;

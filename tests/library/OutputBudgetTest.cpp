@@ -44,7 +44,8 @@ TEST_P(OutputBudget, EveryFileGetsItsBlocksInOrderAndAFailureStopsOnlyItsOwn) {
     try {
         outputs.create_all();
         for (int block = 0; block < 3000; ++block) {
-            const std::size_t spread = random() % 4, f = random() % kFiles * spread / 3 % kFiles;  // some files far more often
+            // Some files far more often than others.
+            const std::size_t spread = random() % 4, f = random() % kFiles * spread / 3 % kFiles;
             std::string bytes(1 + random() % 3000, static_cast<char>('a' + block % 26));
             if (block % 500 == 7) bytes.assign(3 * kBudget, 'L');  // a block larger than the whole budget
             expected[f] += bytes + (block % 2 ? "\r\n" : "");

@@ -78,7 +78,6 @@ protected:
     }
     std::vector<std::string> lib_files() const { return file_names(lib_folder(state)); }
     std::filesystem::path app(const std::filesystem::path& relative) const { return state.Application_Folder / relative; }
-    bool case_sensitive() const { return !lib_folder_ignores_case(state); }
 
     TempDir dir;
     Module1 state;

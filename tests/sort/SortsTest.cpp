@@ -45,6 +45,21 @@ TEST_P(WordKeys, EveryPartGoesToTheFileOfItsKeyInInputOrder) {
     expect_outputs(outputs);
 }
 
+// A key is worked out once for each distinct word it is made from, for a
+// bounded number of words: hundreds of families that all name one file, more
+// than that bound, interleaved with another, still go where their keys say.
+KeyCase many_words_one_key() {
+    KeyCase many{{"ManyFamiliesOneFile"}, SortKey::LogicFamily, {}};
+    for (const char a : std::string("/\\:*?\"<>|"))
+        for (const char b : std::string("/\\:*?\"<>|"))
+            for (const char c : std::string("/\\:*?\"<>|")) {
+                many.parts.emplace_back("M" + std::to_string(many.parts.size()) + " SO8 I X" + a + b + c, "X___");
+                if (many.parts.size() % 7 == 0)
+                    many.parts.emplace_back("P" + std::to_string(many.parts.size()) + " SO8 I TTL", "TTL");
+            }
+    return many;
+}
+
 // Old V4 exports align the words of a header with runs of spaces.
 INSTANTIATE_TEST_SUITE_P(
     Keys, WordKeys,
@@ -60,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{{"DecalName"}, SortKey::DecalName,
                 {{"P1 a/b.c I X", "a_b_c"}, {"P2 a.b.c I X", "a_b.c"}, {"P3 x\\y I X", "x_y"},
                  {"P4 DIP14:SO14 I X", "DIP14"}, {"P5 A/B I X", "A_B"}, {"P6 A.B I X", "A_B"}, {"P7 A_B I X", "A_B"},
-                 {"P8 dip14 I X", "dip14"}, {"P9 :SO8 I X", ""}, {"P10 a//b I X", "a__b"}}}),
+                 {"P8 dip14 I X", "dip14"}, {"P9 :SO8 I X", ""}, {"P10 a//b I X", "a__b"}}},
+        many_words_one_key()),
     case_name);
 
 struct RunCase : NamedCase {
@@ -90,7 +106,8 @@ TEST_P(Runs, ShowProgressEmptyTheirListFilesAndWriteTheKeysInOrder) {
         for (int i = 0; i < counts[file]; ++i, ++total) {
             const std::string pads = std::to_string((i * 7 + static_cast<int>(file) * 3) % 9 + 1);
             blocks.push_back(part("P" + std::to_string(total) + " D" + pads + " I F" + pads + " 1 1 0 0 0"));
-            place(outputs, key == SortKey::PadCount ? pads : key == SortKey::LogicFamily ? "F" + pads : "P", blocks.back());
+            const std::string file_key = key == SortKey::PadCount ? pads : key == SortKey::LogicFamily ? "F" + pads : "P";
+            place(outputs, file_key, blocks.back());
         }
         list_parts("parts" + std::to_string(file) + ".p", blocks);
     }
@@ -111,7 +128,7 @@ TEST_P(Runs, ShowProgressEmptyTheirListFilesAndWriteTheKeysInOrder) {
     Lines captions{"Processing..."};
     const auto pass = [&](std::string_view phase) {
         for (long long n = 1; n <= total; ++n)
-            if (captions.back() != progress_caption(phase, n, total)) captions.push_back(progress_caption(phase, n, total));
+            if (const auto caption = progress_caption(phase, n, total); caption != captions.back()) captions.push_back(caption);
     };
     if (key == SortKey::PadCount) pass("First pass...");
     pass("Processing...");
@@ -129,28 +146,6 @@ INSTANTIATE_TEST_SUITE_P(Keys, Runs,
                                            RunCase{{"PadsOfOneFile"}, SortKey::PadCount, {6}},
                                            RunCase{{"PadsOfThreeFiles"}, SortKey::PadCount, {90, 80, 70}}),
                          case_name);
-
-// A key is worked out once for each distinct word it is made from, for a
-// bounded number of words; hundreds of different families that all name the
-// same file, more than that bound, interleaved with another, still go where
-// their keys say, in order.
-TEST_F(SortRun, ManyWordsThatGiveOneKey) {
-    const std::string unsafe = "/\\:*?\"<>|";
-    std::vector<Lines> blocks;
-    Outputs outputs;
-    for (const char a : unsafe)
-        for (const char b : unsafe)
-            for (const char c : unsafe) {
-                blocks.push_back(part("M" + std::to_string(blocks.size()) + " SO8 I X" + a + b + c + " 1 1 0 0 0"));
-                place(outputs, "X___", blocks.back());
-                if (blocks.size() % 7 != 0) continue;
-                blocks.push_back(part("P" + std::to_string(blocks.size()) + " SO8 I TTL 1 1 0 0 0"));
-                place(outputs, "TTL", blocks.back());
-            }
-    list_parts("families.p", blocks);
-    ASSERT_TRUE(run(SortKey::LogicFamily).ok) << result.error;
-    expect_outputs(outputs);
-}
 
 TEST_F(SortRun, OnlyRealHeadersGiveKeysAndEveryByteOfABlockIsKept) {
     // Attribute values that look like headers, a CR inside a value, a value
