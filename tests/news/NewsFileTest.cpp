@@ -16,6 +16,7 @@ TEST(NewsFile, TheCaptionShowsTheLastLineEvenWhenEmpty) {
         {"first\r\nthird", "third"},  // no line end after the last line
         {"first\r\nsecond\r\n\r\n", ""},
         {"first\n\n", ""},
+        {"\r\n", ""},
         {"only\r\n", "only"},
         {"a\r\n  spaced out  \r\n", "  spaced out  "},
     };
