@@ -55,11 +55,9 @@ TEST(MessageLine, SetsBothTextsOfItsMessageOrEndsTheLoading) {
         Module1 state;
         for (auto& slot : state.Message_Table) slot = {"old", "old"};
         EXPECT_EQ(apply_message_line(state, c.line), c.number >= 0) << c.line;
-        for (int number = 0; number < 2; ++number) {
-            EXPECT_EQ(state.message(0, number), number == c.number ? c.first : "old") << c.line;
-            EXPECT_EQ(state.message(1, number), number == c.number ? c.second : "old") << c.line;
-            EXPECT_EQ(state.message(2, number), "old") << c.line;
-        }
+        for (int n = 0; n < 2; ++n)
+            EXPECT_EQ(state.message(0, n) + "|" + state.message(1, n) + "|" + state.message(2, n),
+                      n == c.number ? std::string(c.first) + "|" + c.second + "|old" : "old|old|old") << c.line;
     }
 }
 
