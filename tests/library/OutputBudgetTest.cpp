@@ -73,6 +73,7 @@ TEST_P(OutputBudget, EveryFileGetsItsBlocksInOrderAndAFailureStopsOnlyItsOwn) {
     }
     if (!failed) {
         EXPECT_EQ(files.count(Op::OpenWrite) > static_cast<long>(kFiles), c.most_open < kFiles);
+        EXPECT_EQ(files.count(Op::Close), files.count(Op::OpenWrite));  // every file closed by the closing pass
     }
 }
 
