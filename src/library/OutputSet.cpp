@@ -3,17 +3,16 @@
 #include <algorithm>
 #include <system_error>
 
-#include "library/Background.h"
-
 namespace marrowgate {
 
-OutputSet::OutputSet(FileSystem& files, std::string marker, std::size_t budget, std::size_t most_open)
+OutputSet::OutputSet(FileSystem& files, std::string marker, std::size_t budget, std::size_t most_open,
+                     Writing writing)
     : files_io_(files),
       marker_(std::move(marker)),
       opening_(marker_ + "\r\n\r\r\n"),
       budget_(budget),
       most_open_(std::max<std::size_t>(most_open, 1)) {
-    if (background_threads()) {
+    if (writing == Writing::Behind) {
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error&) {

@@ -7,7 +7,8 @@
 // with the first bytes gathered for it.
 //
 // The file operations are carried out behind the run, in the order they were
-// asked for, on a thread of their own, while the run goes on reading. Files
+// asked for, on a thread of their own, while the run goes on reading; where no
+// thread is to be had or none is wanted, each in line as it is asked for. Files
 // stay open between writes, as many as the system allows a run (see
 // files_open_at_once()), the least recently written closed first, so that a
 // run with a thousand keys does not reopen a file for every write. A failure
@@ -28,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "library/Background.h"
 #include "library/FileSystem.h"
 
 namespace marrowgate {
@@ -40,9 +42,13 @@ public:
 #else
     static constexpr std::size_t kDefaultBudget = std::size_t{8} << 20;
 #endif
+    // Where the file operations are carried out; behind wherever the engine
+    // uses threads of its own.
+    enum class Writing { Behind, InLine };
+    static Writing default_writing() { return background_threads() ? Writing::Behind : Writing::InLine; }
 
     OutputSet(FileSystem& files, std::string marker, std::size_t budget = kDefaultBudget,
-              std::size_t most_open = files_open_at_once());
+              std::size_t most_open = files_open_at_once(), Writing writing = default_writing());
     ~OutputSet();
     OutputSet(const OutputSet&) = delete;
     OutputSet& operator=(const OutputSet&) = delete;

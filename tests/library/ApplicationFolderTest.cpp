@@ -17,47 +17,41 @@ using test::TempDir;
 
 TEST(ApplicationFolder, PortableCopyInstalledCopyAndGivenFolder) {
     TempDir root;
-    const auto bin = root / "bin";
+    const auto bin = root / "bin", given = root / "given", home = root / "home" / ".local" / "share" / "marrowgate";
     std::filesystem::create_directories(bin);
-    struct {
-        std::map<std::string, std::string> values;
-        std::function<std::optional<std::string>(const char*)> getenv() const {
-            return [this](const char* name) { return values.count(name) ? std::optional(values.at(name)) : std::nullopt; };
-        }
-    } env;
-    env.values["HOME"] = (root / "home").string();
+    std::filesystem::create_directories(given);
+    std::map<std::string, std::string> env{{"HOME", (root / "home").string()}};
+    const auto choose = [&](std::optional<std::filesystem::path> folder) {
+        return choose_folders(bin, folder, [&](const char* name) {
+            return env.count(name) ? std::optional(env.at(name)) : std::nullopt;
+        });
+    };
 
     // Installed: no message file beside the program.
-    auto choice = choose_folders(bin, std::nullopt, env.getenv());
-    EXPECT_TRUE(choice.installed);
+    EXPECT_TRUE(choose(std::nullopt).installed);
 #ifndef _WIN32
-    EXPECT_EQ(choice.application_folder, root / "home" / ".local" / "share" / "marrowgate");
-    EXPECT_EQ(choice.message_file, root / "share" / "marrowgate" / "marrowgate_msg.dat");
-    env.values["XDG_DATA_HOME"] = (root / "xdg").string();
-    EXPECT_EQ(choose_folders(bin, std::nullopt, env.getenv()).application_folder, root / "xdg" / "marrowgate");
-    env.values["XDG_DATA_HOME"] = "relative/ignored";
-    EXPECT_EQ(choose_folders(bin, std::nullopt, env.getenv()).application_folder,
-              root / "home" / ".local" / "share" / "marrowgate");
+    EXPECT_EQ(choose(std::nullopt).application_folder, home);
+    EXPECT_EQ(choose(std::nullopt).message_file, root / "share" / "marrowgate" / "marrowgate_msg.dat");
+    env["XDG_DATA_HOME"] = (root / "xdg").string();
+    EXPECT_EQ(choose(std::nullopt).application_folder, root / "xdg" / "marrowgate");
+    env["XDG_DATA_HOME"] = "relative/ignored";
+    EXPECT_EQ(choose(std::nullopt).application_folder, home);
 #else
-    env.values["LOCALAPPDATA"] = (root / "local").string();
-    EXPECT_EQ(choose_folders(bin, std::nullopt, env.getenv()).application_folder, root / "local" / "Marrowgate");
+    env["LOCALAPPDATA"] = (root / "local").string();
+    EXPECT_EQ(choose(std::nullopt).application_folder, root / "local" / "Marrowgate");
 #endif
 
     // Portable: the message file beside the program keeps the program's folder.
     test::write_file(bin / "marrowgate_msg.dat", "1;x;y\r\n");
-    choice = choose_folders(bin, std::nullopt, env.getenv());
-    EXPECT_FALSE(choice.installed);
-    EXPECT_EQ(choice.application_folder, bin);
-    EXPECT_EQ(choice.message_file, bin / "marrowgate_msg.dat");
+    EXPECT_FALSE(choose(std::nullopt).installed);
+    EXPECT_EQ(choose(std::nullopt).application_folder, bin);
+    EXPECT_EQ(choose(std::nullopt).message_file, bin / "marrowgate_msg.dat");
 
     // A given folder overrides both; its own message file is preferred.
-    const auto given = root / "given";
-    std::filesystem::create_directories(given);
-    choice = choose_folders(bin, given, env.getenv());
-    EXPECT_EQ(choice.application_folder, given);
-    EXPECT_EQ(choice.message_file, bin / "marrowgate_msg.dat");
+    EXPECT_EQ(choose(given).application_folder, given);
+    EXPECT_EQ(choose(given).message_file, bin / "marrowgate_msg.dat");
     test::write_file(given / "marrowgate_msg.dat", "1;a;b\r\n");
-    EXPECT_EQ(choose_folders(bin, given, env.getenv()).message_file, given / "marrowgate_msg.dat");
+    EXPECT_EQ(choose(given).message_file, given / "marrowgate_msg.dat");
 }
 
 TEST(ApplicationFolder, IsCreatedWithItsParentsAndRefusedWhenAFileBlocksIt) {

@@ -38,37 +38,33 @@ protected:
     Module1 state;
 };
 
+// Files offered to "+" in turn, and what it makes of each.
 TEST_F(FileList, WhatPlusAcceptsAndRefuses) {
-    EXPECT_EQ(add(file("third.p", {"x", "", kPartTypeMarkerV4, "A1 DIP8 I TTL 1 1 0 0 0", ""})), AddOutcome::Added);
-    EXPECT_EQ(add(file("space.p", {std::string(kPartTypeMarkerV4) + " "})), AddOutcome::NoMarker);
-    EXPECT_EQ(add(file("case.p", {"*pads-library-part-types-v4*"})), AddOutcome::NoMarker);
-    EXPECT_EQ(add(file("decals.p", {kDecalMarkerV4})), AddOutcome::NoMarker);
-    EXPECT_EQ(add(dir / "third.p"), AddOutcome::AlreadyListed);
-    EXPECT_EQ(add(library("upper.P", 1)), AddOutcome::WrongExtension);
-    EXPECT_EQ(add(library("noextension", 1)), AddOutcome::NoDotInTitle);
     const auto missing = add_part_type_file(state, dir / "missing.p", real_file_system(), MarkerRule::part_types_v4());
     EXPECT_EQ(missing.outcome, AddOutcome::CannotRead);
     EXPECT_FALSE(missing.reason.empty());
-    EXPECT_EQ(state.File_Count, 1);
-    EXPECT_EQ(state.Total_Parts, 1);
-
-    // A title with several dots is split at its last one.
-    EXPECT_EQ(add(library("NX3215SA-32.768K-EXS00A-MU0000.p", 2)), AddOutcome::Added);
-    EXPECT_EQ(state.Staged_Base, "NX3215SA-32.768K-EXS00A-MU0000");
-    EXPECT_EQ(state.Staged_Extension, ".p");
-    EXPECT_EQ(add(library("lib.d", 3)), AddOutcome::Added);  // a part-type library named .d
-    EXPECT_EQ(add(library("x.p", 1)), AddOutcome::Added);
+    const std::pair<std::filesystem::path, AddOutcome> steps[] = {
+        {file("third.p", {"x", "", kPartTypeMarkerV4, "A1 DIP8 I TTL 1 1 0 0 0", ""}), AddOutcome::Added},
+        {file("space.p", {std::string(kPartTypeMarkerV4) + " "}), AddOutcome::NoMarker},
+        {file("case.p", {"*pads-library-part-types-v4*"}), AddOutcome::NoMarker},
+        {file("decals.p", {kDecalMarkerV4}), AddOutcome::NoMarker},
+        {dir / "third.p", AddOutcome::AlreadyListed},
+        {library("upper.P", 1), AddOutcome::WrongExtension},
+        {library("noextension", 1), AddOutcome::NoDotInTitle},
+        {library("NX3215SA-32.768K-EXS00A-MU0000.p", 2), AddOutcome::Added},  // split at the last dot
+        {library("lib.d", 3), AddOutcome::Added},  // a part-type library named .d
+        {library("x.p", 1), AddOutcome::Added},
+        {library("fifth.p", 1), AddOutcome::ListFull},
+    };
+    for (const auto& [path, outcome] : steps) EXPECT_EQ(add(path), outcome) << path;
     EXPECT_EQ(state.File_Count, 4);
-    EXPECT_EQ(add(library("fifth.p", 1)), AddOutcome::ListFull);
     EXPECT_EQ(state.Total_Parts, 7);
     EXPECT_EQ(listed_file_path(state, 2), dir / "NX3215SA-32.768K-EXS00A-MU0000.p");
 }
 
 TEST_F(FileList, SameNameFromTwoFoldersAndRemoval) {
-    const auto first = library((std::filesystem::path("one") / "lib.p").string(), 10);
-    const auto second = library((std::filesystem::path("two") / "lib.p").string(), 5);
-    ASSERT_EQ(add(first), AddOutcome::Added);
-    ASSERT_EQ(add(second), AddOutcome::Added);
+    ASSERT_EQ(add(library("one/lib.p", 10)), AddOutcome::Added);
+    ASSERT_EQ(add(library("two/lib.p", 5)), AddOutcome::Added);
     EXPECT_EQ(state.File_Parts[1], 10);
     EXPECT_EQ(state.Total_Parts, 15);
     // "-" finds the row by its name: of two lib.p the one added last goes.
@@ -109,44 +105,38 @@ TEST_F(FileList, DecalFileChoice) {
     EXPECT_EQ(state.Staged_Base + state.Staged_Extension, "x.p");
 }
 
-// One file under another name (a hard link, a symbolic link, a linked folder)
-// is the file listed: refused by "+", where every part would be written twice,
-// and as the decal file.
-TEST_F(FileList, AFileUnderAnotherNameIsTheFileListed) {
-    const auto listed = file((std::filesystem::path("one") / "both.p").string(), {kPartTypeMarkerV4, kDecalMarkerV4});
+// Another name of the listed file (a hard link, a symbolic link, a linked
+// folder) is that file: refused by "+", where every part would be written
+// twice, and as the decal file. A folder, a FIFO or a device (named through a
+// link) is refused unread, by "+", by "File ..." and by the file layer:
+// reading a FIFO would wait for a writer, a device may never end.
+TEST_F(FileList, OtherNamesOfTheListedFileAndWhatIsNotARegularFileAreRefused) {
+    const auto listed = file("one/both.p", {kPartTypeMarkerV4, kDecalMarkerV4});
     ASSERT_EQ(add(listed), AddOutcome::Added);
-    const auto hard = dir / "hard.p", soft = dir / "soft.p", folder = dir / "linked";
-    std::error_code ec;
-    std::filesystem::create_hard_link(listed, hard, ec);
-    std::filesystem::create_symlink(listed, soft, ec);
-    std::filesystem::create_directory_symlink(dir / "one", folder, ec);
-    for (const auto& other : {hard, soft, folder / "both.p"}) {
-        if (!std::filesystem::exists(other)) continue;  // links not allowed here
-        EXPECT_EQ(add(other), AddOutcome::AlreadyListed) << other;
-        EXPECT_EQ(choose(other), AddOutcome::AlreadyListed) << other;
-    }
-    EXPECT_EQ(state.File_Count, 1);
-    EXPECT_EQ(state.Decal_Count, 0);
-}
-
-// A folder, a FIFO or a device (named through a link) is refused unread, by
-// "+", by "File ..." and by the file layer: reading a FIFO would wait for a
-// writer, a device may never end.
-TEST_F(FileList, WhatIsNotARegularFileIsRefusedUnread) {
-    std::vector<std::filesystem::path> others{dir / "folder.p"};
-    std::filesystem::create_directory(others[0]);
+    std::error_code ec;  // links may not be allowed here
+    std::filesystem::create_hard_link(listed, dir / "hard.p", ec);
+    std::filesystem::create_symlink(listed, dir / "soft.p", ec);
+    std::filesystem::create_directory_symlink(dir / "one", dir / "linked", ec);
+    std::filesystem::create_directory(dir / "folder.p");
+    std::vector<std::pair<std::filesystem::path, AddOutcome>> others = {
+        {dir / "hard.p", AddOutcome::AlreadyListed}, {dir / "soft.p", AddOutcome::AlreadyListed},
+        {dir / "linked" / "both.p", AddOutcome::AlreadyListed}, {dir / "folder.p", AddOutcome::NotRegularFile}};
 #ifndef _WIN32
     alarm(10);  // should a read wait after all, the test program ends instead of waiting with it
     ASSERT_EQ(mkfifo((dir / "pipe.p").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir / "zero.p");
-    others.insert(others.end(), {dir / "pipe.p", dir / "zero.p"});
+    others.insert(others.end(),
+                  {{dir / "pipe.p", AddOutcome::NotRegularFile}, {dir / "zero.p", AddOutcome::NotRegularFile}});
 #endif
-    for (const auto& other : others) {
-        EXPECT_EQ(add(other), AddOutcome::NotRegularFile) << other;
-        EXPECT_EQ(choose(other), AddOutcome::NotRegularFile) << other;
-        EXPECT_THROW(real_file_system().open_read(other), FileError) << other;
+    for (const auto& [other, outcome] : others) {
+        if (!std::filesystem::exists(other)) continue;
+        EXPECT_EQ(add(other), outcome) << other;
+        EXPECT_EQ(choose(other), outcome) << other;
+        if (outcome == AddOutcome::NotRegularFile) {
+            EXPECT_THROW(real_file_system().open_read(other), FileError) << other;
+        }
     }
-    EXPECT_EQ(state.File_Count, 0);
+    EXPECT_EQ(state.File_Count, 1);
     EXPECT_EQ(state.Decal_Count, 0);
 #ifndef _WIN32
     alarm(0);

@@ -1,15 +1,13 @@
 // The output set gathers blocks for many files within a small budget and
-// writes them out behind the run as it fills up, keeping a bounded number of
-// files open. Whatever the order and size of the blocks, even blocks larger
-// than the whole budget, every file must end up with its blocks in order; a
-// write that fails must be reported and leave every other file whole as far
-// as it got.
+// writes them out, behind the run or in line, as it fills up, keeping a
+// bounded number of files open. Whatever the order and size of the blocks,
+// even blocks larger than the whole budget, every file must end up with its
+// blocks in order; a write that fails must be reported and leave every other
+// file whole as far as it got.
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <random>
 
 #include "library/OutputSet.h"
 #include "support/FaultyFileSystem.h"
@@ -18,83 +16,80 @@
 namespace marrowgate {
 namespace {
 
-// Writes `blocks` random blocks to `files` files of a fresh output set and
-// returns what each file must hold; stops early when a write reports a failure.
-struct Writing {
-    std::vector<std::string> expected;
-    bool failed = false;
+using Op = test::FaultyFileSystem::Op;
+constexpr std::size_t kFiles = 40, kBudget = 64 << 10;
+
+struct BudgetCase : test::NamedCase {
+    OutputSet::Writing writing;
+    std::size_t most_open;  // 16: the least recently written of the 40 files are closed and opened again
+    long failing_write = 0;  // of LIB_3.p, 1 for the first; 0: none fails
 };
 
-Writing write_blocks(OutputSet& outputs, const test::TempDir& dir, std::size_t files, int blocks, std::size_t budget) {
-    Writing w;
-    w.expected.assign(files, "*MARKER*\r\n\r\r\n");
-    for (std::size_t f = 0; f < files; ++f) outputs.add(dir / ("LIB_" + std::to_string(f) + ".p"));
-    unsigned state = 11;
-    const auto next = [&state] {
-        state = state * 1103515245u + 12345u;
-        return state >> 8;
-    };
+class OutputBudget : public ::testing::TestWithParam<BudgetCase> {};
+
+TEST_P(OutputBudget, EveryFileGetsItsBlocksInOrderAndAFailureStopsOnlyItsOwn) {
+    const BudgetCase& c = GetParam();
+    test::TempDir dir;
+    test::FaultyFileSystem files;
+    const auto failing = dir / "LIB_3.p";
+    if (c.failing_write > 0) files.fail(Op::Write, c.failing_write, ENOSPC, failing);
+    OutputSet outputs(files, "*MARKER*", kBudget, c.most_open, c.writing);
+
+    // What each file must hold, counted before it is handed over: bytes handed
+    // over before a failure is reported may still be stored.
+    std::vector<std::string> expected(kFiles, "*MARKER*\r\n\r\r\n");
+    for (std::size_t f = 0; f < kFiles; ++f) outputs.add(dir / ("LIB_" + std::to_string(f) + ".p"));
+    std::minstd_rand random(11);
+    bool failed = false;
     try {
         outputs.create_all();
-        for (int block = 0; block < blocks; ++block) {
-            const std::size_t spread = next() % 4;
-            const std::size_t f = next() % files * spread / 3 % files;  // some files far more often
-            std::string bytes(1 + next() % 3000, static_cast<char>('a' + block % 26));
-            if (block % 500 == 7) bytes.assign(3 * budget, 'L');  // a block larger than the whole budget
-            // Counted first: bytes handed over before a failure is reported may still be stored.
-            if (block % 2) {
-                w.expected[f] += bytes + "\r\n";
-                outputs.write_line(f, bytes);
-            } else {
-                w.expected[f] += bytes;
-                outputs.write_bytes(f, bytes);
-            }
+        for (int block = 0; block < 3000; ++block) {
+            // Some files far more often than others.
+            const std::size_t spread = random() % 4, f = random() % kFiles * spread / 3 % kFiles;
+            std::string bytes(1 + random() % 3000, static_cast<char>('a' + block % 26));
+            if (block % 500 == 7) bytes.assign(3 * kBudget, 'L');  // a block larger than the whole budget
+            expected[f] += bytes + (block % 2 ? "\r\n" : "");
+            if (block % 2) outputs.write_line(f, bytes);
+            else outputs.write_bytes(f, bytes);
         }
         outputs.close_all();
-        for (auto& bytes : w.expected) bytes += "*END*\r\n";
+        for (auto& bytes : expected) bytes += "*END*\r\n";
     } catch (const FileError&) {
-        w.failed = true;
+        failed = true;
     }
-    return w;
-}
 
-TEST(OutputBudget, EveryFileGetsItsBlocksInOrder) {
-    // Up to 16 files open at once: with 40 files, the least recently written
-    // are closed and opened again.
-    for (const std::size_t most_open : {std::size_t{16}, std::size_t{100}}) {
-        constexpr std::size_t files = 40;
-        test::TempDir dir;
-        constexpr std::size_t kBudget = 64 << 10;
-        test::FaultyFileSystem counting;
-        OutputSet outputs(counting, "*MARKER*", kBudget, most_open);
-        const Writing w = write_blocks(outputs, dir, files, 3000, kBudget);
-        ASSERT_FALSE(w.failed);
-        for (std::size_t f = 0; f < files; ++f) EXPECT_EQ(test::read_file(outputs.path(f)), w.expected[f]) << f;
-        EXPECT_LE(counting.most_open(), most_open);
-        EXPECT_EQ(counting.count(test::FaultyFileSystem::Op::OpenWrite) > static_cast<long>(files), most_open < files);
-    }
-}
-
-TEST(OutputBudget, AFailedWriteIsReportedAndTheOtherFilesStayWholeAsFarAsTheyGot) {
-    for (const long nth : {1L, 2L, 5L}) {
-        test::TempDir dir;
-        constexpr std::size_t kBudget = 64 << 10;
-        test::FaultyFileSystem faulty;
-        const auto failing = dir / "LIB_3.p";
-        faulty.fail(test::FaultyFileSystem::Op::Write, nth, ENOSPC, failing);
-        OutputSet outputs(faulty, "*MARKER*", kBudget);
-        const Writing w = write_blocks(outputs, dir, 40, 3000, kBudget);
-        EXPECT_TRUE(w.failed) << nth;
-        for (std::size_t f = 0; f < 40; ++f) {
-            // A file the run did not come to is not there at all.
-            if (outputs.path(f) == failing || !std::filesystem::exists(outputs.path(f))) continue;
-            const std::string kept = test::read_file(outputs.path(f));
-            EXPECT_EQ(w.expected[f].compare(0, kept.size(), kept), 0) << f;
+    EXPECT_EQ(failed, c.failing_write > 0);
+    EXPECT_LE(files.most_open(), c.most_open);
+    for (std::size_t f = 0; f < kFiles; ++f) {
+        // A file the run did not come to is not there at all; the one that
+        // failed holds the half write and nothing after it.
+        if (failed && outputs.path(f) != failing && !std::filesystem::exists(outputs.path(f))) continue;
+        const std::string kept = test::read_file(outputs.path(f));
+        if (failed && outputs.path(f) == failing) {
+            EXPECT_LT(kept.size(), expected[f].size());
+        } else {
+            EXPECT_EQ(expected[f].substr(0, failed ? kept.size() : std::string::npos), kept) << f;
         }
-        // The file that failed holds the half write and nothing after it.
-        EXPECT_LT(test::read_file(failing).size(), w.expected[3].size());
+    }
+    if (!failed) {
+        EXPECT_EQ(files.count(Op::OpenWrite) > static_cast<long>(kFiles), c.most_open < kFiles);
+        EXPECT_EQ(files.count(Op::Close), files.count(Op::OpenWrite));  // every file closed by the closing pass
     }
 }
+
+constexpr auto kBehind = OutputSet::Writing::Behind, kInLine = OutputSet::Writing::InLine;
+INSTANTIATE_TEST_SUITE_P(Writings, OutputBudget,
+                         ::testing::Values(BudgetCase{{"BehindAllOpen"}, kBehind, 100},
+                                           BudgetCase{{"BehindReopening"}, kBehind, 16},
+                                           BudgetCase{{"InLineAllOpen"}, kInLine, 100},
+                                           BudgetCase{{"InLineReopening"}, kInLine, 16},
+                                           BudgetCase{{"BehindFirstWriteFails"}, kBehind, 16, 1},
+                                           BudgetCase{{"BehindSecondWriteFails"}, kBehind, 100, 2},
+                                           BudgetCase{{"BehindFifthWriteFails"}, kBehind, 16, 5},
+                                           BudgetCase{{"InLineFirstWriteFails"}, kInLine, 100, 1},
+                                           BudgetCase{{"InLineSecondWriteFails"}, kInLine, 16, 2},
+                                           BudgetCase{{"InLineFifthWriteFails"}, kInLine, 100, 5}),
+                         test::case_name);
 
 }  // namespace
 }  // namespace marrowgate

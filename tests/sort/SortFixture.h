@@ -18,6 +18,15 @@
 
 namespace marrowgate::test {
 
+// The outputs of a run: each key with its blocks, keys in the order first met.
+using Outputs = std::vector<std::pair<std::string, std::vector<Lines>>>;
+
+inline void place(Outputs& outputs, const std::string& key, const Lines& block) {
+    auto at = std::find_if(outputs.begin(), outputs.end(), [&](const auto& output) { return output.first == key; });
+    if (at == outputs.end()) at = outputs.insert(outputs.end(), {key, {}});
+    at->second.push_back(block);
+}
+
 class SortRun : public ::testing::Test {
 protected:
     SortRun() {
@@ -53,22 +62,22 @@ protected:
 
     std::string lib(const std::string& key) const { return read_file(output_library_path(state, key)); }
     // The outputs of the last run, in the order their keys were met, each
-    // holding its blocks in input order; lib holds no other file.
-    void expect_outputs(const std::vector<std::pair<std::string, std::vector<Lines>>>& outputs) const {
-        Lines keys, run_keys, names;
+    // holding its blocks in input order and counting them; lib holds no other file.
+    void expect_outputs(const Outputs& outputs) const {
+        std::vector<std::pair<std::string, long long>> expected, reported;
+        Lines names;
         for (const auto& [key, blocks] : outputs) {
             EXPECT_EQ(lib(key), output_bytes(blocks)) << "key \"" << key << "\"";
-            keys.push_back(key);
+            expected.emplace_back(key, static_cast<long long>(blocks.size()));
             names.push_back(output_library_path(state, key).filename().string());
         }
-        for (const auto& output : result.outputs) run_keys.push_back(output.key);
-        EXPECT_EQ(run_keys, keys);
+        for (const auto& output : result.outputs) reported.emplace_back(output.key, output.blocks);
+        EXPECT_EQ(reported, expected);
         std::sort(names.begin(), names.end());
         EXPECT_EQ(lib_files(), names);
     }
     std::vector<std::string> lib_files() const { return file_names(lib_folder(state)); }
     std::filesystem::path app(const std::filesystem::path& relative) const { return state.Application_Folder / relative; }
-    bool case_sensitive() const { return !lib_folder_ignores_case(state); }
 
     TempDir dir;
     Module1 state;

@@ -12,15 +12,10 @@ namespace marrowgate::test {
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("marrowgate-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    // A name that is taken already is passed over; a folder that cannot be made throws.
+    do path_ = std::filesystem::temp_directory_path() /
+               ("marrowgate-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+    while (!std::filesystem::create_directory(path_));
 }
 
 TempDir::~TempDir() {

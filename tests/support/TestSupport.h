@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,14 @@ std::string output_bytes(const std::vector<Lines>& blocks, const std::string& ma
 // when it is not there, and the caller skips with a clear message.
 std::filesystem::path corpus_dir();
 std::filesystem::path samples_dir();
+
+// A case of a table-driven test, shown by its name in the test's name and
+// where gtest prints its parameter.
+struct NamedCase {
+    std::string name;
+};
+inline std::ostream& operator<<(std::ostream& out, const NamedCase& c) { return out << c.name; }
+inline constexpr auto case_name = [](const auto& info) { return info.param.name; };
 
 class RecordingStatus final : public StatusDisplay {
 public:

@@ -16,227 +16,131 @@ namespace marrowgate::test {
 class NewsDownloadTest : public QObject {
     Q_OBJECT
 private slots:
-    void showsTheLastLineOfTheDownload_data();
-    void showsTheLastLineOfTheDownload();
-    void failureKeepsTheOldFileAndShowsNothing_data();
-    void failureKeepsTheOldFileAndShowsNothing();
-    void unreachableOrUnwritableEndsQuietly();
-    void detectionDecidesWhetherToDownload();
-    void detectionDoesNotWaitForTheServer();
+    void download_data();
+    void download();
     void siteAddressIsOneSetting();
 };
 
 namespace {
-
-std::filesystem::path fs_path(const QString& path) { return path_from_utf8(path.toStdString()); }
-
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-// A download into a fresh folder, with spies on both signals.
-struct Run {
-    explicit Run(const QString& site) {
-        QVERIFY(folder.isValid());
-        news = std::make_unique<NewsDownload>(site, fs_path(folder.path()));
-        ready = std::make_unique<QSignalSpy>(news.get(), &NewsDownload::newsReady);
-        finished = std::make_unique<QSignalSpy>(news.get(), &NewsDownload::finished);
-    }
-    QString newsFile() const { return folder.filePath(QStringLiteral("vorlane.news")); }
-    QStringList entries() const { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); }
-    bool ended() const { return finished->count() > 0; }
-    bool ok() const { return finished->count() == 1 && finished->at(0).at(0).toBool(); }
-
-    QTemporaryDir folder;
-    std::unique_ptr<NewsDownload> news;
-    std::unique_ptr<QSignalSpy> ready;
-    std::unique_ptr<QSignalSpy> finished;
-};
-
+constexpr int kDirect = -1;    // no detection: the download is started at once
+constexpr int kNoAnswer = -2;  // the system cannot tell whether a connection exists
+constexpr int kAbandoned = -3;  // the program closes while the server has not answered
 }  // namespace
 
-void NewsDownloadTest::showsTheLastLineOfTheDownload_data() {
+void NewsDownloadTest::download_data() {
+    QTest::addColumn<QString>("site");  // {server}: the test server; {closed}: a port nobody listens on
+    QTest::addColumn<int>("status");    // 0 or less: the server sends `body` as its whole answer, or nothing
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("three lines") << QByteArray("first\r\nsecond\r\nthird\r\n") << "News: third";
-    QTest::newRow("empty body") << QByteArray() << "News: ";
-    QTest::newRow("UTF-8 text") << QByteArray("Nouveaut\xc3\xa9s\r\n") << QString::fromUtf8("News: Nouveaut\xc3\xa9s");
+    QTest::addColumn<int>("reachability");
+    QTest::addColumn<bool>("folder");      // whether the application folder is there
+    QTest::addColumn<QString>("caption");  // empty: the download fails
+    const QString server = QStringLiteral("{server}"), third = QStringLiteral("News: third"), failed;
+    const QByteArray news = "first\r\nsecond\r\nthird\r\n";
+    QTest::newRow("three lines") << server << 200 << news << kNoAnswer << true << third;
+    QTest::newRow("empty body") << server << 200 << QByteArray() << kNoAnswer << true << "News: ";
+    QTest::newRow("UTF-8 text") << server << 200 << QByteArray("Nouveaut\xc3\xa9s\r\n") << kDirect << true
+                                << QString::fromUtf8("News: Nouveaut\xc3\xa9s");
+    // Unknown, a local network only, online: the download decides.
+    QTest::newRow("unknown") << server << 200 << news << int(Reachability::Unknown) << true << third;
+    QTest::newRow("local") << server << 200 << news << int(Reachability::Local) << true << third;
+    QTest::newRow("online") << server << 200 << news << int(Reachability::Online) << true << third;
+    QTest::newRow("disconnected") << server << 200 << news << int(Reachability::Disconnected) << true << failed;
+    QTest::newRow("404") << server << 404 << news << kDirect << true << failed;
+    QTest::newRow("300") << server << 300 << news << kDirect << true << failed;
+    QTest::newRow("redirect without a target") << server << 302 << news << kDirect << true << failed;
+    QTest::newRow("body cut short") << server << 0
+                                    << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part\r\n")
+                                    << kDirect << true << failed;
+    QTest::newRow("not HTTP") << server << 0 << QByteArray("hello\r\n\r\n") << kDirect << true << failed;
+    QTest::newRow("server never answers") << server << 0 << QByteArray() << kDirect << true << failed;
+    QTest::newRow("closed in the middle") << server << 0 << QByteArray() << kAbandoned << true << failed;
+    QTest::newRow("connection refused") << "{closed}" << 0 << QByteArray() << kDirect << true << failed;
+    QTest::newRow("no application folder") << server << 200 << news << kDirect << false << failed;
+    QTest::newRow("ftp address") << "ftp://127.0.0.1" << 0 << QByteArray() << kDirect << true << failed;
+    QTest::newRow("no address") << "" << 0 << QByteArray() << kDirect << true << failed;
 }
 
-void NewsDownloadTest::showsTheLastLineOfTheDownload() {
+// A download into an application folder that holds an older news file: what
+// it shows, and what it leaves in the folder (after a failure the old file,
+// never a temporary file). Detection does not wait for the server; `finished`
+// follows once, from the event loop, unless the program closes first.
+void NewsDownloadTest::download() {
+    QFETCH(QString, site);
+    QFETCH(int, status);
     QFETCH(QByteArray, body);
+    QFETCH(int, reachability);
+    QFETCH(bool, folder);
     QFETCH(QString, caption);
     NewsServer server;
     QVERIFY(server.listen());
-    server.answer(200, body);
-    Run run(server.site());
-    put(run.newsFile(), "an older news file, longer than the new one\r\n");
-
-    run.news->setReachabilityQuery([] { return std::optional<Reachability>(); });
-    QVERIFY(run.news->Internet_Detection());
-    QTRY_VERIFY(run.ended());
-
-    QVERIFY2(run.ok(), qPrintable(run.news->lastError()));
-    QCOMPARE(run.ready->count(), 1);
-    QCOMPARE(run.ready->at(0).at(0).toString(), caption);
-    QCOMPARE(contents(run.newsFile()), body);
-    QCOMPARE(run.entries(), QStringList{QStringLiteral("vorlane.news")});  // no temporary file left
-    QCOMPARE(server.request_lines, QList<QByteArray>{"GET /news/vorlane.news HTTP/1.1"});
-}
-
-void NewsDownloadTest::failureKeepsTheOldFileAndShowsNothing_data() {
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("response");  // empty: answer with the status
-    QTest::addColumn<bool>("silent");
-    QTest::newRow("404") << 404 << QByteArray() << false;
-    QTest::newRow("500") << 500 << QByteArray() << false;
-    QTest::newRow("redirect without a target") << 302 << QByteArray() << false;
-    QTest::newRow("body cut short") << 0
-                                    << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part\r\n")
-                                    << false;
-    QTest::newRow("not HTTP") << 0 << QByteArray("hello\r\n\r\n") << false;
-    QTest::newRow("server never answers") << 0 << QByteArray() << true;
-}
-
-void NewsDownloadTest::failureKeepsTheOldFileAndShowsNothing() {
-    QFETCH(int, status);
-    QFETCH(QByteArray, response);
-    QFETCH(bool, silent);
-    NewsServer server;
-    QVERIFY(server.listen());
-    server.answer(status, "replacement news\r\n");
-    if (!response.isEmpty()) server.response = response;
-    if (silent) server.mode = NewsServer::Mode::Silent;
-    Run run(server.site());
-    const QByteArray old = "old news\r\n";
-    put(run.newsFile(), old);
-    run.news->setTimeoutMs(300);
-
-    QElapsedTimer clock;
-    clock.start();
-    run.news->Internet_File_Download();
-    QTRY_VERIFY(run.ended());
-
-    QCOMPARE(run.finished->count(), 1);
-    QVERIFY(!run.ok());
-    QCOMPARE(run.ready->count(), 0);
-    QVERIFY(!run.news->lastError().isEmpty());
-    QCOMPARE(contents(run.newsFile()), old);
-    QCOMPARE(run.entries(), QStringList{QStringLiteral("vorlane.news")});
-    QVERIFY(!server.request_lines.isEmpty());  // an answer that is not HTTP is asked again
-    if (silent) QVERIFY2(clock.elapsed() >= 300, "gave up before the time limit");
-}
-
-void NewsDownloadTest::unreachableOrUnwritableEndsQuietly() {
-    // Connection refused: a port that was just free and is closed again.
-    QString refused;
+    server.answer(status, body);
+    if (status == 0) server.response = body;
+    if (status == 0 && body.isEmpty()) server.mode = NewsServer::Mode::Silent;
     {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        refused = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        site.replace(QStringLiteral("{closed}"), QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
     }
-    Run run(refused);
-    put(run.newsFile(), "old\r\n");
-    run.news->Internet_File_Download();
-    QTRY_VERIFY(run.ended());
-    QVERIFY(!run.ok());
-    QCOMPARE(run.ready->count(), 0);
-    QCOMPARE(contents(run.newsFile()), QByteArray("old\r\n"));
+    site.replace(QStringLiteral("{server}"), server.site());
+    const bool asked = site == server.site() && folder && reachability != int(Reachability::Disconnected);
 
-    // An application folder that does not exist: nothing can be stored.
-    NewsServer server;
-    QVERIFY(server.listen());
-    server.answer(200, "news\r\n");
-    const QString missing = run.folder.filePath(QStringLiteral("absent"));
-    NewsDownload nowhere(server.site(), fs_path(missing));
-    QSignalSpy ended(&nowhere, &NewsDownload::finished);
-    nowhere.Internet_File_Download();
-    QCOMPARE(ended.count(), 0);  // reported from the event loop, never inside the call
-    QTRY_COMPARE(ended.count(), 1);
-    QVERIFY(!ended.at(0).at(0).toBool());
-    QVERIFY2(nowhere.lastError().contains(missing), qPrintable(nowhere.lastError()));
-    QVERIFY(!QFileInfo::exists(missing));
-
-    // A site address that is not an http or https address.
-    for (const QString& site : {QStringLiteral("ftp://127.0.0.1"), QStringLiteral("127.0.0.1"), QString()}) {
-        Run bad(site);
-        bad.news->Internet_File_Download();
-        QTRY_VERIFY(bad.ended());
-        QVERIFY(!bad.ok());
-    }
-}
-
-void NewsDownloadTest::detectionDecidesWhetherToDownload() {
-    NewsServer server;
-    QVERIFY(server.listen());
-    server.answer(200, "news\r\n");
-
-    Run offline(server.site());
-    offline.news->setReachabilityQuery([] { return std::optional<Reachability>(Reachability::Disconnected); });
-    QVERIFY(!offline.news->Internet_Detection());
-    QTRY_VERIFY(offline.ended());
-    QVERIFY(!offline.ok());
-    QCOMPARE(offline.ready->count(), 0);
-    QVERIFY(server.request_lines.isEmpty());
-
-    // Unknown, no backend at all, or only a local network: the download decides.
-    const std::optional<Reachability> answers[] = {Reachability::Unknown, std::nullopt, Reachability::Local,
-                                                   Reachability::Online};
-    for (const auto answer : answers) {
-        Run online(server.site());
-        online.news->setReachabilityQuery([answer] { return answer; });
-        QVERIFY(online.news->Internet_Detection());
-        QTRY_VERIFY(online.ended());
-        QVERIFY2(online.ok(), qPrintable(online.news->lastError()));
-    }
-    QCOMPARE(server.request_lines.size(), 4);
-}
-
-void NewsDownloadTest::detectionDoesNotWaitForTheServer() {
-    NewsServer server;
-    QVERIFY(server.listen());
-    server.mode = NewsServer::Mode::Silent;
-    Run run(server.site());
-    run.news->setReachabilityQuery([] { return std::optional<Reachability>(); });
-    put(run.newsFile(), "old\r\n");
-
+    QTemporaryDir dir;
+    const QString app = folder ? dir.path() : dir.filePath(QStringLiteral("absent")), file = app + "/vorlane.news";
+    const QByteArray old = "an older news file, longer than the new one\r\n";
+    QFile news_file(file);
+    if (folder) QVERIFY(news_file.open(QIODevice::WriteOnly) && news_file.write(old) == old.size());
+    news_file.close();
+    auto news = std::make_unique<NewsDownload>(site, path_from_utf8(app.toStdString()));
+    QSignalSpy ready(news.get(), &NewsDownload::newsReady), finished(news.get(), &NewsDownload::finished);
+    news->setTimeoutMs(reachability == kAbandoned ? 10000 : 300);
+    news->setReachabilityQuery([reachability]() -> std::optional<Reachability> {
+        if (reachability < 0) return std::nullopt;
+        return Reachability(reachability);
+    });
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(run.news->Internet_Detection());
+    if (reachability == kDirect) news->Internet_File_Download();
+    else QCOMPARE(news->Internet_Detection(), reachability != int(Reachability::Disconnected));
     QVERIFY(clock.elapsed() < 1000);
-    QVERIFY(run.news->isRunning());
-    QTRY_COMPARE(server.request_lines.size(), 1);
-    QVERIFY(!run.ended());
-
-    // Closing the program in the middle of a download: nothing half-written stays.
-    run.news.reset();
-    QCOMPARE(run.entries(), QStringList{QStringLiteral("vorlane.news")});
-    QCOMPARE(contents(run.newsFile()), QByteArray("old\r\n"));
-    QCOMPARE(run.finished->count(), 0);
+    QCOMPARE(finished.count(), 0);
+    if (reachability == kAbandoned) {
+        QVERIFY(news->isRunning());
+        QTRY_COMPARE(server.request_lines.size(), 1);
+        news.reset();
+        QCOMPARE(finished.count(), 0);
+    } else {
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toBool(), !caption.isEmpty());
+        QVERIFY2(caption.isEmpty() != news->lastError().isEmpty(), qPrintable(news->lastError()));
+        if (!folder) QVERIFY2(news->lastError().contains(app), qPrintable(news->lastError()));
+    }
+    QCOMPARE(ready.count(), caption.isEmpty() ? 0 : 1);
+    if (!caption.isEmpty()) QCOMPARE(ready.at(0).at(0).toString(), caption);
+    QCOMPARE(QFileInfo::exists(app), folder);
+    if (folder) {
+        QVERIFY(news_file.open(QIODevice::ReadOnly));
+        QCOMPARE(news_file.readAll(), caption.isEmpty() ? old : body);
+        QCOMPARE(QDir(app).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vorlane.news")});
+    }
+    // A server that does not answer with HTTP is asked again.
+    QCOMPARE(!server.request_lines.isEmpty(), asked);
+    for (const QByteArray& line : server.request_lines) QCOMPARE(line, QByteArray("GET /news/vorlane.news HTTP/1.1"));
+    if (asked && reachability == kDirect && server.mode == NewsServer::Mode::Silent)
+        QVERIFY2(clock.elapsed() >= 300, "gave up before the time limit");
 }
 
 void NewsDownloadTest::siteAddressIsOneSetting() {
     const QByteArray saved = qgetenv("MARROWGATE_SITE_URL");
     qunsetenv("MARROWGATE_SITE_URL");
     const QString built_in = site_address();
-    QVERIFY(built_in.startsWith(QStringLiteral("http")));
     qputenv("MARROWGATE_SITE_URL", " http://127.0.0.1:8080/maker/ ");
     const QString overridden = site_address();
-    if (saved.isEmpty())
-        qunsetenv("MARROWGATE_SITE_URL");
-    else
-        qputenv("MARROWGATE_SITE_URL", saved);
+    if (saved.isEmpty()) qunsetenv("MARROWGATE_SITE_URL");
+    else qputenv("MARROWGATE_SITE_URL", saved);
+    QVERIFY(built_in.startsWith(QStringLiteral("http")));
     QCOMPARE(overridden, QStringLiteral("http://127.0.0.1:8080/maker/"));
-
     QCOMPARE(news_url(overridden), QUrl(QStringLiteral("http://127.0.0.1:8080/maker/news/vorlane.news")));
-    QCOMPARE(news_url(QStringLiteral("https://www.vorlane.example")),
+    QCOMPARE(news_url(QStringLiteral("https://www.vorlane.example//")),
              QUrl(QStringLiteral("https://www.vorlane.example/news/vorlane.news")));
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -49,12 +48,10 @@ public:
 
 private:
     void serve(QTcpSocket* socket) {
-        QByteArray& request = pending_[socket];
-        request += socket->readAll();
-        const qsizetype end = request.indexOf("\r\n\r\n");
-        if (end < 0) return;
+        const QByteArray request = socket->peek(socket->bytesAvailable());
+        if (!request.contains("\r\n\r\n")) return;  // the request is not all there yet
+        socket->readAll();
         request_lines.append(request.left(request.indexOf("\r\n")));
-        request.clear();
         if (mode == Mode::Silent)
             waiting_.append(socket);
         else
@@ -67,7 +64,6 @@ private:
     }
 
     QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> pending_;
     QList<QTcpSocket*> waiting_;
 };
 
