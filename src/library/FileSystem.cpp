@@ -133,6 +133,38 @@ private:
     std::filesystem::path path_;
 };
 
+#ifndef _WIN32
+// A file written through its descriptor: the engine writes in large pieces, so
+// the C library's stream would add nothing but a buffer that splits them.
+class DescriptorOutput final : public OutputFile {
+public:
+    DescriptorOutput(int descriptor, std::filesystem::path path) : descriptor_(descriptor), path_(std::move(path)) {}
+    ~DescriptorOutput() override {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+
+    void write(const char* data, std::size_t size) override {
+        while (size > 0) {
+            const ssize_t written = ::write(descriptor_, data, size);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) throw FileError(path_, "cannot be written: " + system_reason(written < 0 ? errno : ENOSPC));
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        }
+    }
+
+    void close() override {
+        const int descriptor = descriptor_;
+        descriptor_ = -1;
+        if (::close(descriptor) != 0 && errno != EINTR)
+            throw FileError(path_, "cannot be written: " + system_reason(errno));
+    }
+
+private:
+    int descriptor_;
+    std::filesystem::path path_;
+};
+#else
 class RealOutput final : public OutputFile {
 public:
     RealOutput(std::FILE* file, std::filesystem::path path) : file_(file), path_(std::move(path)) {
@@ -170,6 +202,7 @@ private:
     std::FILE* file_;
     std::filesystem::path path_;
 };
+#endif
 
 class RealFileSystem final : public FileSystem {
 public:
@@ -193,20 +226,23 @@ public:
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             throw FileError(path, "cannot be created: it is a link, and no file is written through a link");
         std::FILE* file = open_file(path, mode == WriteMode::Truncate ? "wb" : "ab");
-#else
-        // O_NOFOLLOW: a link planted in the place of the file is never written through.
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (mode == WriteMode::Truncate ? O_TRUNC : O_APPEND);
-        const int descriptor = ::open(path.c_str(), flags, 0666);
-        if (descriptor < 0 && errno == ELOOP)
-            throw FileError(path, "cannot be created: it is a link, and no file is written through a link");
-        std::FILE* file = descriptor < 0 ? nullptr : ::fdopen(descriptor, mode == WriteMode::Truncate ? "wb" : "ab");
-        if (descriptor >= 0 && !file) ::close(descriptor);
-#endif
         if (!file) {
             const int error = errno;
             throw FileError(path, "cannot be created: " + system_reason(error ? error : EIO));
         }
         return std::make_unique<RealOutput>(file, path);
+#else
+        // O_NOFOLLOW: a link planted in the place of the file is never written through.
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (mode == WriteMode::Truncate ? O_TRUNC : O_APPEND);
+        const int descriptor = ::open(path.c_str(), flags, 0666);
+        if (descriptor < 0) {
+            const int error = errno;
+            if (error == ELOOP)
+                throw FileError(path, "cannot be created: it is a link, and no file is written through a link");
+            throw FileError(path, "cannot be created: " + system_reason(error ? error : EIO));
+        }
+        return std::make_unique<DescriptorOutput>(descriptor, path);
+#endif
     }
 
     FileEntry look(const std::filesystem::path& path, bool follow) override {

@@ -37,9 +37,18 @@ void Staging::clear(const std::filesystem::path& root) noexcept {
     }
 }
 
-const std::filesystem::path& Staging::root_for(const std::filesystem::path& folder) {
+const std::filesystem::path& Staging::root_for(const std::filesystem::path& target) {
+    const auto folder = target.parent_path();
     auto [it, added] = roots_.try_emplace(folder);
     if (!added) return it->second;
+    switch (files_.look(folder, true).kind) {
+        case FileEntry::Kind::Folder: break;
+        case FileEntry::Kind::None: files_.make_folder(folder); break;  // removed since the program started
+        default:
+            roots_.erase(it);
+            throw RunError(display_path(target) + ": cannot be created: " + display_path(folder) +
+                           " is not a folder. Nothing was written.");
+    }
     it->second = folder == application_folder_ || same_device(files_, folder, application_folder_) ? main_root_
                                                                                             : folder / kFolderName;
     bool made = false;
@@ -56,15 +65,9 @@ const std::filesystem::path& Staging::root_for(const std::filesystem::path& fold
 }
 
 std::filesystem::path Staging::add(const std::filesystem::path& target) {
-    const auto folder = target.parent_path();
-    switch (files_.look(folder, true).kind) {
-        case FileEntry::Kind::Folder: break;
-        case FileEntry::Kind::None: files_.make_folder(folder); break;  // removed since the program started
-        default:
-            throw RunError(display_path(target) + ": cannot be created: " + display_path(folder) +
-                           " is not a folder. Nothing was written.");
-    }
-    switch (files_.look(target, false).kind) {
+    const auto& root = root_for(target);
+    const FileEntry::Kind kind = files_.look(target, false).kind;
+    switch (kind) {
         case FileEntry::Kind::None:
         case FileEntry::Kind::File: break;
         case FileEntry::Kind::Link:
@@ -75,9 +78,8 @@ std::filesystem::path Staging::add(const std::filesystem::path& target) {
             throw RunError(display_path(target) + ": cannot be created: something other than a file has its name. "
                                                   "Nothing was written.");
     }
-    const auto& root = root_for(folder);
     const std::string number = std::to_string(items_.size());
-    Item item{target, root / (number + ".new"), root / (number + ".old")};
+    Item item{target, root / (number + ".new"), root / (number + ".old"), kind == FileEntry::Kind::File};
     by_staged_.emplace(item.staged, items_.size());
     items_.push_back(std::move(item));
     return items_.back().staged;
@@ -99,7 +101,8 @@ void Staging::commit(const std::function<void()>& go_on) {
     try {
         for (const Item& item : items_) {
             go_on();
-            const bool existed = files_.look(item.target, false).kind != FileEntry::Kind::None;
+            // As the run found it before writing; it holds the folder meanwhile.
+            const bool existed = item.existed;
             const bool kept = existed && files_.add_name(item.target, item.kept);
             files_.replace(item.staged, item.target);
             moved.push_back(Moved{&item, existed, kept});

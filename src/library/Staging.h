@@ -47,11 +47,13 @@ private:
         std::filesystem::path target;
         std::filesystem::path staged;
         std::filesystem::path kept;  // the old file's second name while moving
+        bool existed;                // a file was there when the run began
     };
-    // The staging folder for files of `folder`: the application folder's,
-    // unless `folder` is on another file system (a linked lib folder), where
-    // a move could not be done in one step; then one inside it.
-    const std::filesystem::path& root_for(const std::filesystem::path& folder);
+    // The staging folder for `target`: the application folder's, unless the
+    // target's folder is on another file system (a linked lib folder), where
+    // a move could not be done in one step; then one inside that folder.
+    // Throws RunError when the target's folder is no folder.
+    const std::filesystem::path& root_for(const std::filesystem::path& target);
     void clear(const std::filesystem::path& root) noexcept;
 
     FileSystem& files_;
