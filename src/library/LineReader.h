@@ -160,18 +160,6 @@ public:
         return lines_.through_empty_line(on_bytes);
     }
 
-    // Reads the rest of the current block, calling on_line for each line up to
-    // and including the empty line. Returns false when the file ended first.
-    template <class OnLine>
-    bool body(OnLine&& on_line) {
-        std::string_view line;
-        while (lines_.next(line)) {
-            on_line(line);
-            if (line.empty()) return true;
-        }
-        return false;
-    }
-
     bool skip_body() {
         return lines_.through_empty_line([](std::string_view) {});
     }
