@@ -63,7 +63,9 @@ TEST(JsonSummary, StringsAreValidUtf8WhateverTheBytes) {
         {"quote \" back\\slash tab\t \x01", "quote \" back\\slash tab\t \x01"},
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x8c", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x8c"},
         {"latin \xe9 byte", "latin \xc3\xa9 byte"},
-        {"\xf5\xff", "\xc3\xb5\xc3\xbf"},                         // never lead bytes
+        {"\xdf\xbf \xef\xbf\xbd", "\xdf\xbf \xef\xbf\xbd"},  // the last lead bytes of two and three
+        {"\xf5\xff", "\xc3\xb5\xc3\xbf"},
+        {"\xf8\x88\x80\x80", "\xc3\xb8\xc2\x88\xc2\x80\xc2\x80"},                         // never lead bytes
         {"\xf8\x80\x80", "\xc3\xb8\xc2\x80\xc2\x80"},              // no five-byte forms
         {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},              // a surrogate
         {"\xc0\xaf \xe0\x80\xaf", "\xc3\x80\xc2\xaf \xc3\xa0\xc2\x80\xc2\xaf"},  // overlong forms
