@@ -62,10 +62,9 @@ std::string staged_full_path(const Module1& state) {
 // A folder, a FIFO or a device is never read: a FIFO would wait for a writer
 // and a device may never end. A file that cannot be looked at is left to the
 // read, which says why.
-bool is_other_than_regular_file(const std::filesystem::path& path, AddResult& result) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return false;
+bool is_other_than_regular_file(FileSystem& files, const std::filesystem::path& path, AddResult& result) {
+    const FileEntry::Kind kind = files.look(path, true).kind;
+    if (kind == FileEntry::Kind::None || kind == FileEntry::Kind::File) return false;
     result.outcome = AddOutcome::NotRegularFile;
     return true;
 }
@@ -94,15 +93,15 @@ bool find_marker(FileSystem& files, const std::filesystem::path& path, const Mar
 // Whether the file is listed already: under the same full path, or under
 // another name of it (a symbolic or hard link, a linked folder), which would
 // have every part written twice.
-bool is_listed(const Module1& state, const std::string& full) {
+bool is_listed(FileSystem& files, const Module1& state, const std::string& full) {
     for (int i = 0; i <= state.File_Count; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         if (state.File_Folder[slot] + state.File_Name[slot] == full) return true;
     }
-    const auto identity = file_identity(path_from_utf8(full));
+    const auto identity = files.identity(path_from_utf8(full));
     if (!identity) return false;
     for (int i = 1; i <= state.File_Count; ++i) {
-        if (file_identity(listed_file_path(state, i)) == identity) return true;
+        if (files.identity(listed_file_path(state, i)) == identity) return true;
     }
     return false;
 }
@@ -135,8 +134,8 @@ AddResult add_part_type_file(Module1& state, const std::filesystem::path& chosen
     state.Staged_Marker = rule.v4_marker();
     const std::string full = staged_full_path(state);
     const auto path = path_from_utf8(full);
-    if (is_other_than_regular_file(path, result) || !find_marker(files, path, rule, result)) return result;
-    if (is_listed(state, full)) {
+    if (is_other_than_regular_file(files, path, result) || !find_marker(files, path, rule, result)) return result;
+    if (is_listed(files, state, full)) {
         result.outcome = AddOutcome::AlreadyListed;
         return result;
     }
@@ -173,8 +172,8 @@ AddResult choose_decal_file(Module1& state, const std::filesystem::path& chosen,
     state.Staged_Marker = rule.v4_marker();
     const std::string full = staged_full_path(state);
     const auto path = path_from_utf8(full);
-    if (is_other_than_regular_file(path, result) || !find_marker(files, path, rule, result)) return result;
-    if (is_listed(state, full)) {
+    if (is_other_than_regular_file(files, path, result) || !find_marker(files, path, rule, result)) return result;
+    if (is_listed(files, state, full)) {
         result.outcome = AddOutcome::AlreadyListed;
         return result;
     }
