@@ -66,12 +66,28 @@ std::string json_summary(const RunResult& result, const std::string& key, const 
     ordered_json& outputs = out["outputs"] = ordered_json::array();
     for (const auto& output : result.outputs)
         outputs.push_back({{"file", text(display_path(output.file))}, {"key", text(output.key)}, {"parts", output.blocks}});
-    ordered_json& unplaced = out["unplaced"] = ordered_json::array();
-    for (const auto& part : result.unplaced)
-        unplaced.push_back(
-            {{"file", text(display_path(part.file))}, {"part", text(part.part)}, {"decal", text(part.decal)}});
+    out["earlier_files"] = result.earlier_files;
+    // The warnings by kind, each kind's groups with their counts and first
+    // examples; the report file holds every one.
     ordered_json& warnings = out["warnings"] = ordered_json::array();
-    for (const auto& warning : result.warnings) warnings.push_back(text(warning));
+    static constexpr const char* kKindNames[kWarningKinds] = {"no_decal_file", "decal_library", "unclosed_part",
+                                                              "unplaced", "duplicate_name"};
+    for (std::size_t k = 0; k < kWarningKinds; ++k) {
+        const WarningTally& tally = result.warnings.of(static_cast<WarningKind>(k));
+        if (tally.count == 0) continue;
+        ordered_json groups = ordered_json::array();
+        for (const auto& group : tally.kept) {
+            ordered_json examples = ordered_json::array();
+            for (const auto& example : group.examples) examples.push_back(text(example));
+            groups.push_back({{"title", text(group.title)}, {"count", group.count}, {"examples", std::move(examples)}});
+        }
+        warnings.push_back({{"kind", kKindNames[k]},
+                            {"count", tally.count},
+                            {"groups", tally.groups},
+                            {"groups_exact", tally.groups_exact},
+                            {"first_groups", std::move(groups)}});
+    }
+    out["report"] = result.warnings.report.empty() || dry_run ? ordered_json() : ordered_json(text(display_path(result.warnings.report)));
     if (!result.ok) out["error"] = text(result.error);
     return out.dump() + "\n";
 }

@@ -13,7 +13,8 @@ namespace marrowgate::cli {
 std::string valid_utf8(const std::string& text);
 
 // {"ok", "dry_run", "format", "key", "lib_folder", "parts", "outputs": [{"file",
-// "key", "parts"}], "unplaced": [{"file", "part", "decal"}], "warnings": [...],
+// "key", "parts"}], "earlier_files", "warnings": [{"kind", "count", "groups",
+// "groups_exact", "first_groups": [{"title", "count", "examples"}]}], "report",
 // "error"}
 std::string json_summary(const RunResult& result, const std::string& key, const std::filesystem::path& lib,
                          bool dry_run);

@@ -100,6 +100,12 @@ std::filesystem::path absolute_path(const std::string& text) {
     return ec ? path_from_utf8(text) : path.lexically_normal();
 }
 
+// Where the run's report is, or why it could not be written.
+void print_report_line(std::ostream& out, const RunResult& result) {
+    if (!result.warnings.report.empty()) out << "Report: " << display_path(result.warnings.report) << '\n';
+    if (!result.warnings.report_error.empty()) out << "The report could not be written: " << result.warnings.report_error << '\n';
+}
+
 void print_summary(std::ostream& out, const Module1& state, SortKey key, const RunResult& result, bool dry_run) {
     out << "Format: " << result.format << '\n';
     out << (dry_run ? "Dry run, nothing written: would sort " : "Sorted ") << result.parts
@@ -110,10 +116,14 @@ void print_summary(std::ostream& out, const Module1& state, SortKey key, const R
             << (output.blocks == 1 ? " part" : " parts") << '\n';
     }
     if (result.outputs.empty()) out << "  (no output library file)\n";
+    if (result.earlier_files > 0)
+        out << "  (" << with_thousands(result.earlier_files) << " other files in " << display_path(lib_folder(state))
+            << (dry_run ? " would not be written by this run)\n" : " were not written by this run)\n");
     if (!result.warnings.empty()) {
-        out << "Warnings (" << result.warnings.size() << "):\n";
-        for (const auto& warning : result.warnings) out << "  " << warning << '\n';
+        out << "Warnings (" << with_thousands(result.warnings.total()) << "):\n";
+        for (const auto& line : result.warnings.summary()) out << "  " << line << '\n';
     }
+    if (!dry_run) print_report_line(out, result);
 }
 
 }  // namespace
@@ -254,6 +264,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     }
     if (!result.ok) {
         streams.err << "marrowgate-cli: error: " << result.error << "\n";
+        if (!options.dry_run) print_report_line(streams.err, result);
         return kRunFailed;
     }
     if (!options.json) print_summary(streams.out, state, *options.key, result, options.dry_run);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace marrowgate {
 
@@ -106,6 +107,8 @@ public:
     // nothing when another run holds it. Without `create` a missing file is
     // a lock nobody holds. Throws FileError.
     virtual std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) = 0;
+    // The names in a folder (files, links, folders); none when it cannot be read.
+    virtual std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) = 0;
 };
 
 // Files on disk. Output files are written without a buffer of the C library's
@@ -135,6 +138,9 @@ public:
     bool add_name(const std::filesystem::path&, const std::filesystem::path&) override { return true; }
     void remove(const std::filesystem::path&) override {}
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
+    std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) override {
+        return reads_.names_in(folder);
+    }
 
 private:
     FileSystem& reads_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "library/Background.h"
+#include "library/DuplicateNames.h"
 #include "library/KeyTable.h"
 #include "library/LineReader.h"
 #include "library/Progress.h"
@@ -27,6 +28,7 @@ namespace {
 // Every 256 parts and at the end, the parts read are added to `parts`.
 struct FileKeys {
     std::vector<std::string> keys;
+    DuplicateNames names;
     std::exception_ptr failure;
 };
 
@@ -47,6 +49,7 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
                 unreported = 0;
             }
             add_key(header, rule, looked_up, met, seen);
+            result.names.add_name(header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
     } catch (...) {
@@ -63,7 +66,8 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
 // met, are what reading them one after another gives. Where the pass shows
 // its progress, this thread shows it from the parts read so far, every
 // percentage in turn, and lets pending events run meanwhile.
-void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, KeyTable& table, Progress* progress) {
+void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, KeyTable& table,
+                  DuplicateNames& names, Progress* progress) {
     const auto count = static_cast<std::size_t>(state.File_Count);
     std::vector<FileKeys> per_file(count);
     std::atomic<std::size_t> next{0};
@@ -104,18 +108,19 @@ void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, 
     }
     for (auto& helper : helpers) helper.join();
     if (progress) progress->advance_to(parts.load());
-    for (const FileKeys& file : per_file) {
+    for (FileKeys& file : per_file) {
         for (const auto& key : file.keys) table.add(key);
         if (file.failure) std::rethrow_exception(file.failure);
+        names.append(std::move(file.names));
     }
 }
 
 }  // namespace
 
 void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& files, KeyTable& table,
-                     Progress* progress) {
+                     DuplicateNames& names, Progress* progress) {
     if (state.File_Count > 1 && background_threads()) {
-        collect_keys(state, rule, files, table, progress);
+        collect_keys(state, rule, files, table, names, progress);
         return;
     }
     KeySourceCache met(rule.capacity());
@@ -130,6 +135,7 @@ void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& file
                 progress->check_stop();
             }
             add_key(header, rule, looked_up, met, table);
+            names.add_name(header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
     }

@@ -1,9 +1,12 @@
 #include "library/RunFrame.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <optional>
 
+#include "library/DuplicateNames.h"
 #include "library/FirstPass.h"
 #include "library/Folders.h"
 #include "library/KeyTable.h"
@@ -46,7 +49,81 @@ std::string failure_message(const std::exception& error, const Staging* staging)
     return display_path(target) + ": " + file_error->reason() + ". Nothing was changed.";
 }
 
+// The file of a part in messages: its name, and the part's number in it.
+std::string place(const std::filesystem::path& file, long long block) {
+    return display_path(file.filename()) + " part " + with_thousands(block);
+}
+
+// What the report says of how the run went.
+std::string outcome_line(const RunResult& result, const Module1& state) {
+    switch (result.outcome) {
+        case RunResult::Outcome::Done:
+            return "Sorted " + with_thousands(result.parts) + (result.parts == 1 ? " part" : " parts") + " into " +
+                   with_thousands(static_cast<long long>(result.outputs.size())) + " library files in " +
+                   display_path(lib_folder(state)) + "; " + with_thousands(result.earlier_files) +
+                   " other files there were not written by this run.";
+        case RunResult::Outcome::Stopped: return result.error;
+        default: return "The run failed: " + result.error;
+    }
+}
+
+// The report: what was read, how the run went, every warning. Written in the
+// run's own folder and put in place in one step where there is one.
+void write_report(const Module1& state, RunResult& result, FileSystem& files, WarningFiles* warnings,
+                  Staging* staging) {
+    const auto target = run_report_path(state.Application_Folder);
+    try {
+        std::string head = "Marrowgate run report\n\nRead:\n";
+        for (int i = 1; i <= state.File_Count; ++i) head += "  " + display_path(listed_file_path(state, i)) + "\n";
+        if (state.Decal_Count > 0) head += "Decal library:\n  " + display_path(decal_file_path(state)) + "\n";
+        head += "\n" + outcome_line(result, state) + "\n";
+        if (!result.warnings.empty()) {
+            head += "\nWarnings (" + with_thousands(result.warnings.total()) + "):\n";
+            for (const auto& line : result.warnings.summary(0)) head += line + "\n";
+        }
+        const auto written = staging ? staging->own_folder() / "report.new" : target;
+        auto out = files.open_write(written, WriteMode::Truncate);
+        out->write(head.data(), head.size());
+        if (warnings && !result.warnings.empty()) {
+            const std::string every = "\nEvery warning, in the order met:\n";
+            out->write(every.data(), every.size());
+            for (std::size_t k = 0; k < kWarningKinds; ++k) {
+                const auto kind = static_cast<WarningKind>(k);
+                const auto& tally = result.warnings.of(kind);
+                if (tally.count == 0) continue;
+                const std::string title = "\n" + warning_kind_title(kind, tally) + "\n";
+                out->write(title.data(), title.size());
+                warnings->replay(kind, [&](std::string_view bytes) { out->write(bytes.data(), bytes.size()); });
+            }
+        }
+        out->close();
+        if (written != target) files.replace(written, target);
+        result.warnings.report = target;
+    } catch (const std::exception& error) {
+        result.warnings.report_error = error.what();
+    }
+}
+
+// The files of lib that this run did not write.
+long long earlier_files(const Module1& state, FileSystem& files, const std::vector<OutputSummary>& outputs) {
+    const auto lib = lib_folder(state);
+    std::vector<std::filesystem::path> written;
+    for (const auto& output : outputs) written.push_back(output.file.filename());
+    std::sort(written.begin(), written.end());
+    long long count = 0;
+    for (const auto& name : files.names_in(lib)) {
+        if (std::binary_search(written.begin(), written.end(), name)) continue;
+        const auto kind = files.look(lib / name, false).kind;
+        count += kind == FileEntry::Kind::File || kind == FileEntry::Kind::Link;
+    }
+    return count;
+}
+
 }  // namespace
+
+std::filesystem::path run_report_path(const std::filesystem::path& application_folder) {
+    return application_folder / "marrowgate-report.txt";
+}
 
 std::string run_format(const Module1& state) {
     const auto marker = [&](int i) {
@@ -77,6 +154,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
     std::unique_ptr<FolderLock> lock;
     std::optional<Staging> staging;
+    std::optional<WarningFiles> warning_files;  // closed before the staging folder goes
     std::optional<OutputSet> outputs;  // after staging: its files are closed before the staging folder goes
     try {
         lock = files.lock(run_lock_path(state.Application_Folder), true);
@@ -87,6 +165,8 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         }
         progress.check_stop();
         staging.emplace(files, state.Application_Folder);
+        warning_files.emplace(files, staging->own_folder());
+        result.warnings.write_to(&*warning_files);
         const InputStamps stamps(files, state);
         result.format = run_format(state);
         rule.prepare(files, result);
@@ -95,7 +175,9 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
         // Collection pass: keys only from the header lines that open a block.
         if (rule.shows_first_pass()) progress.start(kFirstPass);
-        collection_pass(state, rule, files, table, rule.shows_first_pass() ? &progress : nullptr);
+        DuplicateNames names;
+        collection_pass(state, rule, files, table, names, rule.shows_first_pass() ? &progress : nullptr);
+        names.find();
         progress.check_stop();
 
         // Every file goes to the staging folder first; the names are checked
@@ -118,16 +200,19 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
         // Copy pass.
         std::vector<long long> blocks_per_key(table.keys().size(), 0);
+        std::vector<std::uint32_t> first_ordinal;  // of each file's parts
         KeySourceCache placed(rule.capacity());
         progress.start(kProcessing);
+        std::uint32_t ordinal = 0;
         for (int i = 1; i <= state.File_Count; ++i) {
             const auto input = listed_file_path(state, i);
+            first_ordinal.push_back(ordinal);
             stamps.check(static_cast<std::size_t>(i - 1));
             LineReader lines(files, input, read_ahead_beside(2));  // beside this thread and the writer
             PartBlockReader blocks(lines);
             std::string_view header;
             std::string name;  // of the part in hand, kept for a warning after its block
-            while (blocks.next_header(header)) {
+            for (long long block = 1; blocks.next_header(header); ++block, ++ordinal) {
                 ++result.parts;
                 progress.step();
                 progress.check_stop();
@@ -147,21 +232,52 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                     if (source && !known)
                         placed.insert(*source, index ? static_cast<std::int32_t>(*index) : KeySourceCache::kNoKey);
                 }
-                if (!index) {
-                    result.unplaced.push_back(UnplacedPart{input, part_name(header), looked_up});
-                    blocks.skip_body();
-                    continue;
-                }
                 name.assign(header.substr(0, header.find(' ')));
-                outputs->write_line(*index, header);
-                const bool closed = blocks.copy_body([&](std::string_view bytes) { outputs->write_bytes(*index, bytes); });
-                if (!closed) {
-                    outputs->write_line(*index, {});
-                    result.warnings.push_back(display_path(input) + ": the part " + name +
-                                              " reaches the end of the file without the empty line that ends "
-                                              "a part; it was copied and closed with one.");
+                const bool shared = names.shares_name(ordinal);
+                std::uint64_t block_hash = shared ? hash_bytes("\r\n", hash_bytes(header)) : 0;
+                bool closed;
+                if (!index) {
+                    const std::string& decal = looked_up;
+                    result.warnings.add(WarningKind::Unplaced, decal,
+                                        state.Decal_Count > 0 ? "decal " + decal + ": not in the decal library"
+                                                              : "decal " + decal,
+                                        name, name + ": decal " + decal + ", " + place(input, block) + " (" +
+                                                  display_path(input) + ")");
+                    closed = shared ? blocks.copy_body([&](std::string_view bytes) {
+                        block_hash = hash_bytes(bytes, block_hash);
+                    })
+                                    : blocks.skip_body();
+                } else {
+                    outputs->write_line(*index, header);
+                    closed = blocks.copy_body([&](std::string_view bytes) {
+                        if (shared) block_hash = hash_bytes(bytes, block_hash);
+                        outputs->write_bytes(*index, bytes);
+                    });
+                    if (!closed) outputs->write_line(*index, {});
+                    ++blocks_per_key[*index];
                 }
-                ++blocks_per_key[*index];
+                if (!closed) {
+                    result.warnings.add(WarningKind::UnclosedPart,
+                                        display_path(input) + ": the part " + name +
+                                            " reaches the end of the file without the empty line that ends "
+                                            "a part; it was copied and closed with one.");
+                }
+                if (shared) {
+                    const std::uint32_t first = names.first_of_name();
+                    const bool same = names.same_as_first(block_hash);
+                    std::string where = place(input, block);
+                    std::string line = name + ": " + where + " (" + display_path(input) + ")";
+                    if (first != ordinal) {
+                        const auto file = static_cast<std::size_t>(
+                            std::upper_bound(first_ordinal.begin(), first_ordinal.end(), first) -
+                            first_ordinal.begin());
+                        const std::string first_place =
+                            place(listed_file_path(state, static_cast<int>(file)), first - first_ordinal[file - 1] + 1);
+                        where += same ? " (the same bytes)" : " (other bytes)";
+                        line += same ? ", the same bytes as " + first_place : ", other bytes than " + first_place;
+                    }
+                    result.warnings.add(WarningKind::DuplicateName, name, "part " + name, where, line);
+                }
             }
         }
 
@@ -179,13 +295,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
         for (std::size_t j = 0; j < table.keys().size(); ++j)
             result.outputs.push_back(OutputSummary{table.keys()[j], targets[j], blocks_per_key[j]});
-        // Without a decal library one warning says it all; the parts are still listed.
-        if (state.Decal_Count > 0) {
-            for (const auto& part : result.unplaced)
-                result.warnings.push_back(display_path(part.file) + ": the part " + part.part +
-                                          " was placed in no file: its decal \"" + part.decal +
-                                          "\" is not in the decal library.");
-        }
+        result.earlier_files = earlier_files(state, files, result.outputs);
         progress.caption("Done.");
     } catch (const RunStopped& stopped) {
         result.ok = false;
@@ -196,6 +306,10 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         if (result.outcome == RunResult::Outcome::Done) result.outcome = RunResult::Outcome::Failed;
         result.error = failure_message(error, staging ? &*staging : nullptr);
     }
+    result.warnings.write_to(nullptr);
+    outputs.reset();
+    // Every run that held the folder leaves its report, whatever happened.
+    if (lock) write_report(state, result, files, warning_files ? &*warning_files : nullptr, staging ? &*staging : nullptr);
     return result;
 }
 

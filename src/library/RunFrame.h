@@ -14,6 +14,7 @@
 
 #include "library/FileSystem.h"
 #include "library/Progress.h"
+#include "library/RunWarnings.h"
 #include "library/StatusDisplay.h"
 
 namespace marrowgate {
@@ -38,12 +39,6 @@ struct OutputSummary {
     long long blocks = 0;
 };
 
-struct UnplacedPart {
-    std::filesystem::path file;  // the part-type file it was read from
-    std::string part;            // part type name
-    std::string decal;           // the first decal name that was looked up
-};
-
 struct RunResult {
     enum class Outcome {
         Done,
@@ -56,9 +51,9 @@ struct RunResult {
     std::string error;            // why the run stopped, naming the file
     std::string format;           // marker line of the outputs
     std::vector<OutputSummary> outputs;
-    std::vector<UnplacedPart> unplaced;
-    std::vector<std::string> warnings;
+    RunWarnings warnings;         // also in the report, which every run writes
     long long parts = 0;          // part blocks met in the copy pass
+    long long earlier_files = 0;  // files of lib this run did not write
 };
 
 // How one sort run finds the key of a part.
@@ -97,6 +92,10 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 // where none was found). Throws RunError naming each file and its marker when
 // they differ: one library file cannot hold two formats.
 std::string run_format(const Module1& state);
+
+// The report every run leaves in the application folder: what it read, how
+// it ended, and every warning.
+std::filesystem::path run_report_path(const std::filesystem::path& application_folder);
 
 // The file whose lock a run holds, in the application folder.
 std::filesystem::path run_lock_path(const std::filesystem::path& application_folder);

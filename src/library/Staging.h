@@ -36,6 +36,10 @@ public:
     // The target whose new file is `staged`; `staged` itself when none is.
     std::filesystem::path target_of(const std::filesystem::path& staged) const;
 
+    // The staging folder of the application folder, made when not yet there:
+    // for the run's own scratch files, which go with it.
+    const std::filesystem::path& own_folder() { return root_for(application_folder_ / kFolderName); }
+
     // Puts every staged file in the place of its target, in the order added,
     // asking `go_on` before each (it throws to stop). When it throws, or a
     // move fails, the targets already replaced get their old files back and

@@ -7,7 +7,7 @@
 
 namespace marrowgate {
 
-void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, std::vector<std::string>& warnings) {
+void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings) {
     LineReader lines(files, path);
     std::string_view line;
     std::string collapsed;
@@ -20,7 +20,7 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, std:
         collapse_spaces(collapsed);
         Words<11> words{};
         if (split_words<11>(collapsed, words) < 10) {
-            warnings.push_back(display_path(path) + ", line " + std::to_string(line_number) +
+            warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) +
                                ": the decal header line has too few fields to hold a pad count; passed over.");
             continue;
         }
@@ -31,11 +31,11 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, std:
         }
         const std::string& first_pads = pads_[position];
         if (first_pads != words[9]) {
-            warnings.push_back(display_path(path) + ", line " + std::to_string(line_number) + ": the decal " +
+            warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) + ": the decal " +
                                std::string(words[1]) + " is defined again (pad count " + std::string(words[9]) +
                                "); its first definition (pad count " + first_pads + ") is used.");
         } else {
-            warnings.push_back(display_path(path) + ", line " + std::to_string(line_number) + ": the decal " +
+            warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) + ": the decal " +
                                std::string(words[1]) + " is defined again; its first definition is used.");
         }
     }

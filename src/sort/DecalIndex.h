@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "library/FileSystem.h"
+#include "library/RunWarnings.h"
 #include "library/StringIndex.h"
 
 namespace marrowgate {
@@ -21,7 +22,7 @@ public:
     // Reads the decal library. Where a name is defined twice the first
     // definition decides; later ones and header lines too short to hold a pad
     // count are reported in `warnings`.
-    void load(FileSystem& files, const std::filesystem::path& path, std::vector<std::string>& warnings);
+    void load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings);
 
     std::optional<std::string_view> pad_count(std::string_view decal_name) const;
     std::size_t size() const { return names_.size(); }

@@ -113,7 +113,7 @@ public:
     bool shows_first_pass() const override { return true; }
     void prepare(FileSystem& files, RunResult& result) override {
         if (state_.Decal_Count < 1) {
-            result.warnings.push_back("No PCB decal file was chosen, so no part could be placed.");
+            result.warnings.add(WarningKind::NoDecalFile, "No PCB decal file was chosen, so no part could be placed.");
             return;
         }
         index_.load(files, decal_file_path(state_), result.warnings);

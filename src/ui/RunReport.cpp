@@ -10,17 +10,29 @@ QString file_name(const std::filesystem::path& path) {
     return QString::fromStdString(display_path(path.filename()));
 }
 
+QString report_line(const RunResult& result) {
+    if (!result.warnings.report.empty())
+        return QStringLiteral("\n\nThe report of the run: %1").arg(QString::fromStdString(display_path(result.warnings.report)));
+    if (!result.warnings.report_error.empty())
+        return QStringLiteral("\n\nThe report could not be written: %1").arg(QString::fromStdString(result.warnings.report_error));
+    return {};
+}
+
+QString summary_text(const RunResult& result) {
+    QString text;
+    for (const auto& line : result.warnings.summary()) text += QStringLiteral("\n") + QString::fromStdString(line);
+    return text;
+}
+
 }  // namespace
 
 QString run_warnings(const RunResult& result) {
-    const auto count = static_cast<int>(result.warnings.size());
+    const long long count = result.warnings.total();
     if (count == 0) return {};
     QString text = count == 1 ? QStringLiteral("The run finished with a warning:\n")
-                              : QStringLiteral("The run finished with %1 warnings:\n").arg(count);
-    for (int i = 0; i < count && i < kWarningsShown; ++i)
-        text += QStringLiteral("\n") + QString::fromStdString(result.warnings[static_cast<std::size_t>(i)]);
-    if (count > kWarningsShown) text += QStringLiteral("\n\n... and %1 more.").arg(count - kWarningsShown);
-    return text;
+                              : QStringLiteral("The run finished with %1 warnings:\n")
+                                    .arg(QString::fromStdString(with_thousands(count)));
+    return text + summary_text(result) + report_line(result);
 }
 
 QString run_details(const RunResult& result, const QString& lib) {
@@ -31,14 +43,15 @@ QString run_details(const RunResult& result, const QString& lib) {
                     .arg(output.blocks);
     }
     if (result.outputs.empty()) text += QStringLiteral("  (none)\n");
-    if (!result.unplaced.empty()) {
-        text += QStringLiteral("\nPlaced in no file (%1):\n").arg(result.unplaced.size());
-        for (const auto& part : result.unplaced) {
-            text += QStringLiteral("  %1   decal \"%2\"   from %3\n")
-                        .arg(QString::fromStdString(part.part), QString::fromStdString(part.decal),
-                             file_name(part.file));
-        }
+    if (result.earlier_files > 0) {
+        text += QStringLiteral("  (%1 other files in %2 were not written by this run)\n")
+                    .arg(QString::fromStdString(with_thousands(result.earlier_files)), lib);
     }
+    if (!result.warnings.empty()) {
+        text += QStringLiteral("\nWarnings (%1):").arg(QString::fromStdString(with_thousands(result.warnings.total())));
+        text += summary_text(result) + QStringLiteral("\n");
+    }
+    text += report_line(result).mid(1);
     return text;
 }
 

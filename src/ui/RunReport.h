@@ -8,9 +8,6 @@
 
 namespace marrowgate::ui {
 
-// At most this many warnings of a run are listed in its box.
-inline constexpr int kWarningsShown = 20;
-
 // The warnings box of a run; empty when the run left no warning.
 QString run_warnings(const RunResult& result);
 

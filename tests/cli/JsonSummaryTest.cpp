@@ -33,7 +33,9 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
     Json d = Json::parse(dry.out);
     const Json r = Json::parse(real.out);
     EXPECT_EQ(d["dry_run"], true);
+    EXPECT_TRUE(d["report"].is_null());
     d["dry_run"] = false;
+    d["report"] = r["report"];
     EXPECT_EQ(d, r);  // apart from being a dry run, the same summary
     EXPECT_EQ(r["ok"], true);
     EXPECT_EQ(r["format"], "*PADS-LIBRARY-PART-TYPES-V4*");
@@ -44,10 +46,11 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
         reported.push_back(std::filesystem::path(output["file"].get<std::string>()).filename().string());
     std::sort(reported.begin(), reported.end());
     EXPECT_EQ(file_names(app / "lib"), reported);
-    ASSERT_EQ(r["unplaced"].size(), 1u);
-    EXPECT_EQ(r["unplaced"][0]["part"], "7805T");
-    EXPECT_EQ(r["unplaced"][0]["decal"], "TO220");
-    EXPECT_GE(r["warnings"].size(), 1u);
+    ASSERT_EQ(r["warnings"].size(), 1u);
+    EXPECT_EQ(r["warnings"][0]["kind"], "unplaced");
+    EXPECT_EQ(r["warnings"][0]["first_groups"][0]["title"], "decal TO220: not in the decal library");
+    EXPECT_EQ(r["warnings"][0]["first_groups"][0]["examples"], Json::array({"7805T"}));
+    EXPECT_EQ(std::filesystem::path(r["report"].get<std::string>()), app / "marrowgate-report.txt");
 
     // A second dry run over existing outputs leaves every byte as it was.
     const auto before = folder_files(app);
@@ -73,12 +76,13 @@ TEST(JsonSummary, StringsAreValidUtf8WhateverTheBytes) {
         {"cut \xe2\x82", "cut \xc3\xa2\xc2\x82"},
     };
     RunResult result;
-    for (const auto& [bytes, shown] : cases) result.warnings.push_back(bytes);
+    for (const auto& [bytes, shown] : cases) result.warnings.add(WarningKind::DecalLibrary, bytes);
     result.outputs.push_back({"a\"b\xff", "/x/LIB_a\"b\xff.p", 3});
     result.ok = false;
     result.error = "/x/in\xfe.p: cannot be opened";
     const Json j = Json::parse(cli::json_summary(result, "alphanumeric", "/x", false));
-    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(j["warnings"][i], cases[i].second) << i;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(j["warnings"][0]["first_groups"][i]["title"], cases[i].second) << i;
     EXPECT_EQ(j["outputs"][0]["key"], "a\"b\xc3\xbf");
     EXPECT_EQ(j["outputs"][0]["parts"], 3);
     EXPECT_EQ(j["ok"], false);

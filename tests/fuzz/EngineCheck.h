@@ -122,10 +122,11 @@ struct Workspace {
     Module1 state;
 
     // The application folder as a run leaves it for the user: the lock file
-    // aside, which stays.
+    // and the report aside, which every run leaves.
     Tree app_tree() const {
         Tree tree = files.tree(app);
         tree.erase(utf8_from_path(run_lock_path(app).filename()));
+        tree.erase(utf8_from_path(run_report_path(app).filename()));
         return tree;
     }
     // Everything else.
@@ -224,7 +225,7 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
     }
     if (result.parts != parts)
         return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(parts);
-    if (static_cast<long long>(result.unplaced.size()) != unplaced) return "wrong number of unplaced parts";
+    if (result.warnings.of(WarningKind::Unplaced).count != unplaced) return "wrong number of unplaced parts";
     const std::string first_marker = w.state.File_Count > 0 && !w.state.File_Marker[1].empty()
                                          ? w.state.File_Marker[1]
                                          : std::string(kPartTypeMarkerV4);
@@ -295,7 +296,8 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size) {
     const std::string what = (c.fault ? "operation " + std::to_string(static_cast<int>(*c.fault)) : "stop") +
                              " number " + std::to_string(nth) + ": ";
     const bool happened = c.fault ? faulty.count(*c.fault) >= nth : faulty_status.pumps >= nth;
-    if (happened && second.ok) return what + "a run reported success";
+    // A failure in writing the report, after the run, leaves the run done.
+    if (happened && second.ok && second.warnings.report_error.empty()) return what + "a run reported success";
     if (auto problem = check_run(c.second, c.key, w, second, faulty_status, app_before, outside_before);
         !problem.empty())
         return what + problem;

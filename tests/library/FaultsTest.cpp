@@ -154,12 +154,13 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     ASSERT_TRUE(run(SortKey::Alphanumeric, counting).ok) << result.error;
     const int chances = status.pumps - pumps;
     state.Application_Folder = original;
-    ASSERT_EQ(counting.count(Op::Move), 4);  // two outputs, two list files
+    ASSERT_EQ(counting.count(Op::Move), 5);  // two outputs, two list files, the report
 
     const std::vector<std::pair<Op, int>> faults = {
         {Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO}, {Op::Move, EXDEV}, {Op::Read, EIO}};
     for (const auto& [op, error] : faults) {
-        for (long nth = 1; nth <= counting.count(op); ++nth) {
+        // The last open, write, close and move are the report's, after the run.
+        for (long nth = 1; nth <= counting.count(op) - (op != Op::Read); ++nth) {
             SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth));
             FaultyFileSystem faulty;
             faulty.fail(op, nth, error);
@@ -179,7 +180,13 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
     EXPECT_EQ(lib("Z"), "of another run");
     EXPECT_EQ(lib("B"), output_bytes({part("BAV99 SOT23 I DIO 2 1 0 0 0")}));
-    EXPECT_EQ(file_names(state.Application_Folder), (Lines{".marrowgate.lock", "lib", "tmp"}));
+    EXPECT_EQ(file_names(state.Application_Folder), (Lines{".marrowgate.lock", "lib", "marrowgate-report.txt", "tmp"}));
+
+    // A report that cannot be put in place leaves the run done, and says why.
+    FaultyFileSystem faulty;
+    faulty.fail(Op::Move, 5, EXDEV);
+    ASSERT_TRUE(run(SortKey::Alphanumeric, faulty).ok) << result.error;
+    EXPECT_NE(result.warnings.report_error.find(system_reason(EXDEV)), std::string::npos) << result.warnings.report_error;
 }
 
 // An input cut short or grown between the passes fails the run, which then

@@ -25,16 +25,18 @@ TEST_F(SortRun, PadCountPutsPartsInTheFileOfTheirFirstDecalsPadCount) {
     EXPECT_EQ(files.read_opens(decal_file), 1);  // indexed once per run, whatever the number of parts
     expect_outputs({{"14", {dip, so}}, {"014", {tqfp}}, {"8", {low}}});
 
-    ASSERT_EQ(result.unplaced.size(), 2u);
-    EXPECT_EQ(result.unplaced[0].part, "Z1");
-    EXPECT_EQ(result.unplaced[0].decal, "SO8");
-    EXPECT_EQ(result.unplaced[1].part, "S1");
-    // The short decal line, the second DIP14 and the two unplaced parts.
-    ASSERT_EQ(result.warnings.size(), 4u);
-    EXPECT_NE(result.warnings[0].find("line 8:"), std::string::npos) << result.warnings[0];
-    EXPECT_NE(result.warnings[1].find("line 9: the decal DIP14 is defined again (pad count 99)"), std::string::npos)
-        << result.warnings[1];
-    EXPECT_NE(result.warnings[2].find("Z1"), std::string::npos) << result.warnings[2];
+    // The two unplaced parts, by decal; the short decal line and the second DIP14.
+    const auto& unplaced = result.warnings.of(WarningKind::Unplaced);
+    ASSERT_EQ(unplaced.kept.size(), 2u);
+    EXPECT_EQ(unplaced.kept[0].title, "decal SO8: not in the decal library");
+    EXPECT_EQ(unplaced.kept[0].examples, Lines{"Z1"});
+    EXPECT_EQ(unplaced.kept[1].examples, Lines{"S1"});
+    const auto& decals = result.warnings.of(WarningKind::DecalLibrary);
+    ASSERT_EQ(decals.count, 2);
+    EXPECT_NE(decals.kept[0].title.find("line 8:"), std::string::npos) << decals.kept[0].title;
+    EXPECT_NE(decals.kept[1].title.find("line 9: the decal DIP14 is defined again (pad count 99)"), std::string::npos)
+        << decals.kept[1].title;
+    EXPECT_EQ(result.warnings.total(), 4);
 }
 
 TEST_F(SortRun, PadCountWithoutADecalFilePlacesNoPart) {
@@ -42,8 +44,9 @@ TEST_F(SortRun, PadCountWithoutADecalFilePlacesNoPart) {
     ASSERT_TRUE(run(SortKey::PadCount).ok) << result.error;
     EXPECT_TRUE(lib_files().empty());
     // The parts are listed as placed nowhere; one warning says why.
-    EXPECT_EQ(result.unplaced.size(), 2u);
-    EXPECT_EQ(result.warnings, Lines{"No PCB decal file was chosen, so no part could be placed."});
+    EXPECT_EQ(result.warnings.of(WarningKind::Unplaced).count, 2);
+    EXPECT_EQ(result.warnings.of(WarningKind::NoDecalFile).kept[0].title,
+              "No PCB decal file was chosen, so no part could be placed.");
 }
 
 }  // namespace

@@ -167,8 +167,9 @@ TEST_F(SortRun, OnlyRealHeadersGiveKeysAndEveryByteOfABlockIsKept) {
     EXPECT_EQ(result.parts, 5);
     // Nothing from "Note" or "Class".
     expect_outputs({{"TTL", {first}}, {"ANA", {binary}}, {"LFO", {lf_only}}, {"MIX", {mixed}}, {"TRX", {q1}}});
-    ASSERT_EQ(result.warnings.size(), 1u);
-    EXPECT_NE(result.warnings[0].find(display_path(input) + ": the part Q1"), std::string::npos) << result.warnings[0];
+    ASSERT_EQ(result.warnings.total(), 1);
+    const std::string& unclosed = result.warnings.of(WarningKind::UnclosedPart).kept.at(0).title;
+    EXPECT_NE(unclosed.find(display_path(input) + ": the part Q1"), std::string::npos) << unclosed;
 
     // The NUL byte of a name cannot be part of a file name: the initial is
     // used as it is, the byte above 127 included.

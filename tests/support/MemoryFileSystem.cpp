@@ -184,6 +184,19 @@ std::map<std::string, std::string> MemoryFileSystem::tree(const fs::path& folder
     return names;
 }
 
+std::vector<fs::path> MemoryFileSystem::names_in(const fs::path& folder) {
+    std::lock_guard lock(mutex_);
+    Key normal;
+    Key prefix(key_of(folder, normal));
+    if (prefix.empty() || prefix.back() != fs::path::preferred_separator) prefix += fs::path::preferred_separator;
+    std::vector<fs::path> names;
+    for (auto it = entries_.lower_bound(prefix); it != entries_.end() && it->first.starts_with(prefix); ++it) {
+        const KeyView name = KeyView(it->first).substr(prefix.size());
+        if (name.find(fs::path::preferred_separator) == KeyView::npos) names.emplace_back(Key(name));
+    }
+    return names;
+}
+
 std::unique_ptr<InputFile> MemoryFileSystem::open_read(const fs::path& path) {
     std::lock_guard lock(mutex_);
     Key normal;

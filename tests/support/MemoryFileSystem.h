@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "library/FileSystem.h"
 
@@ -47,6 +48,7 @@ public:
     bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     void remove(const std::filesystem::path& path) override;
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
+    std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) override;
 
 private:
     class Input;

@@ -54,7 +54,7 @@ std::map<std::string, std::string> folder_files(const std::filesystem::path& roo
     std::map<std::string, std::string> files;
     std::error_code ec;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ec))
-        if (entry.is_regular_file())
+        if (entry.is_regular_file() && entry.path().filename() != "marrowgate-report.txt")  // every run leaves it
             files[std::filesystem::relative(entry.path(), root).generic_string()] = read_file(entry.path());
     return files;
 }

@@ -35,7 +35,8 @@ std::string read_file(const std::filesystem::path& path);
 // Lines joined with CR LF, each line followed by CR LF.
 std::string crlf(const std::vector<std::string>& lines);
 // The names in a folder, sorted; every file below a folder, by its path
-// relative to it ('/' between names), with its bytes.
+// relative to it ('/' between names), with its bytes (the report of the
+// last run aside).
 std::vector<std::string> file_names(const std::filesystem::path& folder);
 std::map<std::string, std::string> folder_files(const std::filesystem::path& root);
 

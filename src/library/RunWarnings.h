@@ -1,0 +1,124 @@
+// The warnings of a run, counted by kind and gathered in groups a librarian
+// can act on (one group per missing decal, one per part name met twice).
+// Memory holds the counts and the first groups with their first examples;
+// every warning goes to a file of its kind as it comes, and the run's report
+// gathers them all at the end. However many warnings a run meets, the
+// summaries stay short and memory stays flat.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace marrowgate {
+
+class FileSystem;
+class OutputFile;
+
+enum class WarningKind {
+    NoDecalFile,    // no decal library was chosen for the pad-count key
+    DecalLibrary,   // lines of the decal library passed over, decals defined twice
+    UnclosedPart,   // a part reaching the end of its file without its empty line
+    Unplaced,       // parts placed in no file, by missing decal
+    DuplicateName,  // part names met more than once, by name
+};
+inline constexpr std::size_t kWarningKinds = 5;
+
+struct WarningGroup {
+    std::string title;                  // "decal SOT-23_X: not in the decal library"
+    long long count = 0;                // warnings in the group
+    std::vector<std::string> examples;  // the first ones: part names, places
+};
+
+struct WarningTally {
+    long long count = 0;   // warnings of the kind
+    long long groups = 0;  // groups met: exact while `groups_exact`
+    bool groups_exact = true;
+    std::vector<WarningGroup> kept;  // the first groups met, in that order
+};
+
+// "23,728": counts as the summaries show them.
+std::string with_thousands(long long count);
+
+// Where a run writes each warning as it comes, one file a kind, until the
+// report gathers them. Held by the run, beside the warnings it feeds.
+class WarningFiles {
+public:
+    WarningFiles(FileSystem& files, std::filesystem::path folder);
+    ~WarningFiles();
+    WarningFiles(const WarningFiles&) = delete;
+    WarningFiles& operator=(const WarningFiles&) = delete;
+
+    void write(WarningKind kind, std::string_view line);
+    // Ends the file of every kind, then hands each kind's bytes, in order, to
+    // `out`; a kind without warnings gives nothing. Throws FileError.
+    template <class Out>
+    void replay(WarningKind kind, Out&& out) {
+        finish();
+        replay_into(kind, [&](std::string_view bytes) { out(bytes); });
+    }
+
+private:
+    struct Sink;
+    void finish();
+    void replay_into(WarningKind kind, const std::function<void(std::string_view)>& out);
+    FileSystem& files_;
+    std::filesystem::path folder_;
+    std::array<std::unique_ptr<Sink>, kWarningKinds> sinks_;
+};
+
+class RunWarnings {
+public:
+    static constexpr std::size_t kGroupsKept = 1000;
+    static constexpr std::size_t kExamplesKept = 5;
+    // About this many lines in a summary, however many warnings.
+    static constexpr std::size_t kSummaryLines = 40;
+
+    // A warning of its own: a group whose title is `text`.
+    void add(WarningKind kind, std::string_view text);
+    // A warning of the group `group` (the missing decal, the part name), with
+    // `title` the group's title when it is new, `example` what the warning is
+    // about, and `line` the warning's full line for the report.
+    void add(WarningKind kind, std::string_view group, std::string_view title, std::string_view example,
+             std::string_view line);
+    // The kept group named `group`, to change its title once the run knows
+    // more; nothing when it was not kept.
+    WarningGroup* kept_group(WarningKind kind, std::string_view group);
+
+    const WarningTally& of(WarningKind kind) const { return tallies_[static_cast<std::size_t>(kind)]; }
+    long long total() const;
+    bool empty() const { return total() == 0; }
+
+    // Each kind with its count, then its first groups, about `lines` lines in
+    // all, each kind closed with "... and N more" where groups are left out.
+    // With lines = 0, every kept group.
+    std::vector<std::string> summary(std::size_t lines = kSummaryLines) const;
+
+    // Where every warning goes as it comes; none while the run has no place
+    // for them yet (the counts and the kept groups still grow).
+    void write_to(WarningFiles* files) { files_ = files; }
+
+    // The report of the run, once written, and why it could not be.
+    std::filesystem::path report;
+    std::string report_error;
+
+private:
+    struct Groups {
+        std::unordered_map<std::string, std::size_t> index;  // name -> kept position
+    };
+    WarningFiles* files_ = nullptr;
+    std::array<WarningTally, kWarningKinds> tallies_{};
+    std::array<Groups, kWarningKinds> groups_{};
+};
+
+// The title of a kind in summaries and in the report.
+std::string warning_kind_title(WarningKind kind, const WarningTally& tally);
+
+}  // namespace marrowgate

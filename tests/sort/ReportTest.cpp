@@ -1,0 +1,74 @@
+// What a run tells of its warnings: short summaries grouped by kind, and the
+// report in the application folder holding every one.
+#include <set>
+#include <sstream>
+
+#include "sort/SortFixture.h"
+
+namespace marrowgate::test {
+namespace {
+
+// A hundred thousand parts whose decals (500 of them) the decal library
+// lacks, and a decal defined twice: the summary stays about 40 lines, the
+// report names every part, and the counts are exact.
+TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
+    constexpr int kParts = 100000;
+    std::string bytes = std::string(kPartTypeMarkerV4) + "\r\n\r\n";
+    for (int i = 0; i < kParts; ++i)
+        bytes += "U" + std::to_string(i) + " MISS" + std::to_string(i % 500) + " I TTL 3 1 0 0 0\r\nGATE 1 3 0\r\n\r\n";
+    bytes += "A1 DIP8 I TTL 3 1 0 0 0\r\n\r\n*END*\r\n";
+    list("many.p", bytes);
+    write_file(dir / "d.d", crlf({kDecalMarkerV4, "", "DIP8 M 0 0 0 2 1 0 8 1 0", "", "DIP8 M 0 0 0 2 1 0 9 1 0"}));
+    choose_decals(dir / "d.d");
+    ASSERT_TRUE(run(SortKey::PadCount).ok) << result.error;
+
+    const auto& unplaced = result.warnings.of(WarningKind::Unplaced);
+    EXPECT_EQ(unplaced.count, kParts);
+    EXPECT_EQ(unplaced.groups, 500);
+    EXPECT_EQ(unplaced.kept[7].title, "decal MISS7: not in the decal library");
+    EXPECT_EQ(unplaced.kept[7].count, kParts / 500);
+    EXPECT_EQ(unplaced.kept[7].examples, (Lines{"U7", "U507", "U1007", "U1507", "U2007"}));
+    const Lines summary = result.warnings.summary();
+    EXPECT_LE(summary.size(), 40u);
+    EXPECT_EQ(summary.front(), "The decal library (1):");
+    EXPECT_EQ(summary[2], "Parts placed in no file (100,000 parts, 500 decals):");
+    EXPECT_EQ(summary[3], "  decal MISS0: not in the decal library, 200 parts: U0, U500, U1000, U1500, U2000, ...");
+    EXPECT_EQ(summary.back(), "  ... and " + std::to_string(500 - (summary.size() - 4)) + " more");
+
+    // The report: the summary with every group, then every warning.
+    EXPECT_EQ(result.warnings.report, app("marrowgate-report.txt"));
+    std::istringstream report(read_file(app("marrowgate-report.txt")));
+    std::set<std::string> named;
+    long long groups = 0;
+    for (std::string line; std::getline(report, line);) {
+        if (line.rfind("  decal MISS", 0) == 0) ++groups;
+        if (line[0] == 'U') named.insert(line.substr(0, line.find(':')));
+    }
+    EXPECT_EQ(groups, 500);
+    EXPECT_EQ(named.size(), static_cast<std::size_t>(kParts));
+}
+
+// Part names met twice: within one file and across files, with the same bytes
+// or others. Every block is still written.
+TEST_F(SortRun, PartNamesMetTwiceAreReportedWithWhereAndWhetherTheBytesDiffer) {
+    const Lines x1 = part("X1 DIP8 I TTL 3 1 0 0 0"), y1 = part("Y1 DIP8 I TTL 3 1 0 0 0");
+    Lines other_x1 = x1;
+    other_x1[1] = "TIMESTAMP 2025.01.01.00.00.00";
+    list_parts("a.p", {x1, x1, y1, part("Z1 DIP8 I TTL 3 1 0 0 0")});
+    const auto b = list_parts("b.p", {other_x1, y1});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    expect_outputs({{"X", {x1, x1, other_x1}}, {"Y", {y1, y1}}, {"Z", {part("Z1 DIP8 I TTL 3 1 0 0 0")}}});
+
+    const auto& twice = result.warnings.of(WarningKind::DuplicateName);
+    EXPECT_EQ(twice.count, 5);
+    EXPECT_EQ(twice.groups, 2);
+    ASSERT_EQ(twice.kept.size(), 2u);
+    EXPECT_EQ(twice.kept[0].examples, (Lines{"a.p part 1", "a.p part 2 (the same bytes)", "b.p part 1 (other bytes)"}));
+    EXPECT_EQ(twice.kept[1].examples, (Lines{"a.p part 3", "b.p part 2 (the same bytes)"}));
+    EXPECT_NE(read_file(app("marrowgate-report.txt"))
+                  .find("X1: b.p part 1 (" + display_path(b) + "), other bytes than a.p part 1\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace marrowgate::test
