@@ -10,31 +10,36 @@ std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed) {
 }
 
 void DuplicateNames::append(DuplicateNames&& later) {
-    const std::uint32_t offset = count();
-    if (parts_.empty()) {
-        parts_ = std::move(later.parts_);
-    } else {
-        parts_.reserve(parts_.size() + later.parts_.size());
-        for (const Part& part : later.parts_) parts_.push_back(Part{part.hash, part.ordinal + offset, 0});
-    }
-    later.parts_ = {};
+    if (names_.empty()) names_ = std::move(later.names_);
+    else names_.insert(names_.end(), later.names_.begin(), later.names_.end());
+    later.names_ = {};
 }
 
 void DuplicateNames::find() {
-    std::sort(parts_.begin(), parts_.end(), [](const Part& a, const Part& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.ordinal < b.ordinal;
-    });
+    // The hashes met more than once, sorted.
+    std::vector<std::uint64_t> shared = names_;
+    std::sort(shared.begin(), shared.end());
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < parts_.size();) {
+    for (std::size_t i = 0; i < shared.size();) {
         std::size_t end = i + 1;
-        while (end < parts_.size() && parts_[end].hash == parts_[i].hash) ++end;
-        if (end - i > 1) {
-            for (std::size_t j = i; j < end; ++j) parts_[kept++] = Part{0, parts_[j].ordinal, parts_[i].ordinal};
-        }
+        while (end < shared.size() && shared[end] == shared[i]) ++end;
+        if (end - i > 1) shared[kept++] = shared[i];
         i = end;
     }
-    parts_.resize(kept);
-    std::sort(parts_.begin(), parts_.end(), [](const Part& a, const Part& b) { return a.ordinal < b.ordinal; });
+    shared.resize(kept);
+    shared.shrink_to_fit();
+    // Each part of those names, in order, with the first of its name.
+    constexpr std::uint32_t kNone = 0xFFFFFFFF;
+    std::vector<std::uint32_t> first(shared.size(), kNone);
+    parts_.clear();
+    for (std::size_t ordinal = 0; ordinal < names_.size(); ++ordinal) {
+        const auto at = std::lower_bound(shared.begin(), shared.end(), names_[ordinal]);
+        if (at == shared.end() || *at != names_[ordinal]) continue;
+        std::uint32_t& first_of_name = first[static_cast<std::size_t>(at - shared.begin())];
+        if (first_of_name == kNone) first_of_name = static_cast<std::uint32_t>(ordinal);
+        parts_.push_back(Part{0, static_cast<std::uint32_t>(ordinal), first_of_name});
+    }
+    names_ = {};
     next_ = 0;
 }
 

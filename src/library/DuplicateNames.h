@@ -2,9 +2,11 @@
 // gives the hash of every part's name, in the order the copy pass meets the
 // parts; between the passes the parts that share a name are found, and the
 // copy pass hands their blocks over so that each can be said to hold the
-// same bytes as the first of its name, or not. Sixteen bytes a part.
+// same bytes as the first of its name, or not. Eight bytes a part, sixteen
+// while the names are compared, and sixteen a part that shares its name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -18,13 +20,14 @@ std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed = kHashSeed)
 class DuplicateNames {
 public:
     // The collection pass: the name of the next part.
-    void add_name(std::string_view name) { parts_.push_back(Part{hash_bytes(name), count(), 0}); }
+    // Room for the names of `parts` parts, as many as the file list counted.
+    void reserve(std::size_t parts) { names_.reserve(parts); }
+    void add_name(std::string_view name) { names_.push_back(hash_bytes(name)); }
     // The names another reader collected, for the parts after these.
     void append(DuplicateNames&& later);
 
     // Between the passes: keeps only the parts whose name another part has.
     void find();
-    bool none() const { return parts_.empty(); }
 
     // The copy pass, at part `ordinal` (from 0): whether it shares its name.
     bool shares_name(std::uint32_t ordinal);
@@ -37,11 +40,11 @@ public:
 
 private:
     struct Part {
-        std::uint64_t hash;     // of the name; of the block after find()
+        std::uint64_t hash;     // of the block, once met
         std::uint32_t ordinal;  // in the copy pass
         std::uint32_t first;    // ordinal of the first part of the name
     };
-    std::uint32_t count() const { return static_cast<std::uint32_t>(parts_.size()); }
+    std::vector<std::uint64_t> names_;  // until find(): the hash of every name, in order
     std::vector<Part> parts_;
     std::size_t next_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "library/FirstPass.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -36,6 +37,7 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
                       bool ignore_case, std::atomic<long long>& parts) {
     KeyTable seen(most, ignore_case);
     FileKeys result;
+    result.names.reserve(static_cast<std::size_t>(std::max(0, state.File_Parts[static_cast<std::size_t>(i)])));
     long long unreported = 0;
     try {
         LineReader lines(files, listed_file_path(state, i), read_ahead_beside(2));  // two files side by side
@@ -125,6 +127,7 @@ void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& file
     }
     KeySourceCache met(rule.capacity());
     std::string looked_up;
+    names.reserve(static_cast<std::size_t>(std::max(0, state.Total_Parts)));
     for (int i = 1; i <= state.File_Count; ++i) {
         LineReader lines(files, listed_file_path(state, i));
         PartBlockReader blocks(lines);
