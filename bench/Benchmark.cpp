@@ -258,8 +258,10 @@ void io_limit(const std::vector<fs::path>& inputs, const fs::path& decals, const
 std::map<std::string, std::string> tree(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        // The run's lock file is the engine's own: the literal passes take none.
-        if (!entry.is_regular_file() || entry.path().filename() == ".marrowgate.lock") continue;
+        // The run's lock file and report are the engine's own: the literal passes write neither.
+        if (!entry.is_regular_file() || entry.path().filename() == ".marrowgate.lock" ||
+            entry.path().filename() == "marrowgate-report.txt")
+            continue;
         std::ifstream in(entry.path(), std::ios::binary);
         files[fs::relative(entry.path(), root).generic_string()] =
             std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

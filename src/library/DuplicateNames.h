@@ -1,13 +1,16 @@
-// Part names met more than once among a run's inputs. The collection pass
-// gives the hash of every part's name, in the order the copy pass meets the
-// parts; between the passes the parts that share a name are found, and the
-// copy pass hands their blocks over so that each can be said to hold the
-// same bytes as the first of its name, or not. Eight bytes a part, sixteen
-// while the names are compared, and sixteen a part that shares its name.
+// Part names met more than once among a run's inputs, in memory that stays
+// small whatever the number of parts. The collection pass marks the hash of
+// every name in a bitmap (two bytes a part); a name whose mark is set already
+// may have been met before and becomes a candidate. The copy pass counts the
+// candidates' parts and compares their blocks' bytes with the first of their
+// name: a name met twice is reported at its second part, with its first.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -19,34 +22,30 @@ std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed = kHashSeed)
 
 class DuplicateNames {
 public:
-    // The collection pass: the name of the next part.
-    // Room for the names of `parts` parts, as many as the file list counted.
-    void reserve(std::size_t parts) { names_.reserve(parts); }
-    void add_name(std::string_view name) { names_.push_back(hash_bytes(name)); }
-    // The names another reader collected, for the parts after these.
-    void append(DuplicateNames&& later);
+    // What the copy pass knows of a name that may be met more than once.
+    struct Name {
+        std::uint64_t hash = 0;        // of the name
+        std::uint64_t first_block = 0; // hash of the first block of the name
+        std::uint32_t first = 0;       // ordinal of that block in the copy pass
+        std::uint32_t met = 0;         // blocks of the name met so far
+    };
 
-    // Between the passes: keeps only the parts whose name another part has.
+    // Room for about `parts` parts (the file list's count).
+    explicit DuplicateNames(std::size_t parts);
+
+    // The collection pass, from any thread: the name of a part.
+    void add_name(std::string_view name);
+    // Between the passes.
     void find();
-
-    // The copy pass, at part `ordinal` (from 0): whether it shares its name.
-    bool shares_name(std::uint32_t ordinal);
-    // The ordinal of the first part of the same name (the part's own when it
-    // is that one), after shares_name said yes.
-    std::uint32_t first_of_name() const { return parts_[next_].first; }
-    // The hash of the current part's block; false where the first part of its
-    // name has other bytes. Call for every part shares_name said yes to.
-    bool same_as_first(std::uint64_t block_hash);
+    // The copy pass: what is known of `name` when it may be met twice.
+    Name* candidate(std::string_view name);
 
 private:
-    struct Part {
-        std::uint64_t hash;     // of the block, once met
-        std::uint32_t ordinal;  // in the copy pass
-        std::uint32_t first;    // ordinal of the first part of the name
-    };
-    std::vector<std::uint64_t> names_;  // until find(): the hash of every name, in order
-    std::vector<Part> parts_;
-    std::size_t next_ = 0;
+    std::size_t mask_;
+    std::unique_ptr<std::atomic<std::uint64_t>[]> marks_;
+    std::mutex mutex_;
+    std::vector<std::uint64_t> candidates_;  // hashes whose mark was set already
+    std::vector<Name> names_;                // after find(): one a candidate, by hash
 };
 
 }  // namespace marrowgate

@@ -1,6 +1,5 @@
 #include "library/FirstPass.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -29,15 +28,13 @@ namespace {
 // Every 256 parts and at the end, the parts read are added to `parts`.
 struct FileKeys {
     std::vector<std::string> keys;
-    DuplicateNames names;
     std::exception_ptr failure;
 };
 
 FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSystem& files, std::size_t most,
-                      bool ignore_case, std::atomic<long long>& parts) {
+                      bool ignore_case, DuplicateNames& names, std::atomic<long long>& parts) {
     KeyTable seen(most, ignore_case);
     FileKeys result;
-    result.names.reserve(static_cast<std::size_t>(std::max(0, state.File_Parts[static_cast<std::size_t>(i)])));
     long long unreported = 0;
     try {
         LineReader lines(files, listed_file_path(state, i), read_ahead_beside(2));  // two files side by side
@@ -51,7 +48,7 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
                 unreported = 0;
             }
             add_key(header, rule, looked_up, met, seen);
-            result.names.add_name(header.substr(0, header.find(' ')));
+            names.add_name(header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
     } catch (...) {
@@ -81,7 +78,7 @@ void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, 
     const bool ignore_case = table.ignores_case();
     const auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < count;)
-            per_file[i] = keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case, parts);
+            per_file[i] = keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case, names, parts);
         std::lock_guard lock(mutex);
         --working;
         finished.notify_all();
@@ -110,10 +107,9 @@ void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, 
     }
     for (auto& helper : helpers) helper.join();
     if (progress) progress->advance_to(parts.load());
-    for (FileKeys& file : per_file) {
+    for (const FileKeys& file : per_file) {
         for (const auto& key : file.keys) table.add(key);
         if (file.failure) std::rethrow_exception(file.failure);
-        names.append(std::move(file.names));
     }
 }
 
@@ -127,7 +123,6 @@ void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& file
     }
     KeySourceCache met(rule.capacity());
     std::string looked_up;
-    names.reserve(static_cast<std::size_t>(std::max(0, state.Total_Parts)));
     for (int i = 1; i <= state.File_Count; ++i) {
         LineReader lines(files, listed_file_path(state, i));
         PartBlockReader blocks(lines);

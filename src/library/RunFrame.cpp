@@ -175,7 +175,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
         // Collection pass: keys only from the header lines that open a block.
         if (rule.shows_first_pass()) progress.start(kFirstPass);
-        DuplicateNames names;
+        DuplicateNames names(static_cast<std::size_t>(std::max(0, state.Total_Parts)));
         collection_pass(state, rule, files, table, names, rule.shows_first_pass() ? &progress : nullptr);
         names.find();
         progress.check_stop();
@@ -201,6 +201,27 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         // Copy pass.
         std::vector<long long> blocks_per_key(table.keys().size(), 0);
         std::vector<std::uint32_t> first_ordinal;  // of each file's parts
+        // A name met again: at its second block, its first is reported too.
+        const auto report_name_again = [&](DuplicateNames::Name& known, std::uint32_t ordinal, std::uint64_t block_hash,
+                                           const std::string& name, const std::filesystem::path& input, long long block) {
+            if (known.met++ == 0) {
+                known.first = ordinal;
+                known.first_block = block_hash;
+                return;
+            }
+            const auto file = static_cast<std::size_t>(
+                std::upper_bound(first_ordinal.begin(), first_ordinal.end(), known.first) - first_ordinal.begin());
+            const auto first_input = listed_file_path(state, static_cast<int>(file));
+            const std::string first_place = place(first_input, known.first - first_ordinal[file - 1] + 1);
+            if (known.met == 2)
+                result.warnings.add(WarningKind::DuplicateName, name, "part " + name, first_place,
+                                    name + ": " + first_place + " (" + display_path(first_input) + ")");
+            const bool same = known.first_block == block_hash;
+            result.warnings.add(WarningKind::DuplicateName, name, "part " + name,
+                                place(input, block) + (same ? " (the same bytes)" : " (other bytes)"),
+                                name + ": " + place(input, block) + " (" + display_path(input) + ")" +
+                                    (same ? ", the same bytes as " : ", other bytes than ") + first_place);
+        };
         KeySourceCache placed(rule.capacity());
         progress.start(kProcessing);
         std::uint32_t ordinal = 0;
@@ -233,7 +254,8 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                         placed.insert(*source, index ? static_cast<std::int32_t>(*index) : KeySourceCache::kNoKey);
                 }
                 name.assign(header.substr(0, header.find(' ')));
-                const bool shared = names.shares_name(ordinal);
+                DuplicateNames::Name* const twice = names.candidate(name);
+                const bool shared = twice != nullptr;
                 std::uint64_t block_hash = shared ? hash_bytes("\r\n", hash_bytes(header)) : 0;
                 bool closed;
                 if (!index) {
@@ -262,22 +284,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                                             " reaches the end of the file without the empty line that ends "
                                             "a part; it was copied and closed with one.");
                 }
-                if (shared) {
-                    const std::uint32_t first = names.first_of_name();
-                    const bool same = names.same_as_first(block_hash);
-                    std::string where = place(input, block);
-                    std::string line = name + ": " + where + " (" + display_path(input) + ")";
-                    if (first != ordinal) {
-                        const auto file = static_cast<std::size_t>(
-                            std::upper_bound(first_ordinal.begin(), first_ordinal.end(), first) -
-                            first_ordinal.begin());
-                        const std::string first_place =
-                            place(listed_file_path(state, static_cast<int>(file)), first - first_ordinal[file - 1] + 1);
-                        where += same ? " (the same bytes)" : " (other bytes)";
-                        line += same ? ", the same bytes as " + first_place : ", other bytes than " + first_place;
-                    }
-                    result.warnings.add(WarningKind::DuplicateName, name, "part " + name, where, line);
-                }
+                if (shared) report_name_again(*twice, ordinal, block_hash, name, input, block);
             }
         }
 
