@@ -11,10 +11,14 @@ namespace marrowgate::ui {
 // At most this many warnings of a run are listed in its box.
 inline constexpr int kWarningsShown = 20;
 
+// A count as the window shows it, its digits grouped by three: "25,000".
+QString grouped(long long count);
+
 // The warnings box of a run; empty when the run left no warning.
 QString run_warnings(const RunResult& result);
 
-// What a finished run wrote where, and the parts it placed in no file.
+// What a finished run wrote where, a table in key order whose columns line up
+// in a fixed-pitch font, and the parts it placed in no file.
 QString run_details(const RunResult& result, const QString& lib_folder);
 
 }  // namespace marrowgate::ui
