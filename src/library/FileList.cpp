@@ -17,13 +17,17 @@ MarkerRule MarkerRule::decals_any_version() { return MarkerRule("*PADS-LIBRARY-P
 
 bool MarkerRule::matches(std::string_view line) const {
     if (!any_version_) return line == v4_;
+    return !version_of(line).empty();
+}
+
+std::string MarkerRule::version_of(std::string_view line) const {
     if (line.size() < prefix_.size() + 2 || line.substr(0, prefix_.size()) != prefix_ || line.back() != '*')
-        return false;
+        return {};
     const std::string_view version = line.substr(prefix_.size(), line.size() - prefix_.size() - 1);
     for (const char c : version) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') return false;
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') return {};
     }
-    return true;
+    return "V" + std::string(version);
 }
 
 std::string MarkerRule::description() const { return any_version_ ? prefix_ + "<version>*" : v4_; }
@@ -34,6 +38,9 @@ std::string describe_refusal(const AddResult& result, const MarkerRule& rule) {
         case AddOutcome::NoDotInTitle: return "its file name has no extension";
         case AddOutcome::CannotRead: return "it cannot be read: " + result.reason;
         case AddOutcome::NoMarker: return "no line of it is the marker line " + rule.description();
+        case AddOutcome::OtherVersion:
+            return "it is a PADS " + rule.version_of(result.marker) + " library; the marker line taken is " +
+                   rule.description();
         case AddOutcome::NotRegularFile: return "it is not a regular file";
         case AddOutcome::AlreadyListed: return "it is listed already";
         case AddOutcome::WrongExtension: return "its extension is neither \".p\" nor \".d\"";
@@ -70,19 +77,23 @@ bool is_other_than_regular_file(FileSystem& files, const std::filesystem::path& 
 }
 
 // Scans the staged file for its marker line. Returns false with the reason when
-// the file cannot be read.
+// the file cannot be read or holds none; a marker of a version the rule does not
+// take is kept, to say which version the file is.
 bool find_marker(FileSystem& files, const std::filesystem::path& path, const MarkerRule& rule,
                  AddResult& result) {
     try {
         LineReader lines(files, path);
         std::string_view line;
+        std::string other;
         while (lines.next(line)) {
             if (rule.matches(line)) {
                 result.marker = std::string(line);
                 return true;
             }
+            if (other.empty() && !rule.version_of(line).empty()) other = line;
         }
-        result.outcome = AddOutcome::NoMarker;
+        result.outcome = other.empty() ? AddOutcome::NoMarker : AddOutcome::OtherVersion;
+        result.marker = std::move(other);
     } catch (const FileError& error) {
         result.outcome = AddOutcome::CannotRead;
         result.reason = error.reason();

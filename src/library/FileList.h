@@ -28,6 +28,9 @@ public:
     const std::string& v4_marker() const { return v4_; }
     // "*PADS-LIBRARY-PART-TYPES-V4*" or "*PADS-LIBRARY-PART-TYPES-V<version>*".
     std::string description() const;
+    // "V9" for "*PADS-LIBRARY-PART-TYPES-V9*": the version of a marker line of
+    // this rule's kind, whatever versions the rule takes; empty for any other line.
+    std::string version_of(std::string_view line) const;
 
 private:
     MarkerRule(std::string prefix, bool any_version);
@@ -41,6 +44,7 @@ enum class AddOutcome {
     NoDotInTitle,   // the file title has no "."; nothing said
     CannotRead,     // the file cannot be opened or read; nothing said
     NoMarker,       // no line is the marker line: the warning box
+    OtherVersion,   // no marker line of a version taken, but one of another (`marker`)
     NotRegularFile, // a folder, a FIFO, a device: the warning box, nothing read
     AlreadyListed,  // the file is listed already, under this or another name; nothing said
     WrongExtension, // the extension is neither ".p" nor ".d"; nothing said
@@ -50,7 +54,7 @@ enum class AddOutcome {
 struct AddResult {
     AddOutcome outcome = AddOutcome::Added;
     std::string reason;  // the system's reason, for CannotRead
-    std::string marker;  // the marker line found
+    std::string marker;  // the marker line found (for OtherVersion, the one of another version)
     int entry = 0;       // the entry listed
 };
 

@@ -8,24 +8,22 @@
 #include <QPlainTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QFileInfo>
 #include <QMessageBox>
 
 namespace marrowgate::ui {
 
-std::optional<QString> QtDialogs::openFile(const QString& filter, const QString& initialName) {
+std::optional<QString> QtDialogs::openFile(const QString& filter, const QString& initialName,
+                                           const QString& startFolder) {
     QFileDialog dialog(parent_, QStringLiteral("Open"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A typed name must exist: the dialog says so itself rather than the
     // window refusing the name without a word.
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(filter);
-    if (!last_folder_.isEmpty()) dialog.setDirectory(last_folder_);
+    if (!startFolder.isEmpty()) dialog.setDirectory(startFolder);
     if (!initialName.isEmpty()) dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    const QString chosen = dialog.selectedFiles().constFirst();
-    last_folder_ = QFileInfo(chosen).absolutePath();
-    return chosen;
+    return dialog.selectedFiles().constFirst();
 }
 
 namespace {

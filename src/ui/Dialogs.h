@@ -13,8 +13,10 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // Asks for one file to open. `filter` is "Description (*.ext)"; the
+    // dialog shows `startFolder` (the dialog's own choice when empty) and its
     // file-name box starts with `initialName`. Nothing when cancelled.
-    virtual std::optional<QString> openFile(const QString& filter, const QString& initialName) = 0;
+    virtual std::optional<QString> openFile(const QString& filter, const QString& initialName,
+                                            const QString& startFolder) = 0;
     // Message boxes with one OK button.
     virtual void warning(const QString& title, const QString& text) = 0;
     virtual void critical(const QString& title, const QString& text) = 0;
@@ -30,7 +32,8 @@ public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParentWidget(QWidget* parent) { parent_ = parent; }
 
-    std::optional<QString> openFile(const QString& filter, const QString& initialName) override;
+    std::optional<QString> openFile(const QString& filter, const QString& initialName,
+                                    const QString& startFolder) override;
     void warning(const QString& title, const QString& text) override;
     void critical(const QString& title, const QString& text) override;
     void details(const QString& title, const QString& text) override;
@@ -38,7 +41,6 @@ public:
 
 private:
     QPointer<QWidget> parent_;
-    QString last_folder_;  // the dialog opens where the previous choice was made
 };
 
 }  // namespace marrowgate::ui

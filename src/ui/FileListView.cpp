@@ -4,6 +4,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QUrl>
 
@@ -64,6 +65,15 @@ void FileListView::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     emit filesDropped(local_files(event->mimeData()));
+}
+
+void FileListView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        emit deletePressed();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 }  // namespace marrowgate::ui

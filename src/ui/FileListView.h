@@ -23,11 +23,14 @@ public:
 signals:
     // Local files dropped on the list, in the order the file manager gave them.
     void filesDropped(const QStringList& paths);
+    // The Delete key, to remove the selected row.
+    void deletePressed();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool takes(const QMimeData* data) const;

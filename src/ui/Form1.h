@@ -1,6 +1,7 @@
-// The main window: the file list with "+" and "-", the four sort options with
-// "File ..." for the decal library, the news line and the link, the status
-// label, "Execute" and "Exit". Every control keeps its name as member and as
+// The main window: the file list with "+" and "-" and the box that takes every
+// PADS version, the four sort options with "File ..." for the decal library
+// and its name, the news line and the link, the status label, "Execute" and
+// "Exit". Every control keeps its name as member and as
 // object name; the handlers are named after their control and event.
 #pragma once
 
@@ -16,6 +17,7 @@
 #include "state/Module1.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +46,10 @@ inline constexpr const char* kBoxTitle = "Vorlane";
 // Filters of the two file-open dialogs.
 inline constexpr const char* kPartTypeFilter = "Part-Type Files (*.p)";
 inline constexpr const char* kDecalFilter = "PCB Decal File (*.d)";
+// Where the window keeps what it remembers between sessions (an INI file of
+// the user's: the version box, the folder of the last file chosen).
+inline constexpr const char* kSettingsOrganisation = "Vorlane";
+inline constexpr const char* kSettingsApplication = "marrowgate";
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -63,11 +69,14 @@ public:
     Picture* Picture1 = nullptr;
     QLabel* Label3 = nullptr;
     FileListView* ListView1 = nullptr;
+    // Off: V4 libraries only; on: every PADS version, as the command line.
+    QCheckBox* chkAnyVersion = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command4 = nullptr;
     QLabel* Label4 = nullptr;
     std::array<QRadioButton*, 4> Option1{};
     QPushButton* Command5 = nullptr;
+    QLabel* lblDecalFile = nullptr;  // the decal file chosen, beside "File ..."
     std::array<QLabel*, 2> Label1{};
     QLabel* lblLink = nullptr;
     QLabel* Label2 = nullptr;
@@ -89,6 +98,7 @@ public slots:
     void ListView1_Drop(const QStringList& paths);
     void cmdOpenFolder_Click();
     void cmdDetails_Click();
+    void chkAnyVersion_Click(bool checked);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,8 +114,15 @@ private:
     void Form_Load();
     void Add_Ascii_File();
     void Del_Ascii_File();
-    // Lists one chosen file, or refuses it (the warning box for a missing marker).
-    void add_chosen_file(const QString& path);
+    // Lists one chosen file. Returns why it was refused, naming it; empty when
+    // it was listed, or when it is listed already and `quiet_if_listed`.
+    QString add_chosen_file(const QString& path, bool quiet_if_listed);
+    // The folder a file dialog starts in; a chosen file's folder is remembered.
+    QString start_folder() const;
+    void remember_folder(const QString& chosen);
+    // Shows the warning box with "Execute" disabled while it is up.
+    void warn(const QString& text);
+    void show_decal_choice(bool shown);
     void append_row(int entry);
     void clear_options();
     bool takes_files() const;

@@ -1,8 +1,10 @@
 // The controls of Form1, where they sit, how they look, and which handler
 // each one calls. The handlers themselves are in Form1.cpp.
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -44,7 +46,8 @@ QLabel* make_label(const QString& caption, const char* name, QWidget* parent) {
 QPushButton* make_button(const QString& caption, const char* name, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
+    // Return on the focused button clicks it, as on any desktop.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -69,6 +72,7 @@ int twips_to_pixels(int twips, int dpi) {
 void Form1::build_controls() {
     register_window_images();
     setWindowTitle(QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION));
+    setWindowIcon(QIcon(QStringLiteral(":/marrowgate/icon.png")));
     setFont(QFont(QStringLiteral("Verdana"), 9));
 
     auto* window_layout = new QVBoxLayout(this);
@@ -140,7 +144,12 @@ void Form1::build_controls() {
     list_buttons->addStretch(1);
     grid->addLayout(list_buttons, 0, 2);
 
-    grid->addWidget(Label4, 1, 0, Qt::AlignTop | Qt::AlignLeft);
+    chkAnyVersion = new QCheckBox(QStringLiteral("Accept every PADS version"), Picture1);
+    chkAnyVersion->setObjectName(QStringLiteral("chkAnyVersion"));
+    chkAnyVersion->setToolTip(QStringLiteral("Off: PADS V4 libraries only"));
+    grid->addWidget(chkAnyVersion, 1, 1, Qt::AlignLeft);
+
+    grid->addWidget(Label4, 2, 0, Qt::AlignTop | Qt::AlignLeft);
     auto* options = new QVBoxLayout;
     options->setSpacing(4);
     option_group_ = new QButtonGroup(this);
@@ -154,13 +163,16 @@ void Form1::build_controls() {
         option_group_->addButton(option, i);
         options->addWidget(option, 0, Qt::AlignLeft);
     }
-    grid->addLayout(options, 1, 1);
+    grid->addLayout(options, 2, 1);
     Command5 = make_button(QStringLiteral("File ..."), "Command5", Picture1);
     Command5->setToolTip(QStringLiteral("Choose the PCB decal library file"));
     QSizePolicy keep_place = Command5->sizePolicy();
     keep_place.setRetainSizeWhenHidden(true);
     Command5->setSizePolicy(keep_place);
-    grid->addWidget(Command5, 1, 2, Qt::AlignBottom | Qt::AlignLeft);
+    grid->addWidget(Command5, 2, 2, Qt::AlignBottom | Qt::AlignLeft);
+    lblDecalFile = make_label(QString(), "lblDecalFile", Picture1);
+    lblDecalFile->setSizePolicy(keep_place);
+    grid->addWidget(lblDecalFile, 2, 3, Qt::AlignBottom | Qt::AlignLeft);
 
     auto* link_row = new QHBoxLayout;
     link_row->setSpacing(5);
@@ -178,7 +190,7 @@ void Form1::build_controls() {
     link_row->addWidget(lblLink);
     link_row->addWidget(Label1[1]);
     link_row->addStretch(1);
-    grid->addLayout(link_row, 2, 0, 1, 4);
+    grid->addLayout(link_row, 3, 0, 1, 4);
     grid->setColumnStretch(3, 1);
 
     Text1 = new QLineEdit(QStringLiteral("News:"), Frame1);
@@ -198,6 +210,8 @@ void Form1::build_controls() {
     cmdOpenFolder = make_button(QStringLiteral("Open folder"), "cmdOpenFolder", Frame1);
     cmdDetails = make_button(QStringLiteral("Details"), "cmdDetails", Frame1);
     for (QPushButton* button : {cmdOpenFolder, cmdDetails}) {
+        // Room on both sides of the caption, which some fonts fill to the edge.
+        button->setMinimumWidth(button->sizeHint().width() + 12);
         button->hide();
         bottom->addWidget(button);
     }
@@ -218,6 +232,10 @@ void Form1::build_controls() {
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(cmdOpenFolder, &QPushButton::clicked, this, &Form1::cmdOpenFolder_Click);
     connect(cmdDetails, &QPushButton::clicked, this, &Form1::cmdDetails_Click);
+    connect(chkAnyVersion, &QCheckBox::clicked, this, &Form1::chkAnyVersion_Click);
+    connect(ListView1, &FileListView::deletePressed, this, [this] {
+        if (Command4->isEnabled()) Command4_Click();
+    });
     ListView1->setDropGate([this] { return takes_files(); });
     connect(ListView1, &FileListView::filesDropped, this, &Form1::ListView1_Drop);
 }

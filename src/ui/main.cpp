@@ -14,7 +14,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("marrowgate"));
+    QApplication::setOrganizationName(QString::fromLatin1(marrowgate::ui::kSettingsOrganisation));
+    QApplication::setApplicationName(QString::fromLatin1(marrowgate::ui::kSettingsApplication));
     QApplication::setApplicationVersion(QStringLiteral(MARROWGATE_VERSION));
 
     QCommandLineParser parser;

@@ -48,6 +48,7 @@ TEST_F(FileList, WhatPlusAcceptsAndRefuses) {
         {file("space.p", {std::string(kPartTypeMarkerV4) + " "}), AddOutcome::NoMarker},
         {file("case.p", {"*pads-library-part-types-v4*"}), AddOutcome::NoMarker},
         {file("decals.p", {kDecalMarkerV4}), AddOutcome::NoMarker},
+        {file("v9.p", {"*PADS-LIBRARY-PART-TYPES-V9*"}), AddOutcome::OtherVersion},
         {dir / "third.p", AddOutcome::AlreadyListed},
         {library("upper.P", 1), AddOutcome::WrongExtension},
         {library("noextension", 1), AddOutcome::NoDotInTitle},
@@ -152,6 +153,8 @@ TEST(MarkerRule, AnyVersionTakesEveryVersionOfItsKindOnly) {
                              "*PADS-LIBRARY-PCB-DECALS-V9*", "*PADS-LIBRARY-PART-TYPES-V9 *"})
         EXPECT_FALSE(rule.matches(line)) << line;
     EXPECT_FALSE(MarkerRule::part_types_v4().matches("*PADS-LIBRARY-PART-TYPES-V9*"));
+    EXPECT_EQ(MarkerRule::part_types_v4().version_of("*PADS-LIBRARY-PART-TYPES-V9.5*"), "V9.5");
+    EXPECT_EQ(MarkerRule::part_types_v4().version_of("*PADS-LIBRARY-PCB-DECALS-V9*"), "");
 }
 
 }  // namespace

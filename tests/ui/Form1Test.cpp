@@ -7,6 +7,8 @@
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -25,7 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kWarningText = QStringLiteral("This file is not a library of the expected kind.");
-const QString kNotALibrary = QStringLiteral("warning Vorlane: ") + kWarningText;
 
 // Parts named P01, P02, ...
 QString numbered(int part) { return QStringLiteral("P%1").arg(part, 2, 10, QLatin1Char('0')); }
@@ -40,9 +41,10 @@ std::vector<Lines> numbered_parts(int parts, const std::string& decal = "DIP8") 
 // a.p to e.p, libraries of 10, 5, 1, 2 and 3 parts; t.p, three parts of two
 // keys under every option (initials A and C, families TTL and CMOS, decals
 // DIP8 and SO8 of 8 and 14 pads in d.d); plain.p without a marker line, v9.p
-// of another format, and a folder folder.p.
+// and v9.d of another version, and a folder folder.p. What the window
+// remembers goes to a settings folder of its own.
 struct Window {
-    explicit Window(const QString& site = marrowgate::site_address(), bool message_file = true) {
+    explicit Window(const QString& site = marrowgate::site_address(), bool message_file = true) : site(site) {
         if (message_file)
             write_file(app / "marrowgate_msg.dat",
                        "0;Vorlane Marrowgate;\r\n1;" + kWarningText.toStdString() + ";\r\n");
@@ -54,7 +56,15 @@ struct Window {
                          "", "*END*"}));
         put("plain.p", crlf({"just text"}) + crlf(part("X1 DIP8 I TTL 3 1 0 0 0")));
         put("v9.p", library_bytes({part("X1 DIP8 I TTL 3 1 0 0 0")}, "*PADS-LIBRARY-PART-TYPES-V9*"));
+        put("v9.d", crlf({"*PADS-LIBRARY-PCB-DECALS-V9*", "", "DIP8 M 0 0 0 2 3 0 8 1 0", "", "*END*"}));
         fs::create_directory(inputs / "folder.p");
+        reopen();
+    }
+    // A new window, as in the next session.
+    void reopen() {
+        const QString settings_folder = QString::fromStdString(settings.path().string());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder);
+        form.reset();
         form = std::make_unique<marrowgate::ui::Form1>(marrowgate::ui::WindowSettings{app.path(), site, {}}, dialogs);
         form->show();
     }
@@ -79,18 +89,24 @@ struct Window {
     //   "-", "Execute", "Details"  a click on that button
     //   "option:3"      a click on the option's round button
     //   "row:1"         a click on that row of the list
+    //   "any"           a click on "Accept every PADS version"
     //   "drop:a.p,b.p"  files dragged onto the list and let go; as on the
     //                   desktop, the list gets the drop only if it took the drag
-    // Returns what the user saw happen: each box shown ("kind title: text"),
-    // each drag the list refused, and the status line after a run.
+    // Returns what the user saw happen: each box shown ("kind title: text",
+    // the folder of the inputs left out of it), each drag the list refused,
+    // the status line after a run, and "Execute enabled under a box" should
+    // a box that follows a run leave "Execute" enabled.
     QStringList act(const QString& actions) {
         static const QHash<QString, QString> buttons{{"+", "Command3"}, {"-", "Command4"}, {"File", "Command5"},
                                                      {"Execute", "Command1"}, {"Details", "cmdDetails"}};
         QStringList seen;
+        bool execute_under_box = false;
         for (const QString& action : actions.split(' ')) {
             const QString verb = action.section(':', 0, 0), what = action.section(':', 1);
             const auto boxes_before = dialogs.boxes.size();
-            if (verb == "option") {
+            if (verb == "any") {
+                click("chkAnyVersion");
+            } else if (verb == "option") {
                 QTest::mouseClick(child(QStringLiteral("Option1_") + what), Qt::LeftButton, {}, QPoint(8, 8));
             } else if (verb == "row") {
                 QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
@@ -107,25 +123,34 @@ struct Window {
                 else seen << "drag refused";
             } else {
                 if (verb == "+" || verb == "File") dialogs.answer(what.isEmpty() ? QString() : url(what).toLocalFile());
+                if (verb == "Execute")
+                    dialogs.onBox = [this, &execute_under_box] { execute_under_box |= child("Command1")->isEnabled(); };
                 click(buttons.value(verb));
+                dialogs.onBox = nullptr;
                 dialogs.answers.clear();  // not taken when the button was disabled
                 if (verb == "Execute") seen << status();
             }
-            for (auto box = boxes_before; box < dialogs.boxes.size(); ++box)
-                seen << dialogs.boxes[box].kind + " " + dialogs.boxes[box].title + ": " + dialogs.boxes[box].text;
+            const QString folder = QString::fromStdString((inputs / "").string());
+            for (auto box = boxes_before; box < dialogs.boxes.size(); ++box) {
+                const auto& [kind, title, text] = dialogs.boxes[box];
+                seen << kind + " " + title + ": " + QString(text).replace(folder, QString());
+            }
         }
+        if (execute_under_box) seen << "Execute enabled under a box";
         return seen;
     }
 
-    // What the window shows: the rows of the list, the controls shown and
-    // enabled ("+ - options File Execute Open folder Details" at most;
-    // "options(n)" when n of the four are; ":3" after the one checked) and the
-    // files in lib after "=>", e.g. "{a.p 10, b.p 5} + - options:0 Execute".
+    // What the window shows: "any" when every PADS version is accepted, the
+    // rows of the list, the controls shown and enabled ("+ - options File
+    // Open folder Details" at most; "options(n)" when n of the four
+    // are; ":3" after the one checked) and the files in lib after "=>", e.g.
+    // "{a.p 10, b.p 5} + - options:0 Execute".
     QString shown() const {
         QStringList rows;
         for (int i = 0; i < list()->topLevelItemCount(); ++i)
             rows << list()->topLevelItem(i)->text(0) + " " + list()->topLevelItem(i)->text(1);
         QStringList text{"{" + rows.join(", ") + "}"};
+        if (child<QAbstractButton>("chkAnyVersion")->isChecked()) text.prepend("any");
         const auto on = [this](const QString& name) { return child(name)->isVisible() && child(name)->isEnabled(); };
         int options = 0;
         QString checked;
@@ -152,8 +177,10 @@ struct Window {
         return names;
     }
 
+    QString site;
     TempDir app;
     TempDir inputs;
+    TempDir settings;
     ScriptedDialogs dialogs;
     std::unique_ptr<marrowgate::ui::Form1> form;
 };
@@ -183,6 +210,7 @@ private slots:
         QVERIFY(fs::is_directory(w.lib()) && fs::is_directory(w.app / "tmp"));
         const QString title = QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION);
         QCOMPARE(w.form->windowTitle(), title);
+        QVERIFY(!w.form->windowIcon().isNull());
         QCOMPARE(w.list()->headerItem()->text(0) + " " + w.list()->headerItem()->text(1), "Name #");
         const std::pair<const char*, QString> captions[] = {
             {"lblSelected", title}, {"Label3", "Select files"}, {"Command3", "+"}, {"Command4", "-"},
@@ -203,6 +231,7 @@ private slots:
         QVERIFY(!w.form->isVisible());
     }
 
+    // "seen" may hold "…" where any text stands.
     void userActions_data() {
         QTest::addColumn<QString>("actions");
         QTest::addColumn<QStringList>("seen");
@@ -210,14 +239,21 @@ private slots:
         const auto row = [](const char* name, const char* actions, const QStringList& seen, const char* shown) {
             QTest::newRow(name) << QString(actions) << seen << QString(shown);
         };
-        const QStringList none, not_a_library{kNotALibrary}, done{"Done."};
+        const QString box = "warning Vorlane: ", not_a_library = ": " + kWarningText;
+        const QString v9 = " is a PADS V9 part-type library; …'Accept every PADS version'.";
+        const QStringList none, done{"Done."};
         row("a library", "+:a.p", none, "{a.p 10} + - options");
         row("cancelled", "+", none, "{} +");
         row("the same file twice", "+:a.p +:a.p", none, "{a.p 10} + - options");
-        row("no marker", "+:plain.p", not_a_library, "{} +");
-        row("a V9 library", "+:v9.p", not_a_library, "{} +");
-        row("a folder", "+:folder.p", not_a_library, "{} +");
-        row("a drop", "drop:a.p,plain.p,https://example.org/x.p,a.p,b.p", not_a_library, "{a.p 10, b.p 5} + - options");
+        row("no marker", "+:plain.p", {box + "plain.p" + not_a_library}, "{} +");
+        row("a V9 library", "+:v9.p", {box + "v9.p" + v9}, "{} +");
+        row("a folder", "+:folder.p", {box + "folder.p is not a regular file…"}, "{} +");
+        row("a file that is not there", "+:missing.p", {box + "missing.p: cannot be opened: …"}, "{} +");
+        row("a drop", "drop:a.p,plain.p,https://example.org/x.p,v9.p,a.p,folder.p,b.p,c.p,d.p,e.p",
+            {box + "5 files were not added:\n\nplain.p" + not_a_library + "\n\nv9.p" + v9 +
+             "\n\na.p is listed already.\n\nfolder.p is not a regular file…"
+             "\n\ne.p was not added: four files are listed…"},
+            "{a.p 10, b.p 5, c.p 1, d.p 2} - options");
         row("four at most", "+:a.p +:b.p +:c.p +:d.p +:e.p drop:e.p", {"drag refused"},
             "{a.p 10, b.p 5, c.p 1, d.p 2} - options");
         row("four, all removed: + stays off", "+:a.p +:b.p +:c.p +:d.p row:0 - row:0 - row:0 - row:0 -", none, "{}");
@@ -234,14 +270,32 @@ private slots:
         row("PCB Decal Pads Number", "+:t.p option:3 File:d.d Execute", done,
             "{t.p 3} + - options:3 File Open folder Details => LIB_14.p LIB_8.p");
         row("decal files refused or cancelled",
-            "+:t.p option:3 File:d.d File:a.p File:plain.p File:folder.p File:missing.d File Execute",
-            {kNotALibrary, kNotALibrary, kNotALibrary, "Done."},
+            "+:t.p option:3 File:d.d File:a.p File:v9.d File:folder.p File:missing.d File Execute",
+            {box + "a.p" + not_a_library, box + "v9.d is a PADS V9 PCB decal library; …",
+             box + "folder.p is not a regular file…", box + "missing.d: cannot be opened: …", "Done."},
             "{t.p 3} + - options:3 File Open folder Details => LIB_14.p LIB_8.p");
+        row("every version", "any +:v9.p +:a.p any", none, "{v9.p 1, a.p 10} + - options");
+        row("every version, a V9 decal library", "any +:v9.p option:3 File:v9.d Execute", done,
+            "any {v9.p 1} + - options:3 File Open folder Details => LIB_8.p");
+        row("every version: a mix refused before the run", "any +:a.p +:v9.p option:0 Execute",
+            {"", box + "The files are of different formats…\n  …a.p: *PADS-LIBRARY-PART-TYPES-V4*\n"
+                       "  …v9.p: *PADS-LIBRARY-PART-TYPES-V9*"},
+            "any {a.p 10, v9.p 1} + - options:0 Execute");
     }
     void userActions() {
         QFETCH(QString, actions);
+        QFETCH(QStringList, seen);
         Window w;
-        QTEST(w.act(actions), "seen");
+        const QStringList actual = w.act(actions);
+        bool same = actual.size() == seen.size();
+        for (int i = 0; same && i < seen.size(); ++i) {
+            const QString pattern = QRegularExpression::escape(seen[i]).replace(QStringLiteral("\\…"), ".*");
+            same = QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                                      QRegularExpression::DotMatchesEverythingOption)
+                       .match(actual[i])
+                       .hasMatch();
+        }
+        QVERIFY2(same, qPrintable(actual.join("\n--\n")));
         QTEST(w.shown(), "shown");
     }
 
@@ -256,7 +310,68 @@ private slots:
         QCOMPARE(w.dialogs.opened_folders, QStringList{QString::fromStdString(w.lib().string())});
         // Without a message file, the box for a refused file comes all the same.
         Window bare(marrowgate::site_address(), false);
-        QCOMPARE(bare.act("+:plain.p"), QStringList{"warning Vorlane: "});
+        QVERIFY(bare.act("+:plain.p").constFirst().startsWith("warning Vorlane: plain.p: "));
+    }
+
+    // The version box and the folder of the last file chosen, in the next session.
+    void rememberedAcrossSessions() {
+        Window w;
+        w.act("any +:a.p");
+        w.reopen();
+        w.act("+:v9.p");
+        QCOMPARE(w.shown(), "any {v9.p 1} + - options");
+        const QString inputs = QString::fromStdString(w.inputs.path().string());
+        QCOMPARE(w.dialogs.questions.at(0).startFolder, "");
+        QCOMPARE(w.dialogs.questions.at(1).startFolder, inputs);
+        w.act("any");
+        w.reopen();
+        w.act("+:a.p option:3 File");
+        QCOMPARE(w.shown(), "{a.p 10} + - options:3 File Execute");
+        QCOMPARE(w.dialogs.questions.at(3).startFolder, inputs);
+    }
+
+    // Return on a focused button clicks it; Delete removes the selected row.
+    void keyboard() {
+        Window w;
+        w.act("+:a.p +:b.p option:0 row:0");
+        QTest::keyClick(w.list(), Qt::Key_Delete);
+        QCOMPARE(w.shown(), "{b.p 5} + - options:0 Execute");
+        const auto press = [&w](const char* button, const QString& answer = {}) {
+            if (!answer.isEmpty()) w.dialogs.answer(w.url(answer).toLocalFile());
+            QTest::keyClick(w.child(button), Qt::Key_Return);
+        };
+        press("Command3", "c.p");
+        w.act("option:3 row:1");
+        press("Command5", "d.d");
+        QCOMPARE(w.child("lblDecalFile")->property("text").toString(), "d.d");
+        QCOMPARE(w.child("lblDecalFile")->toolTip(), QString::fromStdString((w.inputs / "d.d").string()));
+        press("Command4");
+        press("Command1");
+        press("cmdOpenFolder");
+        press("cmdDetails");
+        QCOMPARE(w.shown(), "{b.p 5} + - options:3 Open folder Details => LIB_8.p");
+        QCOMPARE(w.dialogs.opened_folders.size(), 1);
+        QCOMPARE(w.dialogs.boxes.size(), 1);
+        press("Command2");
+        QVERIFY(!w.form->isVisible());
+    }
+
+    // Counts with their thousands, and the outputs in key order in columns.
+    void countsAndDetailsTable() {
+        Window w;
+        auto parts = numbered_parts(1200);
+        parts.insert(parts.begin(), part("Z1 QFP100 I TTL 3 1 0 0 0"));
+        parts.push_back(part("A1 SO8 I TTL 3 1 0 0 0"));
+        w.put("big.p", library_bytes(parts));
+        w.put("pads.d", crlf({marrowgate::kDecalMarkerV4, "", "DIP8 M 0 0 0 2 3 0 8 1 0", "",
+                              "SO8 M 0 0 0 2 3 0 14 1 0", "", "QFP100 M 0 0 0 2 3 0 100 1 0", "", "*END*"}));
+        const QString details = w.act("+:big.p option:3 File:pads.d Execute Details").constLast();
+        QVERIFY(w.shown().startsWith("{big.p 1,202}"));
+        const QString table = ":\n\n"
+                              "  LIB_8.p     key \"8\"     1,200 part(s)\n"
+                              "  LIB_14.p    key \"14\"        1 part(s)\n"
+                              "  LIB_100.p   key \"100\"       1 part(s)\n";
+        QVERIFY2(details.contains("1,202 part(s) read") && details.contains(table), qPrintable(details));
     }
 
     void warningsBoxAndDetails_data() {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,6 +17,7 @@ public:
     struct Question {
         QString filter;
         QString initialName;
+        QString startFolder;
     };
     struct Box {
         QString kind;  // "warning", "critical" or "details"
@@ -26,21 +28,31 @@ public:
     // The next dialog's answer; a null string cancels it.
     void answer(const QString& path) { answers.push_back(path); }
 
-    std::optional<QString> openFile(const QString& filter, const QString& initialName) override {
-        questions.push_back({filter, initialName});
+    std::optional<QString> openFile(const QString& filter, const QString& initialName,
+                                    const QString& startFolder) override {
+        questions.push_back({filter, initialName, startFolder});
         const QString next = answers.isEmpty() ? QString() : answers.takeFirst();
         if (next.isNull()) return std::nullopt;
         return next;
     }
-    void warning(const QString& title, const QString& text) override { boxes.push_back({"warning", title, text}); }
-    void critical(const QString& title, const QString& text) override { boxes.push_back({"critical", title, text}); }
-    void details(const QString& title, const QString& text) override { boxes.push_back({"details", title, text}); }
+    void warning(const QString& title, const QString& text) override { box({"warning", title, text}); }
+    void critical(const QString& title, const QString& text) override { box({"critical", title, text}); }
+    void details(const QString& title, const QString& text) override { box({"details", title, text}); }
     void openFolder(const QString& folder) override { opened_folders.push_back(folder); }
+
+    // Called as each box is shown, while it would be up.
+    std::function<void()> onBox;
 
     QStringList answers;
     QStringList opened_folders;
     std::vector<Question> questions;
     std::vector<Box> boxes;
+
+private:
+    void box(Box shown) {
+        boxes.push_back(std::move(shown));
+        if (onBox) onBox();
+    }
 };
 
 }  // namespace marrowgate::test

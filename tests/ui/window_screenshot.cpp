@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -22,8 +23,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: window_screenshot OUTPUT.png [AFTER_RUN.png]\n");
         return 2;
     }
-    QTemporaryDir folder;
-    if (!folder.isValid()) return 1;
+    QTemporaryDir folder, settings_folder;
+    if (!folder.isValid() || !settings_folder.isValid()) return 1;
+    // What the window remembers goes to a scratch folder, not the user's settings.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());
 
     marrowgate::test::ScriptedDialogs dialogs;
     const QDir samples(QStringLiteral(MARROWGATE_SAMPLES_DIR));

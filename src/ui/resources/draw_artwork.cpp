@@ -1,6 +1,7 @@
-// Draws the two images of the window: the banner strip behind the product name
-// and the 800 by 200 image of the main panel, behind the file list. Run it
-// with the folder to write banner.png and panel.png into.
+// Draws the images of the window: the banner strip behind the product name,
+// the 800 by 200 image of the main panel, behind the file list, and the
+// window's icon, the banner's mark on its own. Run it with the folder to write
+// banner.png, panel.png and icon.png into.
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -97,6 +98,27 @@ QImage panel() {
     return image;
 }
 
+// The mark: a copper tile with a chip on it, in the square (16, 11) to (56, 51).
+void mark(QPainter& p) {
+    QLinearGradient copper(16, 12, 56, 52);
+    copper.setColorAt(0, QColor(0xe8, 0xa4, 0x55));
+    copper.setColorAt(1, QColor(0xb5, 0x67, 0x24));
+    p.setPen(Qt::NoPen);
+    p.setBrush(copper);
+    p.drawRoundedRect(QRectF(16, 11, 40, 40), 7, 7);
+    p.setPen(QPen(QColor(0xfb, 0xe6, 0xc8), 2.0, Qt::SolidLine, Qt::FlatCap));
+    for (int i = 0; i < 3; ++i) {
+        const double at = 24.5 + i * 6.5 + 0.5;
+        p.drawLine(QPointF(at, 15), QPointF(at, 47));
+        p.drawLine(QPointF(20, at), QPointF(52, at));
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x18, 0x2a, 0x3c));
+    p.drawRoundedRect(QRectF(24, 19, 24, 24), 2.5, 2.5);
+    p.setBrush(QColor(0xe8, 0xa4, 0x55));
+    p.drawEllipse(QPointF(29, 24), 1.8, 1.8);
+}
+
 QImage banner() {
     const QColor deep(0x11, 0x26, 0x3b);
     const QColor fill(0x1d, 0x46, 0x68);
@@ -126,30 +148,25 @@ QImage banner() {
     accent.setColorAt(1, QColor(0xd9, 0x8c, 0x3a, 0));
     p.fillRect(QRect(0, 61, 1280, 3), accent);
 
-    // The mark: a copper tile with a chip on it.
-    QLinearGradient copper(16, 12, 56, 52);
-    copper.setColorAt(0, QColor(0xe8, 0xa4, 0x55));
-    copper.setColorAt(1, QColor(0xb5, 0x67, 0x24));
-    p.setPen(Qt::NoPen);
-    p.setBrush(copper);
-    p.drawRoundedRect(QRectF(16, 11, 40, 40), 7, 7);
-    p.setPen(QPen(QColor(0xfb, 0xe6, 0xc8), 2.0, Qt::SolidLine, Qt::FlatCap));
-    for (int i = 0; i < 3; ++i) {
-        const double at = 24.5 + i * 6.5 + 0.5;
-        p.drawLine(QPointF(at, 15), QPointF(at, 47));
-        p.drawLine(QPointF(20, at), QPointF(52, at));
-    }
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x18, 0x2a, 0x3c));
-    p.drawRoundedRect(QRectF(24, 19, 24, 24), 2.5, 2.5);
-    p.setBrush(QColor(0xe8, 0xa4, 0x55));
-    p.drawEllipse(QPointF(29, 24), 1.8, 1.8);
+    mark(p);
 
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(12);
     p.setFont(font);
     p.setPen(QColor(0xa9, 0xc1, 0xd6));
     p.drawText(QPointF(74, 51), QStringLiteral("PADS ASCII part-type library sorter"));
+    return image;
+}
+
+// The window's icon: the mark alone, 64 pixels square.
+QImage icon() {
+    QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(64.0 / 44.0, 64.0 / 44.0);
+    p.translate(-14, -9);
+    mark(p);
     return image;
 }
 
@@ -163,7 +180,8 @@ int main(int argc, char** argv) {
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const bool ok = banner().save(folder + QStringLiteral("/banner.png")) &&
-                    panel().save(folder + QStringLiteral("/panel.png"));
+                    panel().save(folder + QStringLiteral("/panel.png")) &&
+                    icon().save(folder + QStringLiteral("/icon.png"));
     if (!ok) std::fprintf(stderr, "marrowgate_draw_artwork: cannot write the images into %s\n", argv[1]);
     return ok ? 0 : 1;
 }
