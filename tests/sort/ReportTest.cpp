@@ -70,5 +70,18 @@ TEST_F(SortRun, PartNamesMetTwiceAreReportedWithWhereAndWhetherTheBytesDiffer) {
               std::string::npos);
 }
 
+// After a run by another key, the files of the first stay in lib, counted as
+// not written by this run; a file the run writes again is not counted.
+TEST_F(SortRun, FilesOfEarlierRunsAreCountedNotDeleted) {
+    list_parts("a.p", {part("A1 DIP8 I TTL 3 1 0 0 0"), part("B1 SO8 I CMOS 3 1 0 0 0")});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_EQ(result.earlier_files, 0);
+    ASSERT_TRUE(run(SortKey::LogicFamily).ok) << result.error;
+    EXPECT_EQ(result.earlier_files, 2);  // LIB_A.p and LIB_B.p
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_EQ(result.earlier_files, 2);  // LIB_TTL.p and LIB_CMOS.p
+    EXPECT_EQ(lib_files().size(), 4u);
+}
+
 }  // namespace
 }  // namespace marrowgate::test

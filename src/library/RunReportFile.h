@@ -1,0 +1,22 @@
+// The report every run that held the application folder leaves there: what
+// it read, how it ended, every group of warnings, then every warning.
+#pragma once
+
+#include <vector>
+
+#include "library/RunFrame.h"
+
+namespace marrowgate {
+
+class Staging;
+
+// Writes the report of `result` (in the run's staging folder first, then put
+// in place in one step, where there is one). A failure is kept in the
+// result's report_error; the run stays as it ended.
+void write_report(const Module1& state, RunResult& result, FileSystem& files, WarningFiles* warnings,
+                  Staging* staging);
+
+// The files of lib that the run writing `outputs` did not write.
+long long earlier_files(const Module1& state, FileSystem& files, const std::vector<OutputSummary>& outputs);
+
+}  // namespace marrowgate
