@@ -18,7 +18,6 @@
 
 namespace marrowgate {
 
-struct Module1;
 
 // Words 1..N of a header line; index 0 is never used.
 template <std::size_t N>
@@ -71,11 +70,8 @@ inline std::size_t short_key_hash(std::string_view key) {
     return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
-// Every run of two or more spaces becomes one space; nothing else changes.
-void collapse_spaces(std::string& line);
-
-// Collapses the runs of spaces of Line_01 in place and leaves the same text in
-// the state's Collapsed_Line.
-void Suppression_Des_Espaces(Module1& state, std::string& Line_01);
+// Every run of two or more spaces of Line_01 becomes one space, in place;
+// nothing else changes.
+void Suppression_Des_Espaces(std::string& Line_01);
 
 }  // namespace marrowgate

@@ -17,7 +17,7 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunW
         line_number += static_cast<long long>(passed) + 1;
         passed = 0;
         collapsed.assign(line);
-        collapse_spaces(collapsed);
+        Suppression_Des_Espaces(collapsed);
         Words<11> words{};
         if (split_words<11>(collapsed, words) < 10) {
             warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) +

@@ -45,9 +45,6 @@ struct Module1 {
     // Index 0..3 of the option last clicked; empty until the first click.
     std::optional<std::int16_t> Sort_Option;
 
-    // The last decal header line with its runs of spaces collapsed.
-    std::string Collapsed_Line;
-
     // Message_Table[slot][number]: slots 0..2, message numbers 0..1.
     std::array<std::array<std::string, 2>, 3> Message_Table{};
 
