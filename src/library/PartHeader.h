@@ -18,7 +18,6 @@
 
 namespace marrowgate {
 
-
 // Words 1..N of a header line; index 0 is never used.
 template <std::size_t N>
 using Words = std::array<std::string_view, N + 1>;
