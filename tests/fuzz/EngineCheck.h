@@ -129,12 +129,7 @@ struct Workspace {
         return tree;
     }
     // Everything else.
-    Tree outside_tree() const {
-        Tree tree = files.tree(root);
-        for (auto it = tree.begin(); it != tree.end();)
-            it = it->first == "a" || it->first.starts_with("a/") ? tree.erase(it) : std::next(it);
-        return tree;
-    }
+    Tree outside_tree() const { return files.tree(root, app); }
 };
 
 // Writes the inputs into the input folder and lists them as the window would.
@@ -178,13 +173,15 @@ inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w
 }
 
 // Checks a run over `inputs` against the model, given the application folder
-// and everything else as they were before it.
+// and everything else as they were before it; leaves the application folder
+// as the run left it in `app_after`.
 inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& w, const RunResult& result,
-                             const test::RecordingStatus& status, const Tree& app_before, const Tree& outside_before) {
+                             const test::RecordingStatus& status, const Tree& app_before, const Tree& outside_before,
+                             Tree& app_after) {
     if (status.hourglass) return "the hourglass was left on";
     if (!w.files.lock(run_lock_path(w.app), false)) return "the run kept its lock";
     if (w.outside_tree() != outside_before) return "a file outside the application folder was changed";
-    const Tree app_after = w.app_tree();
+    app_after = w.app_tree();
     if (!result.ok) {
         if (result.error.empty()) return "a failed run without an error";
         for (const auto& [name, bytes] : app_after) {
@@ -275,16 +272,19 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size) {
     test::FaultyFileSystem counting(w.files);
     test::RecordingStatus status;
     const RunResult first = run_sort(w.state, c.key, status, counting);
-    if (auto problem = check_run(c.first, c.key, w, first, status, app_before, outside_before); !problem.empty())
+    Tree app_after;
+    if (auto problem = check_run(c.first, c.key, w, first, status, app_before, outside_before, app_after);
+        !problem.empty())
         return "first run: " + problem;
 
     // The second inputs, with one operation failing or a stop asked for;
-    // where the run ends before that, it is checked as a whole run.
+    // where the run ends before that, it is checked as a whole run. Listing
+    // them writes only outside the application folder.
     if (c.second_given) {
         if (auto problem = list_inputs(c, c.second, w); !problem.empty()) return problem;
         outside_before = w.outside_tree();
     }
-    app_before = w.app_tree();
+    app_before = std::move(app_after);
     const long chances = std::max(c.fault ? counting.count(*c.fault) : status.pumps, 1L);
     const long nth = static_cast<long>(c.which % static_cast<unsigned long>(chances)) + 1;
     test::FaultyFileSystem faulty(w.files);
@@ -296,7 +296,7 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size) {
                              " number " + std::to_string(nth) + ": ";
     const bool happened = c.fault ? faulty.count(*c.fault) >= nth : faulty_status.pumps >= nth;
     if (happened && second.ok) return what + "a run reported success";
-    if (auto problem = check_run(c.second, c.key, w, second, faulty_status, app_before, outside_before);
+    if (auto problem = check_run(c.second, c.key, w, second, faulty_status, app_before, outside_before, app_after);
         !problem.empty())
         return what + problem;
     if (!happened) return {};

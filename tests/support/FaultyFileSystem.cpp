@@ -14,8 +14,7 @@ public:
         if (const int error = owner_.check(Op::Read, path_))
             throw FileError(path_, "cannot be read: " + system_reason(error));
         const std::size_t got = inner_->read(buffer, size);
-        std::lock_guard lock(owner_.mutex_);
-        owner_.bytes_read_ += got;
+        owner_.bytes_read_.fetch_add(got, std::memory_order_relaxed);
         return got;
     }
 
@@ -38,10 +37,12 @@ public:
     }
 
     void write(const char* data, std::size_t size) override {
-        int error = owner_.check(Op::Write, path_);
-        std::size_t stored = error ? size / 2 : size;
+        int error = 0;
+        std::size_t stored = size;
         {
             std::lock_guard lock(owner_.mutex_);
+            error = owner_.check_locked(Op::Write, path_);
+            if (error) stored = size / 2;
             if (owner_.free_space_) {
                 std::size_t& free = *owner_.free_space_;
                 if (stored > free) {
@@ -88,6 +89,10 @@ long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
 
 int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
     std::lock_guard lock(mutex_);
+    return check_locked(op, path);
+}
+
+int FaultyFileSystem::check_locked(Op op, const std::filesystem::path& path) {
     ++counts_[static_cast<std::size_t>(op)];
     int error = 0;
     for (Fault& fault : faults_) {
@@ -98,21 +103,25 @@ int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
 }
 
 std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::path& path) {
+    int error = 0;
     {
         std::lock_guard lock(mutex_);
         ++read_opens_[path];
+        error = check_locked(Op::OpenRead, path);
     }
-    if (const int error = check(Op::OpenRead, path))
+    if (error)
         throw FileError(path, "cannot be opened: " + system_reason(error));
     return std::make_unique<Input>(*this, inner_.open_read(path), path);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::path& path, WriteMode mode) {
+    int error = 0;
     {
         std::lock_guard lock(mutex_);
         written_paths_.push_back(path);
+        error = check_locked(Op::OpenWrite, path);
     }
-    if (const int error = check(Op::OpenWrite, path))
+    if (error)
         throw FileError(path, "cannot be created: " + system_reason(error));
     return std::make_unique<Output>(*this, inner_.open_write(path, mode), path);
 }

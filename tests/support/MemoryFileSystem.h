@@ -35,8 +35,10 @@ public:
     // A link at `path` naming `target`, which need not exist.
     void put_link(const std::filesystem::path& path, const std::filesystem::path& target);
     // Every name below `folder`, by its path relative to it ('/' between
-    // names): a file's bytes, "<folder>" or "<link to TARGET>".
-    std::map<std::string, std::string> tree(const std::filesystem::path& folder) const;
+    // names): a file's bytes, "<folder>" or "<link to TARGET>". With
+    // `except`, that name and all below it are left out.
+    std::map<std::string, std::string> tree(const std::filesystem::path& folder,
+                                            const std::filesystem::path& except = {}) const;
 
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
