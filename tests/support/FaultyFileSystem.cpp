@@ -37,12 +37,10 @@ public:
     }
 
     void write(const char* data, std::size_t size) override {
-        int error = 0;
-        std::size_t stored = size;
+        int error = owner_.check(Op::Write, path_);
+        std::size_t stored = error ? size / 2 : size;
         {
             std::lock_guard lock(owner_.mutex_);
-            error = owner_.check_locked(Op::Write, path_);
-            if (error) stored = size / 2;
             if (owner_.free_space_) {
                 std::size_t& free = *owner_.free_space_;
                 if (stored > free) {
@@ -73,12 +71,11 @@ private:
 FaultyFileSystem::FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
 
 void FaultyFileSystem::fail(Op op, long nth, int error, std::optional<std::filesystem::path> only) {
-    faults_.push_back(Fault{op, nth - 1, error, std::move(only)});
+    faults_.emplace_back(op, nth - 1, error, std::move(only));
 }
 
 long FaultyFileSystem::count(Op op) const {
-    std::lock_guard lock(mutex_);
-    return counts_[static_cast<std::size_t>(op)];
+    return counts_[static_cast<std::size_t>(op)].load(std::memory_order_relaxed);
 }
 
 long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
@@ -88,40 +85,33 @@ long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
 }
 
 int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
-    std::lock_guard lock(mutex_);
-    return check_locked(op, path);
-}
-
-int FaultyFileSystem::check_locked(Op op, const std::filesystem::path& path) {
-    ++counts_[static_cast<std::size_t>(op)];
+    counts_[static_cast<std::size_t>(op)].fetch_add(1, std::memory_order_relaxed);
     int error = 0;
     for (Fault& fault : faults_) {
-        if (fault.op != op || (fault.only && *fault.only != path) || fault.remaining < 0) continue;
-        if (fault.remaining-- == 0 && !error) error = fault.error;
+        if (fault.op != op || (fault.only && *fault.only != path)) continue;
+        // Exactly one operation takes it from 0 to -1, whichever thread.
+        if (fault.remaining.load(std::memory_order_relaxed) >= 0 && fault.remaining.fetch_sub(1) == 0 && !error)
+            error = fault.error;
     }
     return error;
 }
 
 std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::path& path) {
-    int error = 0;
     {
         std::lock_guard lock(mutex_);
         ++read_opens_[path];
-        error = check_locked(Op::OpenRead, path);
     }
-    if (error)
+    if (const int error = check(Op::OpenRead, path))
         throw FileError(path, "cannot be opened: " + system_reason(error));
     return std::make_unique<Input>(*this, inner_.open_read(path), path);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::path& path, WriteMode mode) {
-    int error = 0;
     {
         std::lock_guard lock(mutex_);
         written_paths_.push_back(path);
-        error = check_locked(Op::OpenWrite, path);
     }
-    if (error)
+    if (const int error = check(Op::OpenWrite, path))
         throw FileError(path, "cannot be created: " + system_reason(error));
     return std::make_unique<Output>(*this, inner_.open_write(path, mode), path);
 }

@@ -11,11 +11,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "library/FileSystem.h"
@@ -78,21 +80,22 @@ private:
     class Input;
     class Output;
     struct Fault {
+        Fault(Op op, long remaining, int error, std::optional<std::filesystem::path> only)
+            : op(op), remaining(remaining), error(error), only(std::move(only)) {}
         Op op;
-        long remaining;  // matching operations still to pass before it fires
+        std::atomic<long> remaining;  // matching operations still to pass before it fires
         int error;
         std::optional<std::filesystem::path> only;
     };
 
-    // Counts an operation and returns the error it must fail with, or 0;
-    // check_locked with mutex_ held.
+    // Counts an operation and returns the error it must fail with, or 0.
+    // Without a lock: a fuzz case reads a few bytes at a time.
     int check(Op op, const std::filesystem::path& path);
-    int check_locked(Op op, const std::filesystem::path& path);
 
     FileSystem& inner_;
     mutable std::mutex mutex_;
-    std::vector<Fault> faults_;
-    std::array<long, 6> counts_{};  // by Op
+    std::deque<Fault> faults_;  // set before the run; only `remaining` changes during it
+    std::array<std::atomic<long>, 6> counts_{};  // by Op
     std::map<std::filesystem::path, long> read_opens_;
     std::vector<std::filesystem::path> written_paths_;
     std::optional<std::size_t> free_space_;
