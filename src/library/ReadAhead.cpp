@@ -83,6 +83,30 @@ void ReadAhead::run() {
 }
 
 ReadAhead::Chunk ReadAhead::take() {
+    if (!thread_.joinable()) {
+        // Nobody else touches the buffers: no lock to take, no one to wake.
+        // (A fuzz run reads its small files in chunks of a few bytes.)
+        if (done_) {
+            if (error_) std::rethrow_exception(error_);
+            return {};
+        }
+        const int slot = free_.back();
+        free_.pop_back();
+        char* const data = buffers_[static_cast<std::size_t>(slot)].get() + head_;
+        std::size_t got = 0;
+        try {
+            got = input_->read(data, chunk_);
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+        if (error_ || got == 0) {
+            done_ = true;
+            free_.push_back(slot);
+            if (error_) std::rethrow_exception(error_);
+            return {};
+        }
+        return Chunk{data, got, slot};
+    }
     std::unique_lock lock(mutex_);
     if (!thread_.joinable() && ready_.empty() && !done_ && !free_.empty()) read_next(lock);
     changed_.wait(lock, [this] { return !ready_.empty() || done_; });
@@ -97,6 +121,10 @@ ReadAhead::Chunk ReadAhead::take() {
 
 void ReadAhead::give_back(int slot) {
     if (slot < 0) return;
+    if (!thread_.joinable()) {
+        free_.push_back(slot);
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         free_.push_back(slot);

@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "library/DuplicateNames.h"
 #include "library/FirstPass.h"
@@ -126,7 +127,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         const auto& second_list = staged.back();
 
         outputs.emplace(files, result.format);
-        for (std::size_t j = 0; j < table.keys().size(); ++j) outputs->add(staged[j]);
+        for (std::size_t j = 0; j < table.keys().size(); ++j) outputs->add(std::move(staged[j]));  // not used again here
         empty_list_file(files, first_list);
         outputs->create_all();  // creation pass
 

@@ -79,15 +79,19 @@ std::filesystem::path Staging::add(const std::filesystem::path& target) {
                                                   "Nothing was written.");
     }
     const std::string number = std::to_string(items_.size());
-    Item item{target, root / (number + ".new"), root / (number + ".old"), kind == FileEntry::Kind::File};
-    by_staged_.emplace(item.staged, items_.size());
-    items_.push_back(std::move(item));
+    const bool existed = kind == FileEntry::Kind::File;
+    // The second name is needed only for an old file to keep.
+    items_.push_back(Item{target, root / (number + ".new"), existed ? root / (number + ".old") : std::filesystem::path(),
+                          existed});
     return items_.back().staged;
 }
 
 std::filesystem::path Staging::target_of(const std::filesystem::path& staged) const {
-    const auto it = by_staged_.find(staged);
-    return it == by_staged_.end() ? staged : items_[it->second].target;
+    // Asked once, for the message of a failed run: a search, not an index
+    // built for every file of every run.
+    for (const Item& item : items_)
+        if (item.staged == staged) return item.target;
+    return staged;
 }
 
 void Staging::commit(const std::function<void()>& go_on) {

@@ -50,7 +50,7 @@ private:
     struct Item {
         std::filesystem::path target;
         std::filesystem::path staged;
-        std::filesystem::path kept;  // the old file's second name while moving
+        std::filesystem::path kept;  // the old file's second name while moving (where one existed)
         bool existed;                // a file was there when the run began
     };
     // The staging folder for `target`: the application folder's, unless the
@@ -66,7 +66,6 @@ private:
     std::map<std::filesystem::path, std::filesystem::path> roots_;  // folder -> its staging folder
     std::vector<std::filesystem::path> made_;                        // staging folders in use
     std::vector<Item> items_;
-    std::map<std::filesystem::path, std::size_t> by_staged_;
 };
 
 }  // namespace marrowgate

@@ -130,12 +130,7 @@ struct Workspace {
         return tree;
     }
     // Everything else.
-    Tree outside_tree() const {
-        Tree tree = files.tree(root);
-        for (auto it = tree.begin(); it != tree.end();)
-            it = it->first == "a" || it->first.starts_with("a/") ? tree.erase(it) : std::next(it);
-        return tree;
-    }
+    Tree outside_tree() const { return files.tree(root, app); }
 };
 
 // Writes the inputs into the input folder and lists them as the window would.
@@ -179,13 +174,15 @@ inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w
 }
 
 // Checks a run over `inputs` against the model, given the application folder
-// and everything else as they were before it.
+// and everything else as they were before it; leaves the application folder
+// as the run left it in `app_after`.
 inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& w, const RunResult& result,
-                             const test::RecordingStatus& status, const Tree& app_before, const Tree& outside_before) {
+                             const test::RecordingStatus& status, const Tree& app_before, const Tree& outside_before,
+                             Tree& app_after) {
     if (status.hourglass) return "the hourglass was left on";
     if (!w.files.lock(run_lock_path(w.app), false)) return "the run kept its lock";
     if (w.outside_tree() != outside_before) return "a file outside the application folder was changed";
-    const Tree app_after = w.app_tree();
+    app_after = w.app_tree();
     if (!result.ok) {
         if (result.error.empty()) return "a failed run without an error";
         for (const auto& [name, bytes] : app_after) {
@@ -234,27 +231,31 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
     // The outputs as the model has them, every other file as it was, the
     // list files emptied.
     const std::string opening = result.format + "\r\n\r\r\n";
-    Tree app_expected = app_before;
-    std::set<std::string> written;
+    constexpr std::string_view kEnd = "*END*\r\n";
+    const fs::path lib = lib_folder(w.state);
+    std::set<std::string> written;  // as the model has them
     for (std::size_t j = 0; j < result.outputs.size(); ++j) {
         const auto& output = result.outputs[j];
-        if (output.file.parent_path() != lib_folder(w.state)) return "an output outside the lib folder";
+        if (output.file.parent_path() != lib) return "an output outside the lib folder";
         if (expected[j].empty()) return "the output of key \"" + output.key + "\" has no part of the model";
         const std::string name = "lib/" + utf8_from_path(output.file.filename());
         const auto it = app_after.find(name);
-        if (it == app_after.end() || it->second != opening + expected[j] + "*END*\r\n")
+        const std::string_view bytes = it == app_after.end() ? std::string_view() : std::string_view(it->second);
+        if (it == app_after.end() || bytes.size() != opening.size() + expected[j].size() + kEnd.size() ||
+            !bytes.starts_with(opening) || bytes.substr(opening.size(), expected[j].size()) != expected[j] ||
+            !bytes.ends_with(kEnd))
             return "the output of key \"" + output.key +
                    "\" is not its blocks in input order between the opening lines and one *END*";
         if (!written.insert(name).second) return "two outputs share a file";
-        app_expected[name] = it->second;
     }
     for (const auto& [name, bytes] : app_after) {
-        const auto it = app_expected.find(name);
-        if (it != app_expected.end() && it->second == bytes) continue;
+        if (written.count(name) > 0) continue;
+        const auto it = app_before.find(name);
+        if (it != app_before.end() && it->second == bytes) continue;
         if (bytes.empty() && name.ends_with(".dat")) continue;  // a list file, emptied
         return "after a run " + name + " holds other bytes than it should";
     }
-    for (const auto& [name, bytes] : app_expected)
+    for (const auto& [name, bytes] : app_before)
         if (app_after.count(name) == 0) return "a run removed " + name;
     return {};
 }
@@ -276,16 +277,19 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size) {
     test::FaultyFileSystem counting(w.files);
     test::RecordingStatus status;
     const RunResult first = run_sort(w.state, c.key, status, counting);
-    if (auto problem = check_run(c.first, c.key, w, first, status, app_before, outside_before); !problem.empty())
+    Tree app_after;
+    if (auto problem = check_run(c.first, c.key, w, first, status, app_before, outside_before, app_after);
+        !problem.empty())
         return "first run: " + problem;
 
     // The second inputs, with one operation failing or a stop asked for;
-    // where the run ends before that, it is checked as a whole run.
+    // where the run ends before that, it is checked as a whole run. Listing
+    // them writes only outside the application folder.
     if (c.second_given) {
         if (auto problem = list_inputs(c, c.second, w); !problem.empty()) return problem;
         outside_before = w.outside_tree();
     }
-    app_before = w.app_tree();
+    app_before = std::move(app_after);
     const long chances = std::max(c.fault ? counting.count(*c.fault) : status.pumps, 1L);
     const long nth = static_cast<long>(c.which % static_cast<unsigned long>(chances)) + 1;
     test::FaultyFileSystem faulty(w.files);
@@ -298,7 +302,7 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size) {
     const bool happened = c.fault ? faulty.count(*c.fault) >= nth : faulty_status.pumps >= nth;
     // A failure in writing the report, after the run, leaves the run done.
     if (happened && second.ok && second.warnings.report_error.empty()) return what + "a run reported success";
-    if (auto problem = check_run(c.second, c.key, w, second, faulty_status, app_before, outside_before);
+    if (auto problem = check_run(c.second, c.key, w, second, faulty_status, app_before, outside_before, app_after);
         !problem.empty())
         return what + problem;
     if (!happened) return {};

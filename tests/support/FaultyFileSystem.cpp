@@ -14,8 +14,7 @@ public:
         if (const int error = owner_.check(Op::Read, path_))
             throw FileError(path_, "cannot be read: " + system_reason(error));
         const std::size_t got = inner_->read(buffer, size);
-        std::lock_guard lock(owner_.mutex_);
-        owner_.bytes_read_ += got;
+        owner_.bytes_read_.fetch_add(got, std::memory_order_relaxed);
         return got;
     }
 
@@ -72,12 +71,11 @@ private:
 FaultyFileSystem::FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
 
 void FaultyFileSystem::fail(Op op, long nth, int error, std::optional<std::filesystem::path> only) {
-    faults_.push_back(Fault{op, nth - 1, error, std::move(only)});
+    faults_.emplace_back(op, nth - 1, error, std::move(only));
 }
 
 long FaultyFileSystem::count(Op op) const {
-    std::lock_guard lock(mutex_);
-    return counts_[static_cast<std::size_t>(op)];
+    return counts_[static_cast<std::size_t>(op)].load(std::memory_order_relaxed);
 }
 
 long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
@@ -87,12 +85,13 @@ long FaultyFileSystem::read_opens(const std::filesystem::path& path) const {
 }
 
 int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
-    std::lock_guard lock(mutex_);
-    ++counts_[static_cast<std::size_t>(op)];
+    counts_[static_cast<std::size_t>(op)].fetch_add(1, std::memory_order_relaxed);
     int error = 0;
     for (Fault& fault : faults_) {
-        if (fault.op != op || (fault.only && *fault.only != path) || fault.remaining < 0) continue;
-        if (fault.remaining-- == 0 && !error) error = fault.error;
+        if (fault.op != op || (fault.only && *fault.only != path)) continue;
+        // Exactly one operation takes it from 0 to -1, whichever thread.
+        if (fault.remaining.load(std::memory_order_relaxed) >= 0 && fault.remaining.fetch_sub(1) == 0 && !error)
+            error = fault.error;
     }
     return error;
 }

@@ -166,13 +166,20 @@ void MemoryFileSystem::put_link(const fs::path& path, const fs::path& target) {
     entries_[Key(key_of(path, normal))] = Entry{Kind::Link, nullptr, target};
 }
 
-std::map<std::string, std::string> MemoryFileSystem::tree(const fs::path& folder) const {
+std::map<std::string, std::string> MemoryFileSystem::tree(const fs::path& folder, const fs::path& except) const {
     std::lock_guard lock(mutex_);
     Key normal;
     Key prefix(key_of(folder, normal));
     if (prefix.empty() || prefix.back() != fs::path::preferred_separator) prefix += fs::path::preferred_separator;
+    Key skipped;
+    if (!except.empty()) skipped = Key(key_of(except, normal));
+    const auto left_out = [&](KeyView key) {
+        return !skipped.empty() && key.starts_with(skipped) &&
+               (key.size() == skipped.size() || key[skipped.size()] == fs::path::preferred_separator);
+    };
     std::map<std::string, std::string> names;
     for (auto it = entries_.lower_bound(prefix); it != entries_.end() && it->first.starts_with(prefix); ++it) {
+        if (left_out(it->first)) continue;
         const std::string name = relative_name(KeyView(it->first).substr(prefix.size()));
         switch (it->second.kind) {
             case Kind::File: names[name] = it->second.node->bytes; break;
