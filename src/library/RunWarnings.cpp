@@ -73,9 +73,10 @@ WarningFiles::~WarningFiles() = default;
 void WarningFiles::write(WarningKind kind, std::string_view line) {
     auto& sink = sinks_[static_cast<std::size_t>(kind)];
     if (!sink) {
-        sink = std::make_unique<Sink>();
-        sink->path = folder_ / ("warnings-" + std::to_string(static_cast<int>(kind)) + ".txt");
-        sink->file = files_.open_write(sink->path, WriteMode::Truncate);
+        // Opened before it is kept: a file that cannot be opened leaves no sink.
+        auto path = folder_ / ("warnings-" + std::to_string(static_cast<int>(kind)) + ".txt");
+        auto file = files_.open_write(path, WriteMode::Truncate);
+        sink = std::make_unique<Sink>(Sink{std::move(path), std::move(file), {}, false});
         sink->buffer.reserve(kSpillBuffer);
     }
     if (sink->closed) return;
