@@ -12,7 +12,7 @@ std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed) {
 DuplicateNames::DuplicateNames(std::size_t parts) {
     // Sixteen bits a part: about one name in sixteen that is met once finds
     // its mark set by another name and becomes a candidate for nothing.
-    std::size_t bits = std::size_t{1} << 16;
+    std::size_t bits = 1024;
     while (bits < parts * 16) bits <<= 1;
     mask_ = bits - 1;
     marks_ = std::make_unique<std::atomic<std::uint64_t>[]>(bits / 64);

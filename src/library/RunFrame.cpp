@@ -51,9 +51,9 @@ std::string failure_message(const std::exception& error, const Staging* staging)
     return display_path(target) + ": " + file_error->reason() + ". Nothing was changed.";
 }
 
-// The file of a part in messages: its name, and the part's number in it.
-std::string place(const std::filesystem::path& file, long long block) {
-    return display_path(file.filename()) + " part " + with_thousands(block);
+// A part in messages: the name of its file, and the part's number in it.
+std::string place(std::string_view file_name, long long block) {
+    return std::string(file_name) + " part " + with_thousands(block);
 }
 
 }  // namespace
@@ -98,7 +98,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         }
         progress.check_stop();
         staging.emplace(files, state.Application_Folder);
-        warning_files.emplace(files, staging->own_folder());
+        warning_files.emplace(files, staging->own_folder(), run_report_path(state.Application_Folder));
         result.warnings.write_to(&*warning_files);
         const InputStamps stamps(files, state);
         result.format = run_format(state);
@@ -136,7 +136,8 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         std::vector<std::uint32_t> first_ordinal;  // of each file's parts
         // A name met again: at its second block, its first is reported too.
         const auto report_name_again = [&](DuplicateNames::Name& known, std::uint32_t ordinal, std::uint64_t block_hash,
-                                           const std::string& name, const std::filesystem::path& input, long long block) {
+                                           const std::string& name, const std::string& input_text,
+                                           const std::string& input_name, long long block) {
             if (known.met++ == 0) {
                 known.first = ordinal;
                 known.first_block = block_hash;
@@ -145,21 +146,26 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             const auto file = static_cast<std::size_t>(
                 std::upper_bound(first_ordinal.begin(), first_ordinal.end(), known.first) - first_ordinal.begin());
             const auto first_input = listed_file_path(state, static_cast<int>(file));
-            const std::string first_place = place(first_input, known.first - first_ordinal[file - 1] + 1);
+            const std::string first_place =
+                place(display_path(first_input.filename()), known.first - first_ordinal[file - 1] + 1);
             if (known.met == 2)
-                result.warnings.add(WarningKind::DuplicateName, name, "part " + name, first_place,
+                result.warnings.add(WarningKind::DuplicateName, name, first_place,
                                     name + ": " + first_place + " (" + display_path(first_input) + ")");
             const bool same = known.first_block == block_hash;
-            result.warnings.add(WarningKind::DuplicateName, name, "part " + name,
-                                place(input, block) + (same ? " (the same bytes)" : " (other bytes)"),
-                                name + ": " + place(input, block) + " (" + display_path(input) + ")" +
+            const std::string here = place(input_name, block);
+            result.warnings.add(WarningKind::DuplicateName, name, here + (same ? " (the same bytes)" : " (other bytes)"),
+                                name + ": " + here + " (" + input_text + ")" +
                                     (same ? ", the same bytes as " : ", other bytes than ") + first_place);
         };
+        result.warnings.set_titles(WarningKind::Unplaced, "decal ",
+                                   state.Decal_Count > 0 ? ": not in the decal library" : "");
+        result.warnings.set_titles(WarningKind::DuplicateName, "part ", "");
         KeySourceCache placed(rule.capacity());
         progress.start(kProcessing);
         std::uint32_t ordinal = 0;
         for (int i = 1; i <= state.File_Count; ++i) {
             const auto input = listed_file_path(state, i);
+            const std::string input_text = display_path(input), input_name = display_path(input.filename());
             first_ordinal.push_back(ordinal);
             stamps.check(static_cast<std::size_t>(i - 1));
             LineReader lines(files, input, read_ahead_beside(2));  // beside this thread and the writer
@@ -192,12 +198,9 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 std::uint64_t block_hash = shared ? hash_bytes("\r\n", hash_bytes(header)) : 0;
                 bool closed;
                 if (!index) {
-                    const std::string& decal = looked_up;
-                    result.warnings.add(WarningKind::Unplaced, decal,
-                                        state.Decal_Count > 0 ? "decal " + decal + ": not in the decal library"
-                                                              : "decal " + decal,
-                                        name, name + ": decal " + decal + ", " + place(input, block) + " (" +
-                                                  display_path(input) + ")");
+                    result.warnings.add(WarningKind::Unplaced, looked_up, name,
+                                        name + ": decal " + looked_up + ", " + place(input_name, block) + " (" +
+                                            input_text + ")");
                     closed = shared ? blocks.copy_body([&](std::string_view bytes) {
                         block_hash = hash_bytes(bytes, block_hash);
                     })
@@ -213,11 +216,11 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 }
                 if (!closed) {
                     result.warnings.add(WarningKind::UnclosedPart,
-                                        display_path(input) + ": the part " + name +
+                                        input_text + ": the part " + name +
                                             " reaches the end of the file without the empty line that ends "
                                             "a part; it was copied and closed with one.");
                 }
-                if (shared) report_name_again(*twice, ordinal, block_hash, name, input, block);
+                if (shared) report_name_again(*twice, ordinal, block_hash, name, input_text, input_name, block);
             }
         }
 

@@ -8,7 +8,9 @@ namespace marrowgate {
 
 namespace {
 
+// What a kind's file gathers before it is written, and the piece read back.
 constexpr std::size_t kSpillBuffer = std::size_t{64} << 10;
+constexpr std::size_t kReplayPiece = std::size_t{16} << 10;
 
 std::string noun(WarningKind kind, long long count) {
     const char* word = kind == WarningKind::DuplicateName ? "block" : "part";
@@ -55,51 +57,66 @@ std::string warning_kind_title(WarningKind kind, const WarningTally& tally) {
 
 struct WarningFiles::Sink {
     std::filesystem::path path;
-    std::unique_ptr<OutputFile> file;
+    std::unique_ptr<OutputFile> file;  // none while every line fits in the buffer
     std::string buffer;
-    bool closed = false;
-
-    void flush() {
-        file->write(buffer.data(), buffer.size());
-        buffer.clear();
-    }
+    bool finished = false;
 };
 
-WarningFiles::WarningFiles(FileSystem& files, std::filesystem::path folder)
-    : files_(files), folder_(std::move(folder)) {}
+WarningFiles::WarningFiles(FileSystem& files, std::filesystem::path folder, std::filesystem::path report)
+    : files_(files), folder_(std::move(folder)), report_(std::move(report)) {}
 
 WarningFiles::~WarningFiles() = default;
 
+// The scratch files are the run's own business; a failure is told as one of
+// the report, the file the user knows.
+FileError WarningFiles::failure(const FileError& error) const {
+    return FileError(report_, "the run's warnings cannot be kept for it: " + error.reason() + ". Nothing was changed.");
+}
+
 void WarningFiles::write(WarningKind kind, std::string_view line) {
     auto& sink = sinks_[static_cast<std::size_t>(kind)];
-    if (!sink) {
-        // Opened before it is kept: a file that cannot be opened leaves no sink.
-        auto path = folder_ / ("warnings-" + std::to_string(static_cast<int>(kind)) + ".txt");
-        auto file = files_.open_write(path, WriteMode::Truncate);
-        sink = std::make_unique<Sink>(Sink{std::move(path), std::move(file), {}, false});
-        sink->buffer.reserve(kSpillBuffer);
-    }
-    if (sink->closed) return;
+    if (!sink) sink = std::make_unique<Sink>();
+    if (sink->finished) return;
     sink->buffer.append(line).append("\n");
-    if (sink->buffer.size() >= kSpillBuffer) sink->flush();
+    if (sink->buffer.size() < kSpillBuffer) return;
+    // More than memory keeps: the lines go to a file of the kind.
+    try {
+        if (!sink->file) {
+            sink->path = folder_ / ("warnings-" + std::to_string(static_cast<int>(kind)) + ".txt");
+            sink->file = files_.open_write(sink->path, WriteMode::Truncate);
+        }
+        sink->file->write(sink->buffer.data(), sink->buffer.size());
+        sink->buffer.clear();
+    } catch (const FileError& error) {
+        throw failure(error);
+    }
 }
 
 void WarningFiles::finish() {
     for (auto& sink : sinks_) {
-        if (!sink || sink->closed) continue;
-        sink->closed = true;
-        sink->flush();
-        sink->file->close();
-        sink->file.reset();
-        sink->buffer = std::string();
+        if (!sink || sink->finished) continue;
+        sink->finished = true;
+        if (!sink->file) continue;  // its lines are all in the buffer
+        try {
+            sink->file->write(sink->buffer.data(), sink->buffer.size());
+            sink->buffer = std::string();
+            sink->file->close();
+            sink->file.reset();
+        } catch (const FileError& error) {
+            throw failure(error);
+        }
     }
 }
 
 void WarningFiles::replay_into(WarningKind kind, const std::function<void(std::string_view)>& out) {
     const auto& sink = sinks_[static_cast<std::size_t>(kind)];
     if (!sink) return;
+    if (sink->path.empty()) {
+        out(sink->buffer);
+        return;
+    }
     const auto input = files_.open_read(sink->path);
-    std::string chunk(kSpillBuffer, '\0');
+    std::string chunk(kReplayPiece, '\0');
     while (const std::size_t got = input->read(chunk.data(), chunk.size())) out(std::string_view(chunk.data(), got));
 }
 
@@ -113,20 +130,20 @@ void RunWarnings::add(WarningKind kind, std::string_view text) {
     if (files_) files_->write(kind, text);
 }
 
-void RunWarnings::add(WarningKind kind, std::string_view group, std::string_view title, std::string_view example,
-                      std::string_view line) {
+void RunWarnings::add(WarningKind kind, std::string_view group, std::string_view example, std::string_view line) {
     const auto k = static_cast<std::size_t>(kind);
     auto& tally = tallies_[k];
     ++tally.count;
     auto& index = groups_[k].index;
-    const auto found = index.find(std::string(group));
+    const auto found = index.find(group);
     if (found != index.end()) {
         WarningGroup& kept = tally.kept[found->second];
         ++kept.count;
         if (kept.examples.size() < kExamplesKept) kept.examples.emplace_back(example);
     } else if (tally.kept.size() < kGroupsKept) {
         index.emplace(std::string(group), tally.kept.size());
-        tally.kept.push_back(WarningGroup{std::string(title), 1, {std::string(example)}});
+        const auto& [before, after] = titles_[k];
+        tally.kept.push_back(WarningGroup{before + std::string(group) + after, 1, {std::string(example)}});
         ++tally.groups;
     } else {
         // Past the groups kept, a group cannot be told new or met before
@@ -134,12 +151,6 @@ void RunWarnings::add(WarningKind kind, std::string_view group, std::string_view
         tally.groups_exact = false;
     }
     if (files_) files_->write(kind, line);
-}
-
-WarningGroup* RunWarnings::kept_group(WarningKind kind, std::string_view group) {
-    const auto k = static_cast<std::size_t>(kind);
-    const auto found = groups_[k].index.find(std::string(group));
-    return found == groups_[k].index.end() ? nullptr : &tallies_[k].kept[found->second];
 }
 
 long long RunWarnings::total() const {

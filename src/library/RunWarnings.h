@@ -15,10 +15,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace marrowgate {
 
+class FileError;
 class FileSystem;
 class OutputFile;
 
@@ -51,7 +53,9 @@ std::string with_thousands(long long count);
 // report gathers them. Held by the run, beside the warnings it feeds.
 class WarningFiles {
 public:
-    WarningFiles(FileSystem& files, std::filesystem::path folder);
+    // The files go in `folder`; a failure to write them is told as one of
+    // `report`, the file they are kept for.
+    WarningFiles(FileSystem& files, std::filesystem::path folder, std::filesystem::path report);
     ~WarningFiles();
     WarningFiles(const WarningFiles&) = delete;
     WarningFiles& operator=(const WarningFiles&) = delete;
@@ -68,9 +72,11 @@ public:
 private:
     struct Sink;
     void finish();
+    FileError failure(const FileError& error) const;
     void replay_into(WarningKind kind, const std::function<void(std::string_view)>& out);
     FileSystem& files_;
     std::filesystem::path folder_;
+    std::filesystem::path report_;
     std::array<std::unique_ptr<Sink>, kWarningKinds> sinks_;
 };
 
@@ -83,14 +89,14 @@ public:
 
     // A warning of its own: a group whose title is `text`.
     void add(WarningKind kind, std::string_view text);
+    // The titles of a kind's groups: `before`, the group's name, `after`.
+    void set_titles(WarningKind kind, std::string before, std::string after) {
+        titles_[static_cast<std::size_t>(kind)] = {std::move(before), std::move(after)};
+    }
     // A warning of the group `group` (the missing decal, the part name), with
-    // `title` the group's title when it is new, `example` what the warning is
-    // about, and `line` the warning's full line for the report.
-    void add(WarningKind kind, std::string_view group, std::string_view title, std::string_view example,
-             std::string_view line);
-    // The kept group named `group`, to change its title once the run knows
-    // more; nothing when it was not kept.
-    WarningGroup* kept_group(WarningKind kind, std::string_view group);
+    // `example` what the warning is about and `line` its full line for the
+    // report.
+    void add(WarningKind kind, std::string_view group, std::string_view example, std::string_view line);
 
     const WarningTally& of(WarningKind kind) const { return tallies_[static_cast<std::size_t>(kind)]; }
     long long total() const;
@@ -110,12 +116,18 @@ public:
     std::string report_error;
 
 private:
+    // Names looked up as they are, without a string made for each warning.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
     struct Groups {
-        std::unordered_map<std::string, std::size_t> index;  // name -> kept position
+        std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> index;  // name -> kept position
     };
     WarningFiles* files_ = nullptr;
     std::array<WarningTally, kWarningKinds> tallies_{};
     std::array<Groups, kWarningKinds> groups_{};
+    std::array<std::pair<std::string, std::string>, kWarningKinds> titles_{};
 };
 
 // The title of a kind in summaries and in the report.
