@@ -32,42 +32,6 @@ protected:
     }
 };
 
-TEST_F(Faults, ListedFileThatIsGoneOrAFolderStopsTheRunBeforeAnythingIsWritten) {
-    const std::string first_bytes = library_bytes({part("74LS00 DIP14 I TTL 2 1 0 0 0")});
-    const auto first = list("first.p", first_bytes);
-    const auto decals = dir / "decals.d";
-    write_file(decals, kDecals);
-    choose_decals(decals);
-    fs::remove(decals);
-    fails(SortKey::PadCount, decals, "cannot be opened");
-    EXPECT_TRUE(lib_files().empty());
-
-    const auto second = list_parts("second.p", {part("BAT54 SOT23 I DIO 2 1 0 0 0")});
-    fs::remove(second);
-    fails(SortKey::Alphanumeric, second, "cannot be opened");
-    EXPECT_TRUE(lib_files().empty());
-    fs::create_directory(second);
-    fails(SortKey::LogicFamily, second, "folder");
-    EXPECT_TRUE(lib_files().empty());
-    EXPECT_EQ(read_file(first), first_bytes);
-}
-
-TEST_F(Faults, LibOrTmpThatIsARegularFile) {
-    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
-    fs::remove(tmp_folder(state));
-    write_file(tmp_folder(state), "not a folder");
-    fails(SortKey::Alphanumeric, tmp_folder(state) / "Alphanumeric.dat", "cannot be created");
-    EXPECT_TRUE(lib_files().empty());
-    EXPECT_EQ(read_file(tmp_folder(state)), "not a folder");
-
-    fs::remove(tmp_folder(state));
-    fs::remove_all(lib_folder(state));
-    write_file(lib_folder(state), "not a folder");
-    fs::create_directory(tmp_folder(state));
-    fails(SortKey::Alphanumeric, output_library_path(state, "7"), "cannot be created");
-    EXPECT_EQ(read_file(lib_folder(state)), "not a folder");
-}
-
 TEST_F(Faults, KeyTooLongForAFileNameStopsTheRunBeforeAnyFileIsEmptied) {
     // "LIB_" + key + ".p" may have 255 characters.
     const std::string longest(249, 'F');
