@@ -205,6 +205,21 @@ TEST_F(Faults, SecondRunIsRefusedWhileTheFirstHoldsTheLock) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
 
+#ifndef _WIN32
+// The faults above are simulated; this one is the disk's own: a write into a
+// full device fails at once with the system's reason, and is never retried.
+TEST(DiskFull, AWriteTheDiskRefusesFailsWithItsReason) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    const auto out = real_file_system().open_write("/dev/full", WriteMode::Truncate);
+    try {
+        out->write("x", 1);
+        ADD_FAILURE() << "a write into /dev/full succeeded";
+    } catch (const FileError& error) {
+        EXPECT_NE(error.reason().find(system_reason(ENOSPC)), std::string::npos) << error.reason();
+    }
+}
+#endif
+
 TEST_F(Faults, SixtyFourMegabyteLineIsCopiedExactlyInSlices) {
     // An attribute line of 64 MB whose line end, CR LF or a lone LF, begins on
     // the last byte of a chunk of the line reader, with a lone CR on the last
