@@ -104,6 +104,7 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {{"--sort", "pad-count", good}, 2, "--decal-file"},
         {sort({good, good, good, good, good}), 2, "at most four"},
         {{"--frobnicate"}, 2, "unknown option --frobnicate"},
+        {{good, "--sort"}, 2, "--sort needs a value"},
         {sort({file("plain.p", "no marker\r\n")}), 2, "plain.p: refused: no line of it is the marker line"},
         {sort({file("upper.P", library_bytes({}))}), 2, "upper.P: refused: its extension is neither"},
         {sort({good, good}), 2, "good.p: refused: it is listed already"},
@@ -152,7 +153,7 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         if (c.code == 0 || !c.stdout_to.empty()) continue;
         EXPECT_EQ(run.out, "");
         auto dry_args = c.args;
-        dry_args.push_back("--dry-run");
+        dry_args.insert(dry_args.begin(), "--dry-run");
         const auto dry = program(dry_args, "");
         EXPECT_EQ(dry.code, run.code) << c.said;
         EXPECT_EQ(dry.err, run.err.substr(0, run.err.find("Report: ")));  // a dry run leaves no report
