@@ -189,6 +189,20 @@ TEST_F(Faults, LinkInThePlaceOfAnOutputOrListFileIsNeverWrittenThrough) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
 
+// What a killed run left in its staging folders, in the application folder
+// and in lib and tmp (where those are on another file system), goes with the
+// next run.
+TEST_F(Faults, NextRunRemovesWhatAKilledRunLeft) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    for (const char* folder : {".", "lib", "tmp"}) {
+        fs::create_directories(app(folder) / Staging::kFolderName / "lib");
+        write_file(app(folder) / Staging::kFolderName / "lib" / "LIB_7.p", "half written");
+    }
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    for (const char* folder : {".", "lib", "tmp"}) EXPECT_FALSE(fs::exists(app(folder) / Staging::kFolderName)) << folder;
+    EXPECT_EQ(lib_files(), Lines{"LIB_7.p"});
+}
+
 // One run at a time in an application folder; the lock goes with its holder.
 TEST_F(Faults, SecondRunIsRefusedWhileTheFirstHoldsTheLock) {
     list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
