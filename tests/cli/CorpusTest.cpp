@@ -57,26 +57,19 @@ TEST_P(Corpus, EveryBlockArrivesOnceInTheFileOfItsKey) {
     const std::string decals = set.decals.empty() ? "" : read_file(root / set.decals);
     if (!set.decals.empty()) args.insert(args.end(), {"--decal-file", (root / set.decals).string()});
 
-    // What the run must write, from the model.
-    std::map<std::string, std::string> files;
-    long long parts = 0;
-    const auto pads = model_decals(decals);
-    std::string marker;
+    std::vector<std::string> inputs;
     for (const auto& input : set.parts) {
         args.push_back((root / input).string());
-        const std::string bytes = read_file(root / input);
-        if (marker.empty()) marker = bytes.substr(0, bytes.find_first_of("\r\n"));
-        for (const auto& block : model_blocks(bytes)) {
-            ++parts;
-            if (const auto k = model_key(set.key, block.header, pads)) files["LIB_" + *k + ".p"] += block.bytes;
-        }
+        inputs.push_back(read_file(root / input));
     }
+    const std::string marker = inputs[0].substr(0, inputs[0].find_first_of("\r\n"));
+    const ModelRun model = model_run(set.key, inputs, model_decals(decals));
 
     const auto run = run_cli(args);
     ASSERT_EQ(run.code, 0) << run.err;
     const auto summary = nlohmann::json::parse(run.out);
     EXPECT_EQ(summary["format"], marker);
-    EXPECT_EQ(summary["parts"], parts);
+    EXPECT_EQ(summary["parts"], model.parts);
     Unplaced reported;
     for (const auto& kind : summary["warnings"]) {
         if (kind["kind"] != "unplaced") continue;
@@ -86,9 +79,9 @@ TEST_P(Corpus, EveryBlockArrivesOnceInTheFileOfItsKey) {
         }
     }
     EXPECT_EQ(reported, set.unplaced);
-    EXPECT_EQ(file_names(app / "lib").size(), files.size());
-    for (const auto& [name, bytes] : files)
-        EXPECT_EQ(read_file(app / "lib" / name), marker + "\r\n\r\r\n" + bytes + "*END*\r\n") << name;
+    EXPECT_EQ(file_names(app / "lib").size(), model.outputs.size());
+    for (const auto& [key, bytes] : model.outputs)
+        EXPECT_EQ(read_file(app / "lib" / ("LIB_" + key + ".p")), marker + "\r\n\r\r\n" + bytes + "*END*\r\n") << key;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sets, Corpus, ::testing::ValuesIn(sets()), case_name);

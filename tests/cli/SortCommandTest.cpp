@@ -104,6 +104,7 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {{"--sort", "pad-count", good}, 2, "--decal-file"},
         {sort({good, good, good, good, good}), 2, "at most four"},
         {{"--frobnicate"}, 2, "unknown option --frobnicate"},
+        {{good, "--sort"}, 2, "--sort needs a value"},
         {sort({file("plain.p", "no marker\r\n")}), 2, "plain.p: refused: no line of it is the marker line"},
         {sort({file("upper.P", library_bytes({}))}), 2, "upper.P: refused: its extension is neither"},
         {sort({good, good}), 2, "good.p: refused: it is listed already"},
@@ -112,8 +113,6 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {sort({good, v9}), 2, "different formats and cannot be sorted together:\n  " + good + ": " + kPartTypeMarkerV4 +
                                   "\n  " + v9 + ": " + kV9},
         {sort({good}), 1, "cannot create the folders lib and tmp", [&] { write_file(app / "lib", ""); }},
-        {sort({good}), 1, "cannot create the folders lib and tmp", [&] { write_file(app / "tmp", ""); }},
-        {sort({good}), 1, "cannot create the folders lib and tmp", [&] { fs::remove(app); write_file(app, ""); }},
         {sort({good}), 1, "another run is sorting into",
          [&] { held = real_file_system().lock(run_lock_path(app), true); }},
         {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: the key table is full", [] {}},
@@ -154,7 +153,7 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         if (c.code == 0 || !c.stdout_to.empty()) continue;
         EXPECT_EQ(run.out, "");
         auto dry_args = c.args;
-        dry_args.push_back("--dry-run");
+        dry_args.insert(dry_args.begin(), "--dry-run");
         const auto dry = program(dry_args, "");
         EXPECT_EQ(dry.code, run.code) << c.said;
         EXPECT_EQ(dry.err, run.err.substr(0, run.err.find("Report: ")));  // a dry run leaves no report

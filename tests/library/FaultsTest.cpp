@@ -36,42 +36,6 @@ protected:
     }
 };
 
-TEST_F(Faults, ListedFileThatIsGoneOrAFolderStopsTheRunBeforeAnythingIsWritten) {
-    const std::string first_bytes = library_bytes({part("74LS00 DIP14 I TTL 2 1 0 0 0")});
-    const auto first = list("first.p", first_bytes);
-    const auto decals = dir / "decals.d";
-    write_file(decals, kDecals);
-    choose_decals(decals);
-    fs::remove(decals);
-    fails(SortKey::PadCount, decals, "cannot be opened");
-    EXPECT_TRUE(lib_files().empty());
-
-    const auto second = list_parts("second.p", {part("BAT54 SOT23 I DIO 2 1 0 0 0")});
-    fs::remove(second);
-    fails(SortKey::Alphanumeric, second, "cannot be opened");
-    EXPECT_TRUE(lib_files().empty());
-    fs::create_directory(second);
-    fails(SortKey::LogicFamily, second, "folder");
-    EXPECT_TRUE(lib_files().empty());
-    EXPECT_EQ(read_file(first), first_bytes);
-}
-
-TEST_F(Faults, LibOrTmpThatIsARegularFile) {
-    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
-    fs::remove(tmp_folder(state));
-    write_file(tmp_folder(state), "not a folder");
-    fails(SortKey::Alphanumeric, tmp_folder(state) / "Alphanumeric.dat", "cannot be created");
-    EXPECT_TRUE(lib_files().empty());
-    EXPECT_EQ(read_file(tmp_folder(state)), "not a folder");
-
-    fs::remove(tmp_folder(state));
-    fs::remove_all(lib_folder(state));
-    write_file(lib_folder(state), "not a folder");
-    fs::create_directory(tmp_folder(state));
-    fails(SortKey::Alphanumeric, output_library_path(state, "7"), "cannot be created");
-    EXPECT_EQ(read_file(lib_folder(state)), "not a folder");
-}
-
 TEST_F(Faults, KeyTooLongForAFileNameStopsTheRunBeforeAnyFileIsEmptied) {
     // "LIB_" + key + ".p" may have 255 characters.
     const std::string longest(249, 'F');
@@ -241,6 +205,20 @@ TEST_F(Faults, LinkInThePlaceOfAnOutputOrListFileIsNeverWrittenThrough) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
 
+// What a killed run left in its staging folders, in the application folder
+// and in lib and tmp (where those are on another file system), goes with the
+// next run.
+TEST_F(Faults, NextRunRemovesWhatAKilledRunLeft) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    for (const char* folder : {".", "lib", "tmp"}) {
+        fs::create_directories(app(folder) / Staging::kFolderName / "lib");
+        write_file(app(folder) / Staging::kFolderName / "lib" / "LIB_7.p", "half written");
+    }
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    for (const char* folder : {".", "lib", "tmp"}) EXPECT_FALSE(fs::exists(app(folder) / Staging::kFolderName)) << folder;
+    EXPECT_EQ(lib_files(), Lines{"LIB_7.p"});
+}
+
 // One run at a time in an application folder; the lock goes with its holder.
 TEST_F(Faults, SecondRunIsRefusedWhileTheFirstHoldsTheLock) {
     list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
@@ -256,6 +234,21 @@ TEST_F(Faults, SecondRunIsRefusedWhileTheFirstHoldsTheLock) {
     }
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
+
+#ifndef _WIN32
+// The faults above are simulated; this one is the disk's own: a write into a
+// full device fails at once with the system's reason, and is never retried.
+TEST(DiskFull, AWriteTheDiskRefusesFailsWithItsReason) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    const auto out = real_file_system().open_write("/dev/full", WriteMode::Truncate);
+    try {
+        out->write("x", 1);
+        ADD_FAILURE() << "a write into /dev/full succeeded";
+    } catch (const FileError& error) {
+        EXPECT_NE(error.reason().find(system_reason(ENOSPC)), std::string::npos) << error.reason();
+    }
+}
+#endif
 
 TEST_F(Faults, SixtyFourMegabyteLineIsCopiedExactlyInSlices) {
     // An attribute line of 64 MB whose line end, CR LF or a lone LF, begins on

@@ -32,10 +32,6 @@ TEST(Folders, KeysAreMadeSafeForFileNames) {
     std::string key = std::string("a\\b/c:d*e?f\"g<h>i|j") + '\t' + '\x7f' + "k.l-m" + "\xe9";
     make_file_name_safe(key);
     EXPECT_EQ(key, std::string("a_b_c_d_e_f_g_h_i_j__k.l-m") + "\xe9");
-    Module1 state;
-    state.Application_Folder = std::filesystem::path("app");
-    EXPECT_EQ(output_library_path(state, "7"), std::filesystem::path("app") / "lib" / "LIB_7.p");
-    EXPECT_EQ(output_library_path(state, ""), std::filesystem::path("app") / "lib" / "LIB_.p");
 }
 
 }  // namespace

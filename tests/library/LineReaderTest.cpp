@@ -58,32 +58,6 @@ TEST(LineReader, LineEndsAreCrLfOrLfAndALoneCrBelongsToItsLine) {
     EXPECT_EQ(lines_of("only\r", 1), std::vector<std::string>{"only\r"});
 }
 
-// Gives its bytes, then fails the way a broken disk does.
-class BreakingInput final : public InputFile {
-public:
-    std::size_t read(char* buffer, std::size_t size) override {
-        if (reads_++ == 2) throw FileError("broken.p", "cannot be read: Input/output error");
-        const std::string piece = reads_ == 1 ? "a\r\nb\r\nc" : "d\r\n";
-        std::memcpy(buffer, piece.data(), std::min(size, piece.size()));
-        return std::min(size, piece.size());
-    }
-
-private:
-    int reads_ = 0;
-};
-
-TEST(LineReader, AFailedReadComesAfterTheLinesReadBeforeIt) {
-    LineReader reader(std::make_unique<BreakingInput>());
-    std::string_view line;
-    std::vector<std::string> lines;
-    EXPECT_THROW(
-        {
-            while (reader.next(line)) lines.emplace_back(line);
-        },
-        FileError);
-    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "cd"}));
-}
-
 // The rest of a block read line by line, each line followed by CR LF, as the
 // block copy must give it; false when the file ends first.
 bool body_lines(LineReader& lines, std::string& body) {
@@ -93,22 +67,6 @@ bool body_lines(LineReader& lines, std::string& body) {
         if (line.empty()) return true;
     }
     return false;
-}
-
-TEST(PartBlockReader, LinesOfABlockAreNeverTakenForHeaders) {
-    LineReader lines(std::make_unique<PiecewiseInput>(
-        "*MARKER*\r\nA1 X I TTL\r\n\"Note\" y M z\r\n\r\nfree text\r\nB1 X I TTL\r\nbody", 5, 2));
-    PartBlockReader blocks(lines);
-    std::string_view header;
-    std::string body;
-    ASSERT_TRUE(blocks.next_header(header));
-    EXPECT_EQ(header, "A1 X I TTL");
-    EXPECT_TRUE(body_lines(lines, body));
-    EXPECT_EQ(body, "\"Note\" y M z\r\n\r\n");
-    ASSERT_TRUE(blocks.next_header(header));
-    EXPECT_EQ(header, "B1 X I TTL");
-    EXPECT_FALSE(blocks.skip_body());  // the file ends inside the block
-    EXPECT_FALSE(blocks.next_header(header));
 }
 
 // Alternates: one line read alone, then a block body, until the end; returns

@@ -91,15 +91,5 @@ TEST(MessageFile, TheChosenFileIsReadLineByLineUntilOneIsMalformed) {
     EXPECT_EQ(table(std::nullopt), "|beside||beside|||");  // without a chosen file, the one beside
 }
 
-TEST(ShippedMessageFile, ExplainsTheMissingMarkerLine) {
-    Module1 state;
-    state.Message_File = test::samples_dir().parent_path() / "resources" / "marrowgate_msg.dat";
-    Lecture_des_Messages(state, real_file_system());
-    const std::string& warning = state.message(0, 1);
-    EXPECT_NE(warning.find("marker line is missing"), std::string::npos) << warning;
-    EXPECT_NE(warning.find(kPartTypeMarkerV4), std::string::npos) << warning;
-    EXPECT_NE(warning.find(kDecalMarkerV4), std::string::npos) << warning;
-}
-
 }  // namespace
 }  // namespace marrowgate

@@ -40,9 +40,11 @@ TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
     std::istringstream report(read_file(app("marrowgate-report.txt")));
     std::set<std::string> named;
     long long groups = 0;
+    bool every = false;  // in the second part, after its heading
     for (std::string line; std::getline(report, line);) {
-        if (line.rfind("  decal MISS", 0) == 0) ++groups;
-        if (line[0] == 'U') named.insert(line.substr(0, line.find(':')));
+        every = every || line == "Every warning, in the order met:";
+        if (line.rfind("  decal MISS", 0) == 0 && !every) ++groups;
+        if (line[0] == 'U' && every) named.insert(line.substr(0, line.find(':')));
     }
     EXPECT_EQ(groups, 500);
     EXPECT_EQ(named.size(), static_cast<std::size_t>(kParts));

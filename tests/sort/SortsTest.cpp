@@ -147,36 +147,5 @@ INSTANTIATE_TEST_SUITE_P(Keys, Runs,
                                            RunCase{{"PadsOfThreeFiles"}, SortKey::PadCount, {90, 80, 70}}),
                          case_name);
 
-TEST_F(SortRun, OnlyRealHeadersGiveKeysAndEveryByteOfABlockIsKept) {
-    // Attribute values that look like headers, a CR inside a value, a value
-    // ending in CR (CR CR LF), NUL bytes and bytes above 127, LF-only and mixed
-    // line ends, and a last block that runs into the end of the file without
-    // its empty line or a line end.
-    const Lines first{"74LS00 DIP14 I TTL 3 1 0 0 0", "\"Note\" zz M yy x x x x x x x", "\"Text\" a\rb",
-                      "\"Text\" ends\r", ""};
-    const Lines binary{std::string("\xE9tude") + '\0' + "x SO8 I ANA 2 1 0 0 0",
-                       std::string("\"Value\" 4\xB5\x37 ") + '\0' + "\xFF", ""};
-    const Lines lf_only{"LF1 SO8 I LFO 2 1 0 0 0", "GATE 1 2 0", ""}, mixed{"MX1 SO8 I MIX 2 1 0 0 0", "GATE 1 2 0", ""};
-    const Lines q1{"Q1 SOT23 I TRX 3 1 0 0 0", "GATE 1 3 0", "\"Class\" I x x x x x x x x x", ""};
-    const auto input = list("mixed.p", "*PADS-LIBRARY-PART-TYPES-V4*\n\n" + crlf(first) + crlf(binary) +
-                                           "LF1 SO8 I LFO 2 1 0 0 0\nGATE 1 2 0\n\nMX1 SO8 I MIX 2 1 0 0 0\n"
-                                           "GATE 1 2 0\r\n\n\r\nQ1 SOT23 I TRX 3 1 0 0 0\nGATE 1 3 0\n"
-                                           "\"Class\" I x x x x x x x x x");
-    EXPECT_EQ(state.File_Parts[1], 5);
-    ASSERT_TRUE(run(SortKey::LogicFamily).ok) << result.error;
-    EXPECT_EQ(result.parts, 5);
-    // Nothing from "Note" or "Class".
-    expect_outputs({{"TTL", {first}}, {"ANA", {binary}}, {"LFO", {lf_only}}, {"MIX", {mixed}}, {"TRX", {q1}}});
-    ASSERT_EQ(result.warnings.total(), 1);
-    const std::string& unclosed = result.warnings.of(WarningKind::UnclosedPart).kept.at(0).title;
-    EXPECT_NE(unclosed.find(display_path(input) + ": the part Q1"), std::string::npos) << unclosed;
-
-    // The NUL byte of a name cannot be part of a file name: the initial is
-    // used as it is, the byte above 127 included.
-    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-    EXPECT_EQ(lib("\xE9"), output_bytes({binary}));
-    EXPECT_EQ(lib_files().size(), 5u + 5u);
-}
-
 }  // namespace
 }  // namespace marrowgate::test
