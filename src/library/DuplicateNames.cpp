@@ -1,45 +1,78 @@
 #include "library/DuplicateNames.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace marrowgate {
+
+namespace {
+
+// Sorts in eight passes of a byte each, with one scratch array.
+void radix_sort(std::vector<std::uint64_t>& keys) {
+    std::vector<std::uint64_t> scratch(keys.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::size_t counts[257] = {};
+        for (const std::uint64_t key : keys) ++counts[((key >> shift) & 0xFF) + 1];
+        if (counts[((keys.empty() ? 0 : keys[0] >> shift) & 0xFF) + 1] == keys.size()) continue;  // one digit
+        for (int d = 0; d < 256; ++d) counts[d + 1] += counts[d];
+        for (const std::uint64_t key : keys) scratch[counts[(key >> shift) & 0xFF]++] = key;
+        keys.swap(scratch);
+    }
+}
+
+}  // namespace
 
 std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed) {
     for (const char c : bytes) seed = (seed ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     return seed;
 }
 
-DuplicateNames::DuplicateNames(std::size_t parts) {
-    // Sixteen bits a part: about one name in sixteen that is met once finds
-    // its mark set by another name and becomes a candidate for nothing.
-    std::size_t bits = 1024;
-    while (bits < parts * 16) bits <<= 1;
-    mask_ = bits - 1;
-    marks_ = std::make_unique<std::atomic<std::uint64_t>[]>(bits / 64);
+std::uint64_t hash_name(std::string_view name) {
+    // Eight bytes at a time: every part's name is hashed in the collection pass.
+    constexpr std::uint64_t kMix = 0x9E3779B97F4A7C15ull;
+    std::uint64_t hash = (kHashSeed ^ name.size()) * kMix;
+    const char* at = name.data();
+    std::size_t left = name.size();
+    for (; left >= 8; at += 8, left -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, at, 8);
+        hash = (hash ^ word) * kMix;
+        hash ^= hash >> 32;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, at, left);
+    hash = (hash ^ tail) * kMix;
+    return hash ^ (hash >> 29);
 }
 
-void DuplicateNames::add_name(std::string_view name) {
-    const std::uint64_t hash = hash_bytes(name);
-    const std::size_t bit = static_cast<std::size_t>(hash ^ (hash >> 32)) & mask_;
-    const std::uint64_t mark = std::uint64_t{1} << (bit % 64);
-    if (marks_[bit / 64].fetch_or(mark, std::memory_order_relaxed) & mark) {
-        std::lock_guard lock(mutex_);
-        candidates_.push_back(hash);
-    }
+DuplicateNames::DuplicateNames(const std::vector<std::size_t>& parts) : hashes_(parts.size()) {
+    for (std::size_t i = 0; i < parts.size(); ++i) hashes_[i].reserve(parts[i]);
 }
 
 void DuplicateNames::find() {
-    marks_.reset();
-    std::sort(candidates_.begin(), candidates_.end());
-    candidates_.erase(std::unique(candidates_.begin(), candidates_.end()), candidates_.end());
-    names_.reserve(candidates_.size());
-    for (const std::uint64_t hash : candidates_) names_.push_back(Name{hash, 0, 0, 0});
-    candidates_ = {};
+    for (auto& file : hashes_) radix_sort(file);
+    // The files' sorted hashes merged: a hash equal to the one before is a
+    // name met twice.
+    std::vector<std::size_t> at(hashes_.size(), 0);
+    bool any = false;
+    std::uint64_t last = 0;
+    for (;;) {
+        std::size_t from = hashes_.size();
+        for (std::size_t f = 0; f < hashes_.size(); ++f)
+            if (at[f] < hashes_[f].size() && (from == hashes_.size() || hashes_[f][at[f]] < hashes_[from][at[from]]))
+                from = f;
+        if (from == hashes_.size()) break;
+        const std::uint64_t hash = hashes_[from][at[from]++];
+        if (any && hash == last && (names_.empty() || names_.back().hash != hash)) names_.push_back(Name{hash, 0, 0, 0});
+        any = true;
+        last = hash;
+    }
+    hashes_ = {};
 }
 
 DuplicateNames::Name* DuplicateNames::candidate(std::string_view name) {
     if (names_.empty()) return nullptr;
-    const std::uint64_t hash = hash_bytes(name);
+    const std::uint64_t hash = hash_name(name);
     const auto at = std::lower_bound(names_.begin(), names_.end(), hash,
                                      [](const Name& known, std::uint64_t h) { return known.hash < h; });
     return at != names_.end() && at->hash == hash ? &*at : nullptr;

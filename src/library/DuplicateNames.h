@@ -1,28 +1,28 @@
-// Part names met more than once among a run's inputs, in memory that stays
-// small whatever the number of parts. The collection pass marks the hash of
-// every name in a bitmap (two bytes a part); a name whose mark is set already
-// may have been met before and becomes a candidate. The copy pass counts the
-// candidates' parts and compares their blocks' bytes with the first of their
-// name: a name met twice is reported at its second part, with its first.
+// Part names met more than once among a run's inputs. The collection pass
+// keeps a 64-bit hash of every name, file by file (eight bytes a part);
+// between the passes each file's hashes are sorted and merged, and the hashes
+// met twice are kept. The copy pass looks each name up among those only,
+// compares the blocks' bytes with the first of their name, and reports a
+// name at its second block, with its first.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
 namespace marrowgate {
 
-// A 64-bit hash of bytes, continued from `seed` (FNV-1a).
+// A 64-bit hash of bytes, continued from `seed` (FNV-1a): a byte at a time,
+// so a block hashed in pieces gives the same hash however it is cut.
 constexpr std::uint64_t kHashSeed = 14695981039346656037ull;
 std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed = kHashSeed);
+// A 64-bit hash of a whole name, eight bytes at a time.
+std::uint64_t hash_name(std::string_view name);
 
 class DuplicateNames {
 public:
-    // What the copy pass knows of a name that may be met more than once.
+    // What the copy pass knows of a name met more than once.
     struct Name {
         std::uint64_t hash = 0;        // of the name
         std::uint64_t first_block = 0; // hash of the first block of the name
@@ -30,22 +30,20 @@ public:
         std::uint32_t met = 0;         // blocks of the name met so far
     };
 
-    // Room for about `parts` parts (the file list's count).
-    explicit DuplicateNames(std::size_t parts);
+    // For `files` files, the i-th (from 0) holding about parts[i] parts.
+    explicit DuplicateNames(const std::vector<std::size_t>& parts);
 
-    // The collection pass, from any thread: the name of a part.
-    void add_name(std::string_view name);
+    // The collection pass: the name of the next part of file `file`. Files
+    // may be read side by side, each by one thread.
+    void add_name(std::size_t file, std::string_view name) { hashes_[file].push_back(hash_name(name)); }
     // Between the passes.
     void find();
-    // The copy pass: what is known of `name` when it may be met twice.
+    // The copy pass: what is known of `name` when it is met more than once.
     Name* candidate(std::string_view name);
 
 private:
-    std::size_t mask_;
-    std::unique_ptr<std::atomic<std::uint64_t>[]> marks_;
-    std::mutex mutex_;
-    std::vector<std::uint64_t> candidates_;  // hashes whose mark was set already
-    std::vector<Name> names_;                // after find(): one a candidate, by hash
+    std::vector<std::vector<std::uint64_t>> hashes_;  // until find(): each file's, in order
+    std::vector<Name> names_;                         // after find(): one a name met twice, by hash
 };
 
 }  // namespace marrowgate

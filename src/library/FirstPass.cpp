@@ -48,7 +48,7 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
                 unreported = 0;
             }
             add_key(header, rule, looked_up, met, seen);
-            names.add_name(header.substr(0, header.find(' ')));
+            names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
     } catch (...) {
@@ -133,7 +133,7 @@ void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& file
                 progress->check_stop();
             }
             add_key(header, rule, looked_up, met, table);
-            names.add_name(header.substr(0, header.find(' ')));
+            names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
     }

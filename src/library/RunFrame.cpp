@@ -108,7 +108,10 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 
         // Collection pass: keys only from the header lines that open a block.
         if (rule.shows_first_pass()) progress.start(kFirstPass);
-        DuplicateNames names(static_cast<std::size_t>(std::max(0, state.Total_Parts)));
+        std::vector<std::size_t> listed_parts;
+        for (int i = 1; i <= state.File_Count; ++i)
+            listed_parts.push_back(static_cast<std::size_t>(std::max(0, state.File_Parts[static_cast<std::size_t>(i)])));
+        DuplicateNames names(listed_parts);
         collection_pass(state, rule, files, table, names, rule.shows_first_pass() ? &progress : nullptr);
         names.find();
         progress.check_stop();
