@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest nlohmann-json3-dev
   xvfb xauth time fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev libmimalloc-dev
   dpkg-dev file help2man
 )
 missing=()

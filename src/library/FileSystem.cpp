@@ -324,11 +324,12 @@ public:
 
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
 
-    std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) override {
+    std::optional<std::vector<std::filesystem::path>> names_in(const std::filesystem::path& folder) override {
         std::vector<std::filesystem::path> names;
         std::error_code ec;
         for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
             names.push_back(it->path().filename());
+        if (ec) return std::nullopt;
         return names;
     }
 };

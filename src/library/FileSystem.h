@@ -107,8 +107,9 @@ public:
     // nothing when another run holds it. Without `create` a missing file is
     // a lock nobody holds. Throws FileError.
     virtual std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) = 0;
-    // The names in a folder (files, links, folders); none when it cannot be read.
-    virtual std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) = 0;
+    // The names in a folder (files, links, folders); nothing when it is not
+    // there or cannot be listed whole.
+    virtual std::optional<std::vector<std::filesystem::path>> names_in(const std::filesystem::path& folder) = 0;
 };
 
 // Files on disk. Output files are written without a buffer of the C library's
@@ -138,7 +139,7 @@ public:
     bool add_name(const std::filesystem::path&, const std::filesystem::path&) override { return true; }
     void remove(const std::filesystem::path&) override {}
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
-    std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) override {
+    std::optional<std::vector<std::filesystem::path>> names_in(const std::filesystem::path& folder) override {
         return reads_.names_in(folder);
     }
 

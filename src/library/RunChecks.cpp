@@ -27,8 +27,7 @@ namespace {
 // that only the outputs that exist already need looking at. Names compare
 // with ASCII letters folded (a superset where the folder tells case apart);
 // a folder that cannot be listed, or holds a name of other characters, may
-// hold any name. The listing is the disk's; a folder that the file layer
-// has and the disk has not may hold any name.
+// hold any name.
 class ExistingNames {
 public:
     explicit ExistingNames(FileSystem& files) : files_(files) {}
@@ -57,19 +56,17 @@ private:
     }
 
     void list(const std::filesystem::path& path, Folder& folder) {
-        std::error_code ec;
-        std::filesystem::directory_iterator it(path, ec);
-        if (ec) {
-            folder.complete = ec == std::errc::no_such_file_or_directory &&  // no folder, no file
-                              files_.look(path, true).kind == FileEntry::Kind::None;
+        const auto names = files_.names_in(path);
+        if (!names) {
+            folder.complete = files_.look(path, true).kind == FileEntry::Kind::None;  // no folder, no file
             return;
         }
-        for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
-            const auto name = folded(it->path().filename().native());
+        for (const auto& entry : *names) {
+            const auto name = folded(entry.native());
             if (!name) return;
             folder.names.insert(*name);
         }
-        folder.complete = !ec;
+        folder.complete = true;
     }
 
     FileSystem& files_;

@@ -76,7 +76,7 @@ long long earlier_files(const Module1& state, FileSystem& files, const std::vect
     for (const auto& output : outputs) written.push_back(fold(output.file.filename()));
     std::sort(written.begin(), written.end());
     long long count = 0;
-    for (const auto& name : files.names_in(lib)) {
+    for (const auto& name : files.names_in(lib).value_or(std::vector<std::filesystem::path>())) {
         if (std::binary_search(written.begin(), written.end(), fold(name))) continue;
         const auto kind = files.look(lib / name, false).kind;
         count += kind == FileEntry::Kind::File || kind == FileEntry::Kind::Link;

@@ -75,7 +75,7 @@ public:
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override {
         return inner_.lock(path, create);
     }
-    std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) override {
+    std::optional<std::vector<std::filesystem::path>> names_in(const std::filesystem::path& folder) override {
         return inner_.names_in(folder);
     }
 

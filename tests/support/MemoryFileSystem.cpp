@@ -126,12 +126,15 @@ std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::new_node() {
     return node;
 }
 
-const MemoryFileSystem::Entry* MemoryFileSystem::find(KeyView key, bool follow) const {
+const MemoryFileSystem::Entry* MemoryFileSystem::find(KeyView key, bool follow, Key* found_at) const {
     Key at;
     for (int links = 0; links < 40; ++links) {  // as many as a system follows
         const auto it = entries_.find(key);
         if (it == entries_.end()) return nullptr;
-        if (it->second.kind != Kind::Link || !follow) return &it->second;
+        if (it->second.kind != Kind::Link || !follow) {
+            if (found_at) *found_at = Key(key);
+            return &it->second;
+        }
         const fs::path& target = it->second.target;
         Key normal;
         at = Key(key_of(target.is_absolute() ? target : fs::path(parent_of(key)) / target, normal));
@@ -191,10 +194,17 @@ std::map<std::string, std::string> MemoryFileSystem::tree(const fs::path& folder
     return names;
 }
 
-std::vector<fs::path> MemoryFileSystem::names_in(const fs::path& folder) {
+std::optional<std::vector<fs::path>> MemoryFileSystem::names_in(const fs::path& folder) {
     std::lock_guard lock(mutex_);
     Key normal;
-    Key prefix(key_of(folder, normal));
+    Key prefix;
+    const KeyView key = key_of(folder, normal);
+    if (!is_root(key)) {
+        const Entry* entry = find(key, true, &prefix);
+        if (!entry || entry->kind != Kind::Folder) return std::nullopt;
+    } else {
+        prefix = Key(key);
+    }
     if (prefix.empty() || prefix.back() != fs::path::preferred_separator) prefix += fs::path::preferred_separator;
     std::vector<fs::path> names;
     for (auto it = entries_.lower_bound(prefix); it != entries_.end() && it->first.starts_with(prefix); ++it) {

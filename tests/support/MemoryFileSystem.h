@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -51,7 +52,7 @@ public:
     bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     void remove(const std::filesystem::path& path) override;
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
-    std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) override;
+    std::optional<std::vector<std::filesystem::path>> names_in(const std::filesystem::path& folder) override;
 
 private:
     class Input;
@@ -91,8 +92,8 @@ private:
     static KeyView parent_of(KeyView key);
     std::shared_ptr<Node> new_node();
     // The entry a key names, a link at its end followed when `follow`;
-    // nullptr when there is none.
-    const Entry* find(KeyView key, bool follow) const;
+    // nullptr when there is none. `found_at`: the key it was found at.
+    const Entry* find(KeyView key, bool follow, Key* found_at = nullptr) const;
     // Throws unless the folder of `key` is a folder.
     void need_parent(KeyView key, const std::filesystem::path& path, const char* doing) const;
 
