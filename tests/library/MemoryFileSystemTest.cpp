@@ -2,8 +2,10 @@
 // what the disk does: the same operations on both give the same answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/MemoryFileSystem.h"
 #include "support/TestSupport.h"
@@ -76,6 +78,17 @@ std::string answers(FileSystem& files, const fs::path& root, bool links) {
         files.replace(d / "n", d / "l");
         note("the link replaced: " + kind(d / "l", false) + " " + read(d / "l") + ", a " + read(d / "a"));
     }
+    const auto listing = [&](const fs::path& folder) {
+        const auto names = files.names_in(folder);
+        if (!names) return std::string("none");
+        std::vector<std::string> sorted;
+        for (const auto& name : *names) sorted.push_back(utf8_from_path(name));
+        std::sort(sorted.begin(), sorted.end());
+        std::string text;
+        for (const auto& name : sorted) text += name + " ";
+        return text;
+    };
+    note("names in d: " + listing(d) + "in a missing folder: " + listing(d / "x") + ", in a file: " + listing(d / "a"));
     {
         const auto held = files.lock(d / "lock", true);
         const bool again = files.lock(d / "lock", true) != nullptr;
