@@ -174,7 +174,10 @@ std::vector<std::string> RunWarnings::summary(std::size_t lines) const {
         const std::size_t share = lines == 0 ? tally.kept.size() : left / kinds--;
         const bool whole = tally.groups_exact && tally.groups == static_cast<long long>(tally.kept.size()) &&
                            tally.kept.size() <= share;
-        const std::size_t shown = whole ? tally.kept.size() : std::min(tally.kept.size(), share > 0 ? share - 1 : 0);
+        // Without a limit (the report) every kept group is shown, then what
+        // was not kept; within one, the last line says how many more.
+        const std::size_t shown =
+            whole || lines == 0 ? tally.kept.size() : std::min(tally.kept.size(), share > 0 ? share - 1 : 0);
         long long shown_count = 0;
         for (std::size_t g = 0; g < shown; ++g) {
             out.push_back(group_line(kind, tally.kept[g]));

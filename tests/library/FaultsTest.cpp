@@ -154,6 +154,7 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
         status.stop_at = status.pumps + nth;
         run(SortKey::Alphanumeric);
         EXPECT_EQ(result.outcome, RunResult::Outcome::Stopped) << result.error;
+        EXPECT_EQ(status.pumps, status.stop_at) << "the run went on after it was asked to stop";
         EXPECT_EQ(folder_files(state.Application_Folder), before);
     }
     status.stop_at = -1;

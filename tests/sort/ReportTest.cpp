@@ -8,14 +8,14 @@
 namespace marrowgate::test {
 namespace {
 
-// A hundred thousand parts whose decals (500 of them) the decal library
-// lacks, and a decal defined twice: the summary stays about 40 lines, the
-// report names every part, and the counts are exact.
+// A hundred thousand parts whose decals (1,500 of them, more than the groups
+// kept) the decal library lacks, and a decal defined twice: the summary stays
+// about 40 lines, the report names every part, and the counts are exact.
 TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
     constexpr int kParts = 100000;
     std::string bytes = std::string(kPartTypeMarkerV4) + "\r\n\r\n";
     for (int i = 0; i < kParts; ++i)
-        bytes += "U" + std::to_string(i) + " MISS" + std::to_string(i % 500) + " I TTL 3 1 0 0 0\r\nGATE 1 3 0\r\n\r\n";
+        bytes += "U" + std::to_string(i) + " MISS" + std::to_string(i % 1500) + " I TTL 3 1 0 0 0\r\nGATE 1 3 0\r\n\r\n";
     bytes += "A1 DIP8 I TTL 3 1 0 0 0\r\n\r\n*END*\r\n";
     list("many.p", bytes);
     write_file(dir / "d.d", crlf({kDecalMarkerV4, "", "DIP8 M 0 0 0 2 1 0 8 1 0", "", "DIP8 M 0 0 0 2 1 0 9 1 0"}));
@@ -23,17 +23,20 @@ TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
     ASSERT_TRUE(run(SortKey::PadCount).ok) << result.error;
 
     const auto& unplaced = result.warnings.of(WarningKind::Unplaced);
+    // 1,500 decals missing, of which the first 1,000 are kept as groups.
     EXPECT_EQ(unplaced.count, kParts);
-    EXPECT_EQ(unplaced.groups, 500);
+    EXPECT_EQ(unplaced.groups, 1000);
+    EXPECT_FALSE(unplaced.groups_exact);
     EXPECT_EQ(unplaced.kept[7].title, "decal MISS7: not in the decal library");
-    EXPECT_EQ(unplaced.kept[7].count, kParts / 500);
-    EXPECT_EQ(unplaced.kept[7].examples, (Lines{"U7", "U507", "U1007", "U1507", "U2007"}));
+    EXPECT_EQ(unplaced.kept[7].count, 67);
+    EXPECT_EQ(unplaced.kept[7].examples, (Lines{"U7", "U1507", "U3007", "U4507", "U6007"}));
     const Lines summary = result.warnings.summary();
     EXPECT_LE(summary.size(), 40u);
     EXPECT_EQ(summary.front(), "The decal library (1):");
-    EXPECT_EQ(summary[2], "Parts placed in no file (100,000 parts, 500 decals):");
-    EXPECT_EQ(summary[3], "  decal MISS0: not in the decal library, 200 parts: U0, U500, U1000, U1500, U2000, ...");
-    EXPECT_EQ(summary.back(), "  ... and " + std::to_string(500 - (summary.size() - 4)) + " more");
+    EXPECT_EQ(summary[2], "Parts placed in no file (100,000 parts, more than 1,000 decals):");
+    EXPECT_EQ(summary[3], "  decal MISS0: not in the decal library, 67 parts: U0, U1500, U3000, U4500, U6000, ...");
+    const auto shown = static_cast<long long>(summary.size() - 4);
+    EXPECT_EQ(summary.back(), "  ... and " + with_thousands(kParts - 67 * shown) + " parts more");
 
     // The report: the summary with every group, then every warning.
     EXPECT_EQ(result.warnings.report, app("marrowgate-report.txt"));
@@ -46,7 +49,7 @@ TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
         if (line.rfind("  decal MISS", 0) == 0 && !every) ++groups;
         if (line[0] == 'U' && every) named.insert(line.substr(0, line.find(':')));
     }
-    EXPECT_EQ(groups, 500);
+    EXPECT_EQ(groups, 1000);
     EXPECT_EQ(named.size(), static_cast<std::size_t>(kParts));
 }
 
