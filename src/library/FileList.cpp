@@ -30,6 +30,14 @@ std::string MarkerRule::version_of(std::string_view line) const {
     return "V" + std::string(version);
 }
 
+std::string MarkerRule::kind_name() const {
+    return prefix_.find("DECALS") != std::string::npos ? "PCB decal" : "part-type";
+}
+
+MarkerRule MarkerRule::other_kind() const {
+    return prefix_.find("DECALS") != std::string::npos ? part_types_any_version() : decals_any_version();
+}
+
 std::string MarkerRule::description() const { return any_version_ ? prefix_ + "<version>*" : v4_; }
 
 std::string describe_refusal(const AddResult& result, const MarkerRule& rule) {
@@ -39,8 +47,11 @@ std::string describe_refusal(const AddResult& result, const MarkerRule& rule) {
         case AddOutcome::CannotRead: return "it cannot be read: " + result.reason;
         case AddOutcome::NoMarker: return "no line of it is the marker line " + rule.description();
         case AddOutcome::OtherVersion:
-            return "it is a PADS " + rule.version_of(result.marker) + " library; the marker line taken is " +
-                   rule.description();
+            return "it is a PADS " + rule.version_of(result.marker) + " " + rule.kind_name() +
+                   " library; the marker line taken is " + rule.description();
+        case AddOutcome::OtherKind:
+            return "it is a PADS " + rule.other_kind().kind_name() + " library, not a " + rule.kind_name() +
+                   " library";
         case AddOutcome::NotRegularFile: return "it is not a regular file";
         case AddOutcome::AlreadyListed: return "it is listed already";
         case AddOutcome::WrongExtension: return "its extension is neither \".p\" nor \".d\"";
@@ -84,16 +95,21 @@ bool find_marker(FileSystem& files, const std::filesystem::path& path, const Mar
     try {
         LineReader lines(files, path);
         std::string_view line;
-        std::string other;
+        std::string other_version;
+        std::string other_kind;
+        const MarkerRule other_rule = rule.other_kind();
         while (lines.next(line)) {
             if (rule.matches(line)) {
                 result.marker = std::string(line);
                 return true;
             }
-            if (other.empty() && !rule.version_of(line).empty()) other = line;
+            if (other_version.empty() && !rule.version_of(line).empty()) other_version = line;
+            if (other_kind.empty() && other_rule.matches(line)) other_kind = line;
         }
-        result.outcome = other.empty() ? AddOutcome::NoMarker : AddOutcome::OtherVersion;
-        result.marker = std::move(other);
+        result.outcome = !other_version.empty() ? AddOutcome::OtherVersion
+                         : !other_kind.empty()  ? AddOutcome::OtherKind
+                                                : AddOutcome::NoMarker;
+        result.marker = !other_version.empty() ? std::move(other_version) : std::move(other_kind);
     } catch (const FileError& error) {
         result.outcome = AddOutcome::CannotRead;
         result.reason = error.reason();

@@ -31,6 +31,11 @@ public:
     // "V9" for "*PADS-LIBRARY-PART-TYPES-V9*": the version of a marker line of
     // this rule's kind, whatever versions the rule takes; empty for any other line.
     std::string version_of(std::string_view line) const;
+    // "part-type" or "PCB decal": the kind of library the rule takes.
+    std::string kind_name() const;
+    // Every version of the other kind of library: a decal library given
+    // where a part-type library is asked for is named as what it is.
+    MarkerRule other_kind() const;
 
 private:
     MarkerRule(std::string prefix, bool any_version);
@@ -45,6 +50,7 @@ enum class AddOutcome {
     CannotRead,     // the file cannot be opened or read; nothing said
     NoMarker,       // no line is the marker line: the warning box
     OtherVersion,   // no marker line of a version taken, but one of another (`marker`)
+    OtherKind,      // no marker line of its kind, but one of the other kind (`marker`)
     NotRegularFile, // a folder, a FIFO, a device: the warning box, nothing read
     AlreadyListed,  // the file is listed already, under this or another name; nothing said
     WrongExtension, // the extension is neither ".p" nor ".d"; nothing said
@@ -58,7 +64,9 @@ struct AddResult {
     int entry = 0;       // the entry listed
 };
 
-// What a refusal means, in words for the command line.
+// Why a file was refused: "it is listed already". The one table of the
+// reasons, which the command line puts after "FILE: refused: " and the window
+// after "FILE was not added: ".
 std::string describe_refusal(const AddResult& result, const MarkerRule& rule);
 
 // Splits a chosen file into Staged_Folder, Staged_Base and Staged_Extension:

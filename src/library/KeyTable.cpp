@@ -10,8 +10,9 @@ void KeyTable::add(const std::string& key) {
     const std::string_view compared = ignore_case_ ? std::string_view(folded) : std::string_view(key);
     if (folded_.find(compared) != StringIndex::kNone) return;
     if (keys_.size() == capacity_)
-        throw RunError("the key table is full: it holds " + std::to_string(capacity_) +
-                       " keys, and the key \"" + key + "\" would be one more. Nothing was written.");
+        throw RunError("The key table is full: it holds " + std::to_string(capacity_) + " keys, and the key \"" +
+                       key + "\" would be one more. Nothing was written. Sort by another key, or fewer files "
+                       "at a time.");
     folded_.insert(compared);
     keys_.push_back(key);
 }

@@ -47,7 +47,7 @@ TEST_F(FileList, WhatPlusAcceptsAndRefuses) {
         {file("third.p", {"x", "", kPartTypeMarkerV4, "A1 DIP8 I TTL 1 1 0 0 0", ""}), AddOutcome::Added},
         {file("space.p", {std::string(kPartTypeMarkerV4) + " "}), AddOutcome::NoMarker},
         {file("case.p", {"*pads-library-part-types-v4*"}), AddOutcome::NoMarker},
-        {file("decals.p", {kDecalMarkerV4}), AddOutcome::NoMarker},
+        {file("decals.p", {kDecalMarkerV4}), AddOutcome::OtherKind},
         {file("v9.p", {"*PADS-LIBRARY-PART-TYPES-V9*"}), AddOutcome::OtherVersion},
         {dir / "third.p", AddOutcome::AlreadyListed},
         {library("upper.P", 1), AddOutcome::WrongExtension},

@@ -13,9 +13,9 @@
 #include <cmath>
 
 #include "library/FileList.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
-#include "ui/Picture.h"
+#include "ui/qt/FileListView.h"
+#include "ui/qt/Form1.h"
+#include "ui/qt/Picture.h"
 
 // The images live in the resources of this library; a static library must
 // register them itself.

@@ -1,4 +1,4 @@
-#include "ui/WindowStatus.h"
+#include "ui/qt/WindowStatus.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "ui/Picture.h"
+#include "ui/qt/Picture.h"
 
 #include <QPainter>
 

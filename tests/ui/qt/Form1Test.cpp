@@ -19,7 +19,7 @@
 #include "news/NewsDownload.h"
 #include "news/qt/NewsServer.h"
 #include "support/TestSupport.h"
-#include "ui/Form1.h"
+#include "ui/qt/Form1.h"
 
 using namespace marrowgate::test;
 namespace fs = std::filesystem;

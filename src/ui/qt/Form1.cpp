@@ -1,7 +1,7 @@
 // The handlers of Form1: what each control does when it is used. The
 // controls are built in Form1Layout.cpp, the texts of a finished run in
 // RunReport.cpp.
-#include "ui/Form1.h"
+#include "ui/qt/Form1.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -22,10 +22,10 @@
 #include "news/MessageTable.h"
 #include "news/NewsDownload.h"
 #include "sort/Sorts.h"
-#include "ui/Dialogs.h"
-#include "ui/FileListView.h"
-#include "ui/RunReport.h"
-#include "ui/WindowStatus.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/FileListView.h"
+#include "ui/qt/RunReport.h"
+#include "ui/qt/WindowStatus.h"
 
 namespace marrowgate::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/Dialogs.h"
+#include "ui/qt/Dialogs.h"
 
 #include <QDesktopServices>
 #include <QDialog>

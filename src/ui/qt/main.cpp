@@ -9,8 +9,8 @@
 #include "library/Folders.h"
 #include "news/NewsDownload.h"
 #include "state/Module1.h"
-#include "ui/Dialogs.h"
-#include "ui/Form1.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/Form1.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -14,8 +14,8 @@
 
 #include "ScriptedDialogs.h"
 #include "news/NewsDownload.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
+#include "ui/qt/FileListView.h"
+#include "ui/qt/Form1.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "ui/FileListView.h"
+#include "ui/qt/FileListView.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>

@@ -1,4 +1,4 @@
-#include "ui/RunReport.h"
+#include "ui/qt/RunReport.h"
 
 #include <algorithm>
 #include <vector>

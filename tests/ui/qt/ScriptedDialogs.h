@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "ui/Dialogs.h"
+#include "ui/qt/Dialogs.h"
 
 namespace marrowgate::test {
 

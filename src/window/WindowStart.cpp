@@ -1,0 +1,80 @@
+#include "window/WindowStart.h"
+
+#include <cstdlib>
+
+#include "library/Folders.h"
+#include "state/Module1.h"
+
+namespace marrowgate::window {
+
+std::filesystem::path absolute_argument(const std::string& text) {
+    std::error_code ec;
+    auto path = std::filesystem::absolute(path_from_utf8(text), ec);
+    return ec ? path_from_utf8(text) : path.lexically_normal();
+}
+
+WindowArguments parse_window_arguments(const std::vector<std::string>& args) {
+    WindowArguments parsed;
+    bool only_files = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
+            parsed.files.push_back(absolute_argument(arg));
+        } else if (arg == "--") {
+            only_files = true;
+        } else if (arg == "--help" || arg == "-h" || arg == "/?") {
+            parsed.help = true;
+        } else if (arg == "--version") {
+            parsed.version = true;
+        } else if (arg == "--app-folder" || arg.rfind("--app-folder=", 0) == 0) {
+            if (arg == "--app-folder" && i + 1 >= args.size()) {
+                parsed.error = "--app-folder needs a value";
+                return parsed;
+            }
+            parsed.app_folder = absolute_argument(arg == "--app-folder" ? args[++i] : arg.substr(13));
+        } else {
+            parsed.error = "unknown option " + arg;
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::string window_usage() {
+    return "Usage: marrowgate [--app-folder DIR] [FILE...]\n"
+           "\n"
+           "Opens the Marrowgate window. Each FILE, a PADS part-type library, is\n"
+           "listed as \"+\" lists it.\n"
+           "\n"
+           "  --app-folder DIR  folder that holds lib and tmp (default: the folder of\n"
+           "                    this program when marrowgate_msg.dat is beside it,\n"
+           "                    otherwise the per-user data folder)\n"
+           "  --help            show this text\n"
+           "  --version         show the version\n";
+}
+
+std::string site_address() {
+    if (const char* env = std::getenv("MARROWGATE_SITE_URL")) {
+        std::string text = env;
+        const auto first = text.find_first_not_of(" \t\r\n");
+        const auto last = text.find_last_not_of(" \t\r\n");
+        if (first != std::string::npos) return text.substr(first, last - first + 1);
+    }
+    return MARROWGATE_SITE_URL;
+}
+
+WindowStart window_start(const WindowArguments& arguments) {
+    WindowStart start;
+    const FolderChoice folders = choose_folders(arguments.app_folder);
+    if (!folders.refusal.empty()) {
+        start.refusal = folders.refusal;
+        return start;
+    }
+    make_application_folder(folders.application_folder);
+    start.settings.application_folder = folders.application_folder;
+    start.settings.message_file = folders.message_file;
+    start.settings.site = site_address();
+    return start;
+}
+
+}  // namespace marrowgate::window
