@@ -8,14 +8,11 @@
 #include "library/FileSystem.h"
 #include "news/NewsFile.h"
 #include "state/Module1.h"
+#include "window/WindowStart.h"
 
 namespace marrowgate {
 
-QString site_address() {
-    const QString env = qEnvironmentVariable("MARROWGATE_SITE_URL").trimmed();
-    if (!env.isEmpty()) return env;
-    return QStringLiteral(MARROWGATE_SITE_URL);
-}
+QString site_address() { return QString::fromStdString(window::site_address()); }
 
 QUrl news_url(const QString& site) {
     QString base = site.trimmed();

@@ -346,6 +346,7 @@ void WindowLogic::start_run(int option) {
     set_visible(Control::cmdOpenFolder, false);
     set_visible(Control::cmdDetails, false);
     enabled_before_run_.clear();
+    face_.set_hourglass(true);
     // Focus goes to the list, not to "Exit" where Return would end the program.
     face_.set_focus(Control::ListView1);
     for (const Control control : kGuarded) {
@@ -371,6 +372,7 @@ void WindowLogic::run_finished(RunResult result) {
     if (worker_.joinable()) worker_.join();
     for (const auto& [control, enabled] : enabled_before_run_) set_enabled(control, enabled);
     running_ = false;
+    face_.set_hourglass(false);
     // After a run "Execute" waits for an option to be chosen again.
     set_enabled(Control::Command1, false);
     if (exit_requested_) {

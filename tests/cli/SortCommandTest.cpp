@@ -115,7 +115,7 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {sort({good}), 1, "cannot create the folders lib and tmp", [&] { write_file(app / "lib", ""); }},
         {sort({good}), 1, "another run is sorting into",
          [&] { held = real_file_system().lock(run_lock_path(app), true); }},
-        {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: the key table is full", [] {}},
+        {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: The key table is full", [] {}},
     };
 #ifndef _WIN32
     // Refused unread: a FIFO, a device named through a link (reading them would

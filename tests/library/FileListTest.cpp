@@ -90,7 +90,7 @@ TEST_F(FileList, DecalFileChoice) {
     EXPECT_EQ(choose(second), AddOutcome::Added);  // any extension, replaces the first
     EXPECT_EQ(decal_file_path(state), second);
     EXPECT_EQ(state.Staged_Extension, ".lib");
-    EXPECT_EQ(choose(library("parts.d", 1)), AddOutcome::NoMarker);
+    EXPECT_EQ(choose(library("parts.d", 1)), AddOutcome::OtherKind);
     // A listed part-type file is refused even when it carries the decal marker too.
     const auto both = file("both.p", {kPartTypeMarkerV4, kDecalMarkerV4});
     ASSERT_EQ(add(both), AddOutcome::Added);

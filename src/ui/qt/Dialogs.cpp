@@ -59,6 +59,6 @@ void QtDialogs::details(const QString& title, const QString& text) {
     dialog.exec();
 }
 
-void QtDialogs::openFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+bool QtDialogs::openFolder(const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
 
 }  // namespace marrowgate::ui

@@ -22,8 +22,8 @@ public:
     virtual void critical(const QString& title, const QString& text) = 0;
     // A long text to read at leisure (scrollable), with an OK button.
     virtual void details(const QString& title, const QString& text) = 0;
-    // Opens a folder in the desktop's file manager.
-    virtual void openFolder(const QString& folder) = 0;
+    // Opens a folder in the desktop's file manager; false when none could be started.
+    virtual bool openFolder(const QString& folder) = 0;
 };
 
 // QFileDialog and QMessageBox, modal to the window.
@@ -37,7 +37,7 @@ public:
     void warning(const QString& title, const QString& text) override;
     void critical(const QString& title, const QString& text) override;
     void details(const QString& title, const QString& text) override;
-    void openFolder(const QString& folder) override;
+    bool openFolder(const QString& folder) override;
 
 private:
     QPointer<QWidget> parent_;

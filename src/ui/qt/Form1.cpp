@@ -1,14 +1,14 @@
-// The handlers of Form1: what each control does when it is used. The
-// controls are built in Form1Layout.cpp, the texts of a finished run in
-// RunReport.cpp.
+// The face of Form1: each control the logic names, drawn with Qt, and what
+// the user does with them handed to the logic. The controls are built in
+// Form1Layout.cpp.
 #include "ui/qt/Form1.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -16,27 +16,26 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QUrl>
+#include <cmath>
 
-#include "library/FileList.h"
-#include "library/Folders.h"
-#include "news/MessageTable.h"
 #include "news/NewsDownload.h"
-#include "sort/Sorts.h"
+#include "state/Module1.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/FileListView.h"
-#include "ui/qt/RunReport.h"
-#include "ui/qt/WindowStatus.h"
+#include "ui/qt/Picture.h"
 
 namespace marrowgate::ui {
 
+using window::Control;
+
 namespace {
 
-std::filesystem::path path_from_qstring(const QString& text) {
-    return path_from_utf8(text.toUtf8().toStdString());
+QString text_of(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-constexpr const char* kLastFolderKey = "lastFolder";
-constexpr const char* kAnyVersionKey = "acceptEveryVersion";
+QString path_text(const std::filesystem::path& path) { return text_of(utf8_from_path(path)); }
+
 // The widest the decal file's name is shown beside "File ...".
 constexpr int kDecalNameWidth = 240;
 
@@ -45,308 +44,179 @@ QSettings stored_settings() {
                      QString::fromLatin1(kSettingsApplication));
 }
 
-// Why a chosen file was not taken, naming it.
-QString refusal_text(const Module1& state, const QString& file, const AddResult& result, const MarkerRule& rule,
-                     bool decal) {
-    const QString name = QDir::toNativeSeparators(file);
-    switch (result.outcome) {
-        case AddOutcome::Added: return {};
-        case AddOutcome::OtherVersion:
-            return QStringLiteral("%1 is a PADS %2 %3 library; this window reads V4 libraries, or every version "
-                                  "with 'Accept every PADS version'.")
-                .arg(name, QString::fromStdString(rule.version_of(result.marker)),
-                     decal ? QStringLiteral("PCB decal") : QStringLiteral("part-type"));
-        case AddOutcome::NoMarker: {
-            const std::string& message = state.message(0, 1);
-            return name + QStringLiteral(": ") +
-                   QString::fromStdString(message.empty() ? "no line of it is the marker line " + rule.description()
-                                                          : message);
-        }
-        case AddOutcome::NotRegularFile:
-            return QStringLiteral("%1 is not a regular file (a folder, a pipe or a device): it is not read.").arg(name);
-        case AddOutcome::AlreadyListed:
-            if (decal)
-                return QStringLiteral("%1 is listed as a part-type file; it cannot be the decal file too.").arg(name);
-            return QStringLiteral("%1 is listed already.").arg(name);
-        case AddOutcome::ListFull:
-            return QStringLiteral("%1 was not added: four files are listed, the most the list holds.").arg(name);
-        case AddOutcome::CannotRead:
-            return QStringLiteral("%1: %2.").arg(name, QString::fromStdString(result.reason));
-        case AddOutcome::NoDotInTitle: return QStringLiteral("%1 has no extension in its name.").arg(name);
-        case AddOutcome::WrongExtension: return QStringLiteral("%1 does not end in .p or .d.").arg(name);
-    }
-    return name;
-}
-
-// Disables the controls that would change what a running sort reads, and puts
-// back their enabled states when the run is over.
-class RunGuard {
-public:
-    RunGuard(bool& running, std::initializer_list<QWidget*> controls) : running_(running) {
-        running_ = true;
-        for (QWidget* control : controls) {
-            saved_.push_back({control, control->isEnabled()});
-            control->setEnabled(false);
-        }
-    }
-    ~RunGuard() {
-        for (const auto& [control, enabled] : saved_) control->setEnabled(enabled);
-        running_ = false;
-    }
-    RunGuard(const RunGuard&) = delete;
-    RunGuard& operator=(const RunGuard&) = delete;
-
-private:
-    bool& running_;
-    std::vector<std::pair<QWidget*, bool>> saved_;
-};
-
 }  // namespace
 
 Form1::Form1(WindowSettings settings, Dialogs& dialogs, FileSystem& files, QWidget* parent)
-    : QWidget(parent), settings_(std::move(settings)), dialogs_(dialogs), files_(files) {
-    state_.Application_Folder = settings_.application_folder;
-    state_.Message_File = settings_.message_file;
+    : QWidget(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("Form1"));
+    logic_ = std::make_unique<window::WindowLogic>(*this, std::move(settings), files);
     build_controls();
-    Form_Load();
+    logic_->Form_Load();
 }
 
-Form1::~Form1() = default;
-
-void Form1::Form_Load() {
-    Label2->hide();
-    Command1->setEnabled(false);
-    Command4->setEnabled(false);
-    for (QRadioButton* option : Option1) option->setEnabled(false);
-    show_decal_choice(false);
-    chkAnyVersion->setChecked(stored_settings().value(QString::fromLatin1(kAnyVersionKey), false).toBool());
-
-    news_ = new NewsDownload(settings_.site, state_.Application_Folder, this);
-    connect(news_, &NewsDownload::newsReady, Text1, &QLineEdit::setText);
-    news_->Internet_Detection();
-
-    Lecture_des_Messages(state_, files_);
-    // A folder that cannot be created shows when a run cannot write its files.
-    tmp_makedir(state_);
+Form1::~Form1() {
+    // The logic stops a run still working and waits for it before the controls go.
+    logic_.reset();
+    if (hourglass_) QApplication::restoreOverrideCursor();
 }
 
-void Form1::Option1_Click(int index) {
-    if (running_) return;
-    state_.Sort_Option = static_cast<std::int16_t>(index);
-    Command1->setEnabled(true);
-    show_decal_choice(index == 3);
-}
-
-void Form1::show_decal_choice(bool shown) {
-    Command5->setVisible(shown);
-    lblDecalFile->setVisible(shown);
-}
-
-void Form1::chkAnyVersion_Click(bool checked) {
-    // Files of other versions listed already stay: "Execute" refuses a mix.
-    stored_settings().setValue(QString::fromLatin1(kAnyVersionKey), checked);
-}
-
-QString Form1::start_folder() const { return stored_settings().value(QString::fromLatin1(kLastFolderKey)).toString(); }
-
-void Form1::remember_folder(const QString& chosen) {
-    stored_settings().setValue(QString::fromLatin1(kLastFolderKey), QFileInfo(chosen).absolutePath());
-}
-
-void Form1::warn(const QString& text) {
-    const bool executable = Command1->isEnabled();
-    Command1->setEnabled(false);
-    dialogs_.warning(QString::fromLatin1(kBoxTitle), text);
-    Command1->setEnabled(executable);
-}
-
-RunResult Form1::run_chosen_sort() {
-    WindowStatus status(Label2, exit_requested_);
-    return run_sort(state_, static_cast<SortKey>(*state_.Sort_Option), status, files_);
-}
-
-void Form1::Command1_Click() {
-    // The buttons are disabled during a run; a call that still reaches a
-    // handler then (a queued click, a direct call) changes nothing.
-    if (running_) return;
-    if (state_.Sort_Option && *state_.Sort_Option >= 0 && *state_.Sort_Option <= 3) {
-        // One library file holds one format: a mix is refused before anything is written.
-        try {
-            run_format(state_);
-        } catch (const RunError& error) {
-            QString text = QString::fromStdString(error.what());
-            if (!text.isEmpty()) text[0] = text[0].toUpper();
-            warn(text);
-            return;
-        }
-        RunResult result;
-        cmdOpenFolder->hide();
-        cmdDetails->hide();
-        {
-            RunGuard guard(running_, {Command1, Command3, Command4, Command5, Option1[0], Option1[1], Option1[2],
-                                      Option1[3]});
-            result = run_chosen_sort();
-        }
-        // No second run starts from a click on a box that follows this one;
-        // after a run "Execute" waits for an option to be chosen again.
-        Command1->setEnabled(false);
-        report(result);
+QWidget* Form1::widget(Control control) const {
+    switch (control) {
+        case Control::picBanner: return picBanner;
+        case Control::lblSelected: return lblSelected;
+        case Control::Frame1: return Frame1;
+        case Control::Text1: return Text1;
+        case Control::Picture1: return Picture1;
+        case Control::Label3: return Label3;
+        case Control::ListView1: return ListView1;
+        case Control::chkAnyVersion: return chkAnyVersion;
+        case Control::Command3: return Command3;
+        case Control::Command4: return Command4;
+        case Control::Label4: return Label4;
+        case Control::Option1_0: return Option1[0];
+        case Control::Option1_1: return Option1[1];
+        case Control::Option1_2: return Option1[2];
+        case Control::Option1_3: return Option1[3];
+        case Control::Command5: return Command5;
+        case Control::lblDecalFile: return lblDecalFile;
+        case Control::Label1_0: return Label1[0];
+        case Control::Label1_1: return Label1[1];
+        case Control::lblLink: return lblLink;
+        case Control::Label2: return Label2;
+        case Control::Command1: return Command1;
+        case Control::Command2: return Command2;
+        case Control::cmdOpenFolder: return cmdOpenFolder;
+        case Control::cmdDetails: return cmdDetails;
     }
-    Command1->setEnabled(false);
-    // "Exit" or the window's close box was used during the run.
-    if (exit_requested_) close();
+    return nullptr;
 }
 
-void Form1::report(const RunResult& result) {
-    if (result.outcome == RunResult::Outcome::Stopped) return;  // the window closes
-    if (result.outcome == RunResult::Outcome::Busy) {
-        warn(QString::fromStdString(result.error));
-        return;
+void Form1::set_caption(Control control, const std::string& caption) {
+    QWidget* shown = widget(control);
+    if (auto* button = qobject_cast<QAbstractButton*>(shown)) {
+        button->setText(text_of(window::caption_with_access_key(control, caption)));
+    } else if (auto* line = qobject_cast<QLineEdit*>(shown)) {
+        line->setText(text_of(caption));
+    } else if (control == Control::lblDecalFile) {
+        decal_name_ = text_of(caption);
+        lblDecalFile->setText(lblDecalFile->fontMetrics().elidedText(decal_name_, Qt::ElideMiddle, kDecalNameWidth));
+    } else if (auto* label = qobject_cast<QLabel*>(shown)) {
+        label->setText(text_of(caption));
     }
-    if (!result.ok) {
-        Label2->setText(QStringLiteral("Run failed."));
-        Label2->show();
-        dialogs_.critical(QString::fromLatin1(kBoxTitle), QString::fromStdString(result.error));
-        return;
-    }
-    last_details_ = run_details(result, QString::fromStdString(display_path(lib_folder(state_))));
-    cmdOpenFolder->show();
-    cmdDetails->show();
-    const QString warnings = run_warnings(result);
-    if (!warnings.isEmpty()) warn(warnings);
 }
 
-void Form1::Command2_Click() { close(); }
+void Form1::set_enabled(Control control, bool enabled) { widget(control)->setEnabled(enabled); }
 
-void Form1::cmdOpenFolder_Click() {
-    dialogs_.openFolder(QString::fromStdString(display_path(lib_folder(state_))));
+void Form1::set_visible(Control control, bool visible) { widget(control)->setVisible(visible); }
+
+void Form1::set_checked(Control control, bool checked) {
+    auto* button = qobject_cast<QAbstractButton*>(widget(control));
+    if (button == nullptr || button->isChecked() == checked) return;
+    // An exclusive group keeps one option checked; let go of that to clear one.
+    const bool option = button != chkAnyVersion;
+    if (option && !checked) option_group_->setExclusive(false);
+    button->setChecked(checked);
+    if (option && !checked) option_group_->setExclusive(true);
 }
 
-void Form1::cmdDetails_Click() { dialogs_.details(QString::fromLatin1(kBoxTitle), last_details_); }
+void Form1::set_tooltip(Control control, const std::string& text) { widget(control)->setToolTip(text_of(text)); }
 
-void Form1::closeEvent(QCloseEvent* event) {
-    if (running_) {
-        // The run stops at its next chance, changing nothing; Command1_Click
-        // closes the window then.
-        exit_requested_ = true;
-        event->ignore();
-        return;
-    }
-    event->accept();
+void Form1::set_focus(Control control) { widget(control)->setFocus(Qt::OtherFocusReason); }
+
+void Form1::add_column(const std::string& text, int twips) {
+    const int column = list_columns_++;
+    ListView1->setColumnCount(list_columns_);
+    ListView1->headerItem()->setText(column, text_of(text));
+    ListView1->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+    ListView1->header()->resizeSection(column, static_cast<int>(std::lround(twips * logicalDpiX() / 1440.0)));
+    size_file_list();
 }
 
-void Form1::Command3_Click() {
-    if (running_) return;
-    // Add_Ascii_File adds the new entry's part count to Total_Parts itself.
-    Add_Ascii_File();
-}
+void Form1::clear_rows() { ListView1->clear(); }
 
-void Form1::Add_Ascii_File() {
-    const auto chosen = dialogs_.openFile(QString::fromLatin1(kPartTypeFilter),
-                                          QString::fromStdString(state_.Staged_Extension), start_folder());
-    if (!chosen) return;
-    remember_folder(*chosen);
-    // A file picked twice is simply listed once.
-    const QString refusal = add_chosen_file(*chosen, true);
-    if (!refusal.isEmpty()) warn(refusal);
-}
-
-bool Form1::takes_files() const { return !running_ && Command3->isEnabled(); }
-
-void Form1::ListView1_Drop(const QStringList& paths) {
-    if (!takes_files()) return;
-    // Every file is tried, the ones after a full list too, and one box names
-    // each file refused.
-    QStringList refusals;
-    for (const QString& path : paths) {
-        const QString refusal = add_chosen_file(path, false);
-        if (!refusal.isEmpty()) refusals << refusal;
-    }
-    if (refusals.size() == 1) warn(refusals.constFirst());
-    if (refusals.size() > 1)
-        warn(QStringLiteral("%1 files were not added:\n\n%2")
-                 .arg(refusals.size())
-                 .arg(refusals.join(QStringLiteral("\n\n"))));
-}
-
-QString Form1::add_chosen_file(const QString& path, bool quiet_if_listed) {
-    const MarkerRule rule =
-        chkAnyVersion->isChecked() ? MarkerRule::part_types_any_version() : MarkerRule::part_types_v4();
-    const AddResult result = add_part_type_file(state_, path_from_qstring(path), files_, rule);
-    if (result.outcome == AddOutcome::AlreadyListed && quiet_if_listed) return {};
-    if (result.outcome != AddOutcome::Added) return refusal_text(state_, path, result, rule, false);
-    if (state_.File_Count == kMaxListedFiles) Command3->setEnabled(false);
-    append_row(result.entry);
-    Command4->setEnabled(true);
-    for (QRadioButton* option : Option1) option->setEnabled(true);
-    return {};
-}
-
-void Form1::append_row(int entry) {
-    const auto slot = static_cast<std::size_t>(entry);
+void Form1::append_row(const std::string& name, const std::string& count, const std::string& tooltip) {
     auto* row = new QTreeWidgetItem(ListView1);
-    row->setText(0, QString::fromStdString(state_.File_Name[slot]));
-    row->setText(1, grouped(state_.File_Parts[slot]));
-    row->setToolTip(0, QString::fromStdString(state_.File_Folder[slot] + state_.File_Name[slot]));
+    row->setText(0, text_of(name));
+    row->setText(1, text_of(count));
+    row->setToolTip(0, text_of(tooltip));
     row->setSizeHint(0, QSize(0, list_row_height()));
 }
 
-void Form1::Command4_Click() {
-    if (running_) return;
-    Del_Ascii_File();
+std::optional<int> Form1::selected_row() {
+    const QList<QTreeWidgetItem*> rows = ListView1->selectedItems();
+    if (rows.isEmpty()) return std::nullopt;
+    return ListView1->indexOfTopLevelItem(rows.constFirst());
 }
 
-void Form1::Del_Ascii_File() {
-    const QString name = ListView1->selectedName();
-    if (name.isEmpty()) return;
-    remove_listed_file(state_, name.toUtf8().toStdString());
-    ListView1->clear();
-    for (int i = 1; i <= state_.File_Count; ++i) append_row(i);
-    if (state_.File_Count == 0) {
-        Command4->setEnabled(false);
-        clear_options();
+void Form1::set_hourglass(bool busy) {
+    if (busy == hourglass_) return;
+    hourglass_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
     }
-    show_decal_choice(false);
 }
 
-void Form1::clear_options() {
-    // An exclusive group keeps one option checked; let go of that while clearing.
-    option_group_->setExclusive(false);
-    for (QRadioButton* option : Option1) {
-        option->setAutoExclusive(false);
-        option->setChecked(false);
-        option->setAutoExclusive(true);
-        option->setEnabled(false);
+std::optional<std::filesystem::path> Form1::open_file(const window::FileQuestion& question) {
+    const QString filter = text_of(question.filter_description);
+    const auto chosen =
+        dialogs_.openFile(filter, text_of(question.initial_name), path_text(question.start_folder));
+    if (!chosen) return std::nullopt;
+    return path_from_utf8(chosen->toUtf8().toStdString());
+}
+
+void Form1::message_box(window::BoxIcon icon, const std::string& title, const std::string& text) {
+    if (icon == window::BoxIcon::Error) {
+        dialogs_.critical(text_of(title), text_of(text));
+    } else {
+        dialogs_.warning(text_of(title), text_of(text));
     }
-    option_group_->setExclusive(true);
 }
 
-void Form1::Command5_Click() {
-    if (running_) return;
-    const auto chosen = dialogs_.openFile(QString::fromLatin1(kDecalFilter),
-                                          QString::fromStdString(state_.Staged_Extension), start_folder());
-    if (!chosen) return;
-    remember_folder(*chosen);
-    const MarkerRule rule = chkAnyVersion->isChecked() ? MarkerRule::decals_any_version() : MarkerRule::decals_v4();
-    const AddResult result = choose_decal_file(state_, path_from_qstring(*chosen), files_, rule);
-    if (result.outcome != AddOutcome::Added) {
-        warn(refusal_text(state_, *chosen, result, rule, true));
-        return;
+void Form1::details_box(const std::string& title, const std::string& text) {
+    dialogs_.details(text_of(title), text_of(text));
+}
+
+bool Form1::open_folder(const std::filesystem::path& folder) { return dialogs_.openFolder(path_text(folder)); }
+
+void Form1::open_url(const std::string& address) { QDesktopServices::openUrl(QUrl(text_of(address))); }
+
+std::optional<std::string> Form1::recall(const std::string& key) {
+    const QVariant value = stored_settings().value(text_of(key));
+    if (!value.isValid()) return std::nullopt;
+    return value.toString().toUtf8().toStdString();
+}
+
+void Form1::remember(const std::string& key, const std::string& value) {
+    stored_settings().setValue(text_of(key), text_of(value));
+}
+
+void Form1::Internet_Detection() {
+    news_ = new NewsDownload(text_of(logic_->settings().site), logic_->settings().application_folder, this);
+    connect(news_, &NewsDownload::newsReady, this,
+            [this](const QString& caption) { logic_->news_arrived(caption.toUtf8().toStdString()); });
+    news_->Internet_Detection();
+}
+
+void Form1::post(std::function<void()> call) {
+    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+void Form1::close_window() { close(); }
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (logic_->Form_QueryUnload()) {
+        event->accept();
+    } else {
+        event->ignore();
     }
-    const QString name = QString::fromStdString(state_.Decal_Name[1]);
-    lblDecalFile->setText(lblDecalFile->fontMetrics().elidedText(name, Qt::ElideMiddle, kDecalNameWidth));
-    lblDecalFile->setToolTip(QString::fromStdString(display_path(decal_file_path(state_))));
-}
-
-void Form1::lblLink_MouseDown(Qt::MouseButton button) {
-    if (button != Qt::LeftButton) return;
-    QDesktopServices::openUrl(QUrl(settings_.site));
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lblLink && event->type() == QEvent::MouseButtonPress) {
-        lblLink_MouseDown(static_cast<QMouseEvent*>(event)->button());
+        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+        logic_->lblLink_MouseDown(button == Qt::LeftButton ? 1 : button == Qt::RightButton ? 2 : 4);
         return true;
     }
     if ((watched == Command1 || watched == Frame1) &&

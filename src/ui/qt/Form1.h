@@ -1,8 +1,9 @@
-// The main window: the file list with "+" and "-" and the box that takes every
-// PADS version, the four sort options with "File ..." for the decal library
-// and its name, the news line and the link, the status label, "Execute" and
-// "Exit". Every control keeps its name as member and as
-// object name; the handlers are named after their control and event.
+// The main window drawn with Qt: the file list with "+" and "-" and the box
+// that takes every PADS version, the four sort options with "File ..." for
+// the decal library and its name, the news line and the link, the status
+// label, "Execute" and "Exit". Every control keeps its name as member and as
+// object name. What the window decides is the logic's (window/WindowLogic):
+// this face only draws what it is told and forwards what the user does.
 #pragma once
 
 #include <QFrame>
@@ -11,10 +12,11 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <memory>
 
 #include "library/FileSystem.h"
-#include "library/RunFrame.h"
-#include "state/Module1.h"
+#include "window/WindowFace.h"
+#include "window/WindowLogic.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -33,33 +35,23 @@ class Dialogs;
 class FileListView;
 class Picture;
 
-struct WindowSettings {
-    // The folder that holds lib, tmp, the list files and the news file.
-    std::filesystem::path application_folder;
-    // The maker's web site: the link and the news download.
-    QString site;
-    // The message file; empty: marrowgate_msg.dat in the application folder.
-    std::filesystem::path message_file;
-};
+using window::WindowSettings;
 
-inline constexpr const char* kBoxTitle = "Vorlane";
-// Filters of the two file-open dialogs.
-inline constexpr const char* kPartTypeFilter = "Part-Type Files (*.p)";
-inline constexpr const char* kDecalFilter = "PCB Decal File (*.d)";
 // Where the window keeps what it remembers between sessions (an INI file of
-// the user's: the version box, the folder of the last file chosen).
+// the user's).
 inline constexpr const char* kSettingsOrganisation = "Vorlane";
 inline constexpr const char* kSettingsApplication = "marrowgate";
-class Form1 : public QWidget {
+
+class Form1 : public QWidget, public window::WindowFace {
     Q_OBJECT
 public:
     Form1(WindowSettings settings, Dialogs& dialogs, FileSystem& files = real_file_system(),
           QWidget* parent = nullptr);
     ~Form1() override;
 
-    const Module1& state() const { return state_; }
-    // Whether a sort run is in progress.
-    bool running() const { return running_; }
+    window::WindowLogic& logic() { return *logic_; }
+    const Module1& state() const { return logic_->state(); }
+    bool running() const { return logic_->running(); }
 
     // The controls.
     Picture* picBanner = nullptr;
@@ -86,19 +78,28 @@ public:
     QPushButton* cmdOpenFolder = nullptr;
     QPushButton* cmdDetails = nullptr;
 
-public slots:
-    void Option1_Click(int index);
-    void Command1_Click();  // "Execute"
-    void Command2_Click();  // "Exit"
-    void Command3_Click();  // "+"
-    void Command4_Click();  // "-"
-    void Command5_Click();  // "File ..."
-    void lblLink_MouseDown(Qt::MouseButton button);
-    // Files dropped on the list: each goes through what "+" does with a chosen file.
-    void ListView1_Drop(const QStringList& paths);
-    void cmdOpenFolder_Click();
-    void cmdDetails_Click();
-    void chkAnyVersion_Click(bool checked);
+    // --- the face the logic draws on
+    void set_caption(window::Control control, const std::string& caption) override;
+    void set_enabled(window::Control control, bool enabled) override;
+    void set_visible(window::Control control, bool visible) override;
+    void set_checked(window::Control control, bool checked) override;
+    void set_tooltip(window::Control control, const std::string& text) override;
+    void set_focus(window::Control control) override;
+    void add_column(const std::string& text, int twips) override;
+    void clear_rows() override;
+    void append_row(const std::string& name, const std::string& count, const std::string& tooltip) override;
+    std::optional<int> selected_row() override;
+    void set_hourglass(bool busy) override;
+    std::optional<std::filesystem::path> open_file(const window::FileQuestion& question) override;
+    void message_box(window::BoxIcon icon, const std::string& title, const std::string& text) override;
+    void details_box(const std::string& title, const std::string& text) override;
+    bool open_folder(const std::filesystem::path& folder) override;
+    void open_url(const std::string& address) override;
+    std::optional<std::string> recall(const std::string& key) override;
+    void remember(const std::string& key, const std::string& value) override;
+    void Internet_Detection() override;
+    void post(std::function<void()> call) override;
+    void close_window() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -110,34 +111,15 @@ private:
     void size_file_list();
     int list_row_height() const;
     void place_exit_button();
+    QWidget* widget(window::Control control) const;
 
-    void Form_Load();
-    void Add_Ascii_File();
-    void Del_Ascii_File();
-    // Lists one chosen file. Returns why it was refused, naming it; empty when
-    // it was listed, or when it is listed already and `quiet_if_listed`.
-    QString add_chosen_file(const QString& path, bool quiet_if_listed);
-    // The folder a file dialog starts in; a chosen file's folder is remembered.
-    QString start_folder() const;
-    void remember_folder(const QString& chosen);
-    // Shows the warning box with "Execute" disabled while it is up.
-    void warn(const QString& text);
-    void show_decal_choice(bool shown);
-    void append_row(int entry);
-    void clear_options();
-    bool takes_files() const;
-    RunResult run_chosen_sort();
-    void report(const RunResult& result);
-
-    WindowSettings settings_;
     Dialogs& dialogs_;
-    FileSystem& files_;
-    Module1 state_;
-    NewsDownload* news_ = nullptr;
     QButtonGroup* option_group_ = nullptr;
-    bool running_ = false;
-    bool exit_requested_ = false;
-    QString last_details_;
+    NewsDownload* news_ = nullptr;
+    bool hourglass_ = false;
+    int list_columns_ = 0;
+    QString decal_name_;  // lblDecalFile's whole text, shown shortened
+    std::unique_ptr<window::WindowLogic> logic_;
 };
 
 }  // namespace marrowgate::ui

@@ -12,7 +12,9 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "library/FileList.h"
+#include <QShortcut>
+
+#include "state/Module1.h"
 #include "ui/qt/FileListView.h"
 #include "ui/qt/Form1.h"
 #include "ui/qt/Picture.h"
@@ -25,9 +27,8 @@ namespace marrowgate::ui {
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
-constexpr int kNameColumnTwips = 3540;
-constexpr int kCountColumnTwips = 1000;
+using window::Control;
+
 constexpr int kButtonGap = 8;
 constexpr int kBannerHeight = 64;
 
@@ -37,15 +38,22 @@ const QColor kBannerFill(0x1d, 0x46, 0x68);
 const QColor kHeadingColour(0x23, 0x3a, 0x52);
 const QColor kLinkColour(0x15, 0x5c, 0xa8);
 
-QLabel* make_label(const QString& caption, const char* name, QWidget* parent) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
+QString caption_of(Control control) {
+    return QString::fromUtf8(window::caption_with_access_key(control, window::info(control).caption));
 }
 
-QPushButton* make_button(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
+template <typename Widget>
+Widget* named(Widget* widget, Control control) {
+    widget->setObjectName(QString::fromLatin1(window::info(control).name));
+    return widget;
+}
+
+QLabel* make_label(Control control, QWidget* parent) {
+    return named(new QLabel(QString::fromUtf8(window::info(control).caption), parent), control);
+}
+
+QPushButton* make_button(Control control, QWidget* parent) {
+    auto* button = named(new QPushButton(caption_of(control), parent), control);
     // Return on the focused button clicks it, as on any desktop.
     button->setAutoDefault(true);
     return button;
@@ -63,15 +71,11 @@ QFont heading_font() {
     return font;
 }
 
-int twips_to_pixels(int twips, int dpi) {
-    return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / kTwipsPerInch));
-}
-
 }  // namespace
 
 void Form1::build_controls() {
     register_window_images();
-    setWindowTitle(QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION));
+    setWindowTitle(QString::fromUtf8(window::info(Control::lblSelected).caption));
     setWindowIcon(QIcon(QStringLiteral(":/marrowgate/icon.png")));
     setFont(QFont(QStringLiteral("Verdana"), 9));
 
@@ -81,10 +85,9 @@ void Form1::build_controls() {
     window_layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     // Banner with the product name.
-    picBanner = new Picture(QStringLiteral(":/marrowgate/banner.png"), kBannerFill, this);
-    picBanner->setObjectName(QStringLiteral("picBanner"));
+    picBanner = named(new Picture(QStringLiteral(":/marrowgate/banner.png"), kBannerFill, this), Control::picBanner);
     picBanner->setFixedHeight(kBannerHeight);
-    lblSelected = make_label(QStringLiteral("Vorlane Marrowgate " MARROWGATE_VERSION), "lblSelected", picBanner);
+    lblSelected = make_label(Control::lblSelected, picBanner);
     QFont banner_font(QStringLiteral("Tahoma"), 15);
     banner_font.setBold(true);
     lblSelected->setFont(banner_font);
@@ -97,8 +100,7 @@ void Form1::build_controls() {
     body->setContentsMargins(12, 12, 12, 12);
     window_layout->addLayout(body);
 
-    Frame1 = new QFrame(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1 = named(new QFrame(this), Control::Frame1);
     Frame1->setFrameShape(QFrame::NoFrame);
     body->addWidget(Frame1);
     auto* frame_layout = new QVBoxLayout(Frame1);
@@ -106,8 +108,7 @@ void Form1::build_controls() {
     frame_layout->setSpacing(8);
 
     // Main panel: the file list, the options and the link over the image.
-    Picture1 = new Picture(QStringLiteral(":/marrowgate/panel.png"), kPanelFill, Frame1);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1 = named(new Picture(QStringLiteral(":/marrowgate/panel.png"), kPanelFill, Frame1), Control::Picture1);
     Picture1->setBorder(kPanelBorder);
     Picture1->setMinimumWidth(Picture1->image().width());
     Picture1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -117,8 +118,8 @@ void Form1::build_controls() {
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(12);
 
-    Label3 = make_label(QStringLiteral("Select files"), "Label3", Picture1);
-    Label4 = make_label(QStringLiteral("Sort by"), "Label4", Picture1);
+    Label3 = make_label(Control::Label3, Picture1);
+    Label4 = make_label(Control::Label4, Picture1);
     for (QLabel* heading : {Label3, Label4}) {
         heading->setFont(heading_font());
         set_text_colour(heading, kHeadingColour);
@@ -126,26 +127,24 @@ void Form1::build_controls() {
     }
     grid->addWidget(Label3, 0, 0, Qt::AlignTop | Qt::AlignLeft);
 
-    ListView1 = new FileListView(Picture1);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1 = named(new FileListView(Picture1), Control::ListView1);
     grid->addWidget(ListView1, 0, 1);
-    size_file_list();
 
     auto* list_buttons = new QVBoxLayout;
     list_buttons->setSpacing(6);
-    Command3 = make_button(QStringLiteral("+"), "Command3", Picture1);
-    Command4 = make_button(QStringLiteral("-"), "Command4", Picture1);
+    Command3 = make_button(Control::Command3, Picture1);
+    Command4 = make_button(Control::Command4, Picture1);
     for (QPushButton* button : {Command3, Command4}) {
         button->setFixedWidth(36);
         list_buttons->addWidget(button);
     }
-    Command3->setToolTip(QStringLiteral("Add a part-type library file"));
-    Command4->setToolTip(QStringLiteral("Remove the selected file"));
+    Command3->setToolTip(QStringLiteral("Add a part-type library file (%1)").arg(QString::fromLatin1(window::kAddKeyName)));
+    Command4->setToolTip(
+        QStringLiteral("Remove the selected file (%1 on the list)").arg(QString::fromLatin1(window::kRemoveKeyName)));
     list_buttons->addStretch(1);
     grid->addLayout(list_buttons, 0, 2);
 
-    chkAnyVersion = new QCheckBox(QStringLiteral("Accept every PADS version"), Picture1);
-    chkAnyVersion->setObjectName(QStringLiteral("chkAnyVersion"));
+    chkAnyVersion = named(new QCheckBox(caption_of(Control::chkAnyVersion), Picture1), Control::chkAnyVersion);
     chkAnyVersion->setToolTip(QStringLiteral("Off: PADS V4 libraries only"));
     grid->addWidget(chkAnyVersion, 1, 1, Qt::AlignLeft);
 
@@ -153,33 +152,29 @@ void Form1::build_controls() {
     auto* options = new QVBoxLayout;
     options->setSpacing(4);
     option_group_ = new QButtonGroup(this);
-    const std::array<QString, 4> captions = {QStringLiteral("Alphanumeric Order"), QStringLiteral("Logic Family"),
-                                             QStringLiteral("PCB Decal Name"),
-                                             QStringLiteral("PCB Decal Pads Number")};
     for (int i = 0; i < 4; ++i) {
         auto*& option = Option1[static_cast<std::size_t>(i)];
-        option = new QRadioButton(captions[static_cast<std::size_t>(i)], Picture1);
-        option->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        const Control control = window::option_control(i);
+        option = named(new QRadioButton(caption_of(control), Picture1), control);
         option_group_->addButton(option, i);
         options->addWidget(option, 0, Qt::AlignLeft);
     }
     grid->addLayout(options, 2, 1);
-    Command5 = make_button(QStringLiteral("File ..."), "Command5", Picture1);
+    Command5 = make_button(Control::Command5, Picture1);
     Command5->setToolTip(QStringLiteral("Choose the PCB decal library file"));
     QSizePolicy keep_place = Command5->sizePolicy();
     keep_place.setRetainSizeWhenHidden(true);
     Command5->setSizePolicy(keep_place);
     grid->addWidget(Command5, 2, 2, Qt::AlignBottom | Qt::AlignLeft);
-    lblDecalFile = make_label(QString(), "lblDecalFile", Picture1);
+    lblDecalFile = make_label(Control::lblDecalFile, Picture1);
     lblDecalFile->setSizePolicy(keep_place);
     grid->addWidget(lblDecalFile, 2, 3, Qt::AlignBottom | Qt::AlignLeft);
 
     auto* link_row = new QHBoxLayout;
     link_row->setSpacing(5);
-    Label1[0] = make_label(QStringLiteral("Visit"), "Label1_0", Picture1);
-    lblLink = make_label(settings_.site, "lblLink", Picture1);
-    Label1[1] = make_label(QStringLiteral("to read lastest news about our CAD tools softwares for PADS2005..."),
-                           "Label1_1", Picture1);
+    Label1[0] = make_label(Control::Label1_0, Picture1);
+    lblLink = make_label(Control::lblLink, Picture1);
+    Label1[1] = make_label(Control::Label1_1, Picture1);
     QFont link_font = lblLink->font();
     link_font.setUnderline(true);
     lblLink->setFont(link_font);
@@ -193,22 +188,23 @@ void Form1::build_controls() {
     grid->addLayout(link_row, 3, 0, 1, 4);
     grid->setColumnStretch(3, 1);
 
-    Text1 = new QLineEdit(QStringLiteral("News:"), Frame1);
-    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1 = named(new QLineEdit(QString::fromUtf8(window::info(Control::Text1).caption), Frame1), Control::Text1);
     Text1->setReadOnly(true);
+    // A line to read, not a stop on the way from one button to the next.
+    Text1->setFocusPolicy(Qt::ClickFocus);
     frame_layout->addWidget(Text1);
 
     // Bottom row: the status label on the left, "Execute" and "Exit" on the right.
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(kButtonGap);
-    Label2 = make_label(QStringLiteral("Label2"), "Label2", Frame1);
+    Label2 = make_label(Control::Label2, Frame1);
     Label2->setFont(QFont(QStringLiteral("Arial"), 9));
-    Command1 = make_button(QStringLiteral("Execute"), "Command1", Frame1);
-    Command2 = make_button(QStringLiteral("Exit"), "Command2", this);
+    Command1 = make_button(Control::Command1, Frame1);
+    Command2 = make_button(Control::Command2, this);
     for (QPushButton* button : {Command1, Command2}) button->setFixedSize(100, button->sizeHint().height() + 4);
     bottom->addWidget(Label2);
-    cmdOpenFolder = make_button(QStringLiteral("Open folder"), "cmdOpenFolder", Frame1);
-    cmdDetails = make_button(QStringLiteral("Details"), "cmdDetails", Frame1);
+    cmdOpenFolder = make_button(Control::cmdOpenFolder, Frame1);
+    cmdDetails = make_button(Control::cmdDetails, Frame1);
     for (QPushButton* button : {cmdOpenFolder, cmdDetails}) {
         // Room on both sides of the caption, which some fonts fill to the edge.
         button->setMinimumWidth(button->sizeHint().width() + 12);
@@ -217,42 +213,48 @@ void Form1::build_controls() {
     }
     bottom->addStretch(1);
     bottom->addWidget(Command1);
-    // "Exit" sits on the window itself, beside "Execute": keep its place free.
-    bottom->addSpacing(Command2->width());
+    // "Exit" sits on the window itself, beside "Execute": keep its place free,
+    // so that its right edge is the margin's.
+    bottom->addSpacing(kButtonGap + Command2->width());
     frame_layout->addSpacing(4);
     frame_layout->addLayout(bottom);
     Command1->installEventFilter(this);
     Frame1->installEventFilter(this);
 
-    connect(option_group_, &QButtonGroup::idClicked, this, &Form1::Option1_Click);
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
-    connect(cmdOpenFolder, &QPushButton::clicked, this, &Form1::cmdOpenFolder_Click);
-    connect(cmdDetails, &QPushButton::clicked, this, &Form1::cmdDetails_Click);
-    connect(chkAnyVersion, &QCheckBox::clicked, this, &Form1::chkAnyVersion_Click);
-    connect(ListView1, &FileListView::deletePressed, this, [this] {
-        if (Command4->isEnabled()) Command4_Click();
+    window::WindowLogic* logic = logic_.get();
+    connect(option_group_, &QButtonGroup::idClicked, this, [logic](int index) { logic->Option1_Click(index); });
+    const std::pair<QAbstractButton*, void (window::WindowLogic::*)()> handlers[] = {
+        {Command1, &window::WindowLogic::Command1_Click},      {Command2, &window::WindowLogic::Command2_Click},
+        {Command3, &window::WindowLogic::Command3_Click},      {Command4, &window::WindowLogic::Command4_Click},
+        {Command5, &window::WindowLogic::Command5_Click},      {cmdOpenFolder, &window::WindowLogic::cmdOpenFolder_Click},
+        {cmdDetails, &window::WindowLogic::cmdDetails_Click},
+    };
+    for (const auto& [button, handler] : handlers)
+        connect(button, &QAbstractButton::clicked, this, [logic, handler = handler] { (logic->*handler)(); });
+    connect(chkAnyVersion, &QCheckBox::clicked, this, [logic](bool checked) { logic->chkAnyVersion_Click(checked); });
+    connect(ListView1, &FileListView::deletePressed, this, [logic] { logic->ListView1_KeyDown_Delete(); });
+    ListView1->setDropGate([logic] { return logic->takes_files(); });
+    connect(ListView1, &FileListView::filesDropped, this, [logic](const QStringList& paths) {
+        std::vector<std::filesystem::path> files;
+        for (const QString& path : paths) files.push_back(path_from_utf8(path.toUtf8().toStdString()));
+        logic->ListView1_OLEDragDrop(files);
     });
-    ListView1->setDropGate([this] { return takes_files(); });
-    connect(ListView1, &FileListView::filesDropped, this, &Form1::ListView1_Drop);
+    // "+" has no letter to underline: Insert reaches it.
+    auto* add_key = new QShortcut(QKeySequence(Qt::Key_Insert), this);
+    connect(add_key, &QShortcut::activated, Command3, [this] {
+        if (Command3->isEnabled()) Command3->click();
+    });
 }
 
 void Form1::size_file_list() {
-    ListView1->setColumnCount(2);
-    ListView1->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("#")});
-    const int dpi = logicalDpiX();
-    ListView1->header()->resizeSection(0, twips_to_pixels(kNameColumnTwips, dpi));
-    ListView1->header()->resizeSection(1, twips_to_pixels(kCountColumnTwips, dpi));
-    ListView1->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
-    ListView1->headerItem()->setTextAlignment(1, Qt::AlignLeft | Qt::AlignVCenter);
-    // Room for both columns and four rows, the most the list holds.
+    // Room for the columns and four rows, the most the list holds.
     const int frame = 2 * ListView1->frameWidth();
     const int row = list_row_height();
-    ListView1->setFixedSize(ListView1->header()->length() + frame + 2,
-                            ListView1->header()->sizeHint().height() + kMaxListedFiles * row + frame + 4);
+    // Odd sizes: at 150 % the last line of the border then starts on a whole
+    // pixel and is drawn, where an even size loses it.
+    const auto odd = [](int size) { return size | 1; };
+    ListView1->setFixedSize(odd(ListView1->header()->length() + frame + 2),
+                            odd(ListView1->header()->sizeHint().height() + kMaxListedFiles * row + frame + 4));
     ListView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 

@@ -1,16 +1,13 @@
-// marrowgate: the window.
+// marrowgate: the window.   marrowgate [--app-folder DIR] [FILE...]
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QMessageBox>
 #include <cstdio>
-#include <filesystem>
-#include <optional>
+#include <string>
+#include <vector>
 
-#include "library/Folders.h"
-#include "news/NewsDownload.h"
-#include "state/Module1.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Form1.h"
+#include "window/WindowStart.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -18,41 +15,37 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QString::fromLatin1(marrowgate::ui::kSettingsApplication));
     QApplication::setApplicationVersion(QStringLiteral(MARROWGATE_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Sorts PADS ASCII part-type libraries into new libraries."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption app_folder(
-        QStringLiteral("app-folder"),
-        QStringLiteral("Folder that holds lib and tmp (default: the folder of this program when "
-                       "marrowgate_msg.dat is beside it, otherwise the per-user data folder)."), QStringLiteral("DIR"));
-    parser.addOption(app_folder);
-    parser.process(app);
-
-    marrowgate::ui::WindowSettings settings;
-    settings.site = marrowgate::site_address();
-    std::optional<std::filesystem::path> given;
-    if (parser.isSet(app_folder)) {
-        const auto folder = marrowgate::path_from_utf8(parser.value(app_folder).toUtf8().toStdString());
-        std::error_code ec;
-        const auto absolute = std::filesystem::absolute(folder, ec);
-        given = ec ? folder : absolute.lexically_normal();
+    std::vector<std::string> args;
+    const QStringList given = QApplication::arguments();
+    for (qsizetype i = 1; i < given.size(); ++i) args.push_back(given[i].toUtf8().toStdString());
+    const auto arguments = marrowgate::window::parse_window_arguments(args);
+    if (!arguments.error.empty()) {
+        std::fprintf(stderr, "marrowgate: %s\n\n%s", arguments.error.c_str(), marrowgate::window::window_usage().c_str());
+        return 2;
     }
+    if (arguments.help || arguments.version) {
+        std::fputs(arguments.help ? marrowgate::window::window_usage().c_str() : "marrowgate " MARROWGATE_VERSION "\n",
+                   stdout);
+        return 0;
+    }
+
     // A portable copy works in its own folder, an installed one in the per-user
-    // data folder; that folder, or the one given, is made when it is missing,
-    // as the command line makes it.
-    const marrowgate::FolderChoice folders = marrowgate::choose_folders(given);
-    if (!folders.refusal.empty()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Vorlane"), QString::fromStdString(folders.refusal));
+    // data folder; that folder, or the one given, is made when it is missing.
+    const auto start = marrowgate::window::window_start(arguments);
+    if (!start.refusal.empty()) {
+        QMessageBox::critical(nullptr, QString::fromLatin1(marrowgate::window::kBoxTitle),
+                              QString::fromStdString(start.refusal));
         return 1;
     }
-    marrowgate::make_application_folder(folders.application_folder);
-    settings.application_folder = folders.application_folder;
-    settings.message_file = folders.message_file;
 
     marrowgate::ui::QtDialogs dialogs;
-    marrowgate::ui::Form1 window(settings, dialogs);
+    marrowgate::ui::Form1 window(start.settings, dialogs);
     dialogs.setParentWidget(&window);
     window.show();
+    // Files named on the command line ("Open with", a drop on the icon) are
+    // listed as "+" lists them, once the window is up to show a refusal.
+    if (!arguments.files.empty())
+        QMetaObject::invokeMethod(&window, [&window, files = arguments.files] { window.logic().add_files(files); },
+                                  Qt::QueuedConnection);
     return QApplication::exec();
 }

@@ -38,7 +38,10 @@ public:
     void warning(const QString& title, const QString& text) override { box({"warning", title, text}); }
     void critical(const QString& title, const QString& text) override { box({"critical", title, text}); }
     void details(const QString& title, const QString& text) override { box({"details", title, text}); }
-    void openFolder(const QString& folder) override { opened_folders.push_back(folder); }
+    bool openFolder(const QString& folder) override {
+        opened_folders.push_back(folder);
+        return true;
+    }
 
     // Called as each box is shown, while it would be up.
     std::function<void()> onBox;

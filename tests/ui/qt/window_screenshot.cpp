@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     dialogs.answer(samples.filePath(QStringLiteral("logic.p")));
     dialogs.answer(samples.filePath(QStringLiteral("discretes.p")));
 
-    marrowgate::ui::WindowSettings settings{folder.path().toStdString(), marrowgate::site_address(), {}};
+    marrowgate::ui::WindowSettings settings{folder.path().toStdString(), marrowgate::site_address().toStdString(), {}};
     marrowgate::ui::Form1 window(settings, dialogs);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
     if (!save(argv[1])) return 1;
     if (argc == 2) return 0;
     QTest::mouseClick(window.Command1, Qt::LeftButton);
+    // The run works on a thread of its own; the window shows "Done." at its end.
+    for (int waited = 0; window.running() && waited < 10000; waited += 50) QTest::qWait(50);
     QTest::qWait(200);
     return save(argv[2]) ? 0 : 1;
 }
