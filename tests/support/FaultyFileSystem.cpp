@@ -97,6 +97,7 @@ int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
 }
 
 std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::path& path) {
+    if (before_open_read) before_open_read(path);
     {
         std::lock_guard lock(mutex_);
         ++read_opens_[path];

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,6 +39,10 @@ public:
     // A disk with `bytes` of free space left: writes store what still fits and
     // fail with ENOSPC from then on.
     void set_free_space(std::size_t bytes) { free_space_ = bytes; }
+
+    // Called before every open for reading, on the thread that opens: a test
+    // can hold a run there. Set before the run.
+    std::function<void(const std::filesystem::path&)> before_open_read;
 
     // Operations of a kind carried out or attempted so far.
     long count(Op op) const;

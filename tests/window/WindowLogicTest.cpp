@@ -8,12 +8,14 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <map>
 #include <mutex>
 #include <regex>
 #include <sstream>
 
 #include "library/Folders.h"
+#include "support/FaultyFileSystem.h"
 #include "support/TestSupport.h"
 #include "window/WindowLogic.h"
 #include "window/WindowStart.h"
@@ -499,73 +501,35 @@ TEST(AfterARun, FailureBusyAndWarnings) {
     EXPECT_LE(std::count(seen[1].begin(), seen[1].end(), '\n'), 20) << seen[1];
 }
 
-// A file layer that holds the run at its first read of a listed file until
-// the test lets it go.
-class HeldFileSystem final : public FileSystem {
-public:
-    std::unique_ptr<InputFile> open_read(const fs::path& path) override {
-        if (path.extension() == ".p") {
-            std::unique_lock lock(mutex_);
-            reached_ = true;
-            changed_.notify_all();
-            changed_.wait(lock, [this] { return released_; });
-        }
-        return real_file_system().open_read(path);
-    }
-    std::unique_ptr<OutputFile> open_write(const fs::path& p, WriteMode m) override {
-        return real_file_system().open_write(p, m);
-    }
-    FileEntry look(const fs::path& p, bool follow) override { return real_file_system().look(p, follow); }
-    std::optional<FileIdentity> identity(const fs::path& p) override { return real_file_system().identity(p); }
-    void make_folder(const fs::path& p) override { real_file_system().make_folder(p); }
-    void replace(const fs::path& a, const fs::path& b) override { real_file_system().replace(a, b); }
-    bool add_name(const fs::path& a, const fs::path& b) override { return real_file_system().add_name(a, b); }
-    void remove(const fs::path& p) override { real_file_system().remove(p); }
-    std::unique_ptr<FolderLock> lock(const fs::path& p, bool create) override {
-        return real_file_system().lock(p, create);
-    }
-    std::optional<std::vector<fs::path>> names_in(const fs::path& p) override { return real_file_system().names_in(p); }
-
-    void hold() { released_ = false; reached_ = false; }
-    void wait_until_reached() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return reached_; });
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool reached_ = false;
-    bool released_ = true;
-};
-
 // "Exit" or the close box during a run stop it; the window closes once it
 // has stopped, and lib is as it was.
 TEST(AfterARun, ExitDuringARunStopsItAndLeavesLibAsItWas) {
     for (const bool close_box : {false, true}) {
         SCOPED_TRACE(close_box ? "the close box" : "Exit");
-        HeldFileSystem files;
+        // The run is held at its first read of a listed file until the user has asked it to stop.
+        test::FaultyFileSystem files;
+        std::promise<void> reached, released;
         Window w;
         w.open(files);
         w.act("+:a.p option:0 Execute");
         const std::string earlier = test::read_file(w.app / "lib" / "LIB_P.p");
         w.put("a.p", library_bytes(numbered_parts(60)));
-        files.hold();
         w.act("option:0");
+        std::atomic<bool> first{true};
+        files.before_open_read = [&, held = released.get_future().share()](const fs::path&) {
+            if (!first.exchange(false)) return;
+            reached.set_value();
+            held.wait();
+        };
         w.logic->Command1_Click();
-        files.wait_until_reached();
+        reached.get_future().wait();
         if (close_box) {
             EXPECT_FALSE(w.logic->Form_QueryUnload());
         } else {
             w.logic->Command2_Click();
         }
         EXPECT_FALSE(w.face.closed);
-        files.release();
+        released.set_value();
         w.face.settle();
         EXPECT_TRUE(w.face.closed);
         EXPECT_TRUE(w.face.boxes.empty());
