@@ -2,9 +2,9 @@
 ; no administrator rights, into %LOCALAPPDATA%\Programs\Marrowgate, adds a
 ; Start-menu entry and an uninstaller listed under the installed apps. /S
 ; installs (and uninstalls) silently. Built by tools/windows-installer.sh:
-;   makensis -DVERSION=1.0.0 -DPAYLOAD=DIR -DOUTFILE=SETUP.exe windows-installer.nsi
+;   makensis -DVERSION=1.0.0 -DPAYLOAD=DIR -DICON=ICO -DOUTFILE=SETUP.exe windows-installer.nsi
 ; where DIR holds the stripped marrowgate.exe, marrowgate-cli.exe and
-; marrowgate_msg.dat.
+; marrowgate_msg.dat, and ICO is the window's icon.
 ;
 ; The layout is that of an installed copy: with no message file beside the
 ; programs they read share\marrowgate\marrowgate_msg.dat and work in the
@@ -44,6 +44,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Vorlane"
 !include MUI2.nsh
 !include FileFunc.nsh
 
+; The window's icon on the setup and the uninstaller.
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "${WINDOW}"
 !define MUI_FINISHPAGE_RUN_TEXT "Start Vorlane Marrowgate"
 !insertmacro MUI_PAGE_DIRECTORY

@@ -30,7 +30,8 @@ setup="$build/marrowgate-$version-setup.exe"
 mkdir -p "$build"
 rm -f "$setup"
 say "makensis"
-makensis -V2 -WX -DVERSION="$version" -DPAYLOAD="$payload" -DOUTFILE="$setup" "$root/tools/windows-installer.nsi"
+makensis -V2 -WX -DVERSION="$version" -DPAYLOAD="$payload" \
+  -DICON="$root/src/ui/win32/marrowgate.ico" -DOUTFILE="$setup" "$root/tools/windows-installer.nsi"
 echo "windows-installer.sh: $(stat -c %s "$setup") bytes"
 
 if [ $test_it -eq 1 ]; then
