@@ -626,7 +626,15 @@ void CallQueue::post(std::function<void()> call) {
 }
 
 void CallQueue::run() {
-    for (;;) {
+    // The calls waiting now, then back to the loop, which paints and takes
+    // the user's input before the next ones: a thread that posts faster than
+    // they run cannot hold the window.
+    std::size_t waiting = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        waiting = calls_.size();
+    }
+    for (; waiting > 0; --waiting) {
         std::function<void()> call;
         {
             const std::lock_guard lock(mutex_);
@@ -636,6 +644,8 @@ void CallQueue::run() {
         }
         call();
     }
+    const std::lock_guard lock(mutex_);
+    if (!calls_.empty() && target_) PostMessageW(target_, WM_APP, 0, 0);
 }
 
 void CallQueue::close() {

@@ -295,8 +295,9 @@ private:
 };
 
 // Calls carried over to a window's thread from any thread: a post wakes the
-// window with WM_APP, and run(), on its thread, makes the calls in the order
-// posted. Calls posted after close(), or still waiting then, are dropped.
+// window with WM_APP, and run(), on its thread, makes the calls waiting then,
+// in the order posted. Calls posted after close(), or still waiting then,
+// are dropped.
 class CallQueue {
 public:
     void open(HWND target);

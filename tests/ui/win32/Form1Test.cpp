@@ -1,0 +1,222 @@
+// The Win32 window, driven by its controls' identifiers as a user and a
+// screen reader reach them. What the window decides is the logic's and is
+// tested in tests/window; here: that the real controls carry it out.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/SortCommand.h"
+#include "support/TestSupport.h"
+#include "ui/win32/Form1.h"
+#include "ui/win32/Text.h"
+#include "ui/win32/WindowDriver.h"
+
+namespace marrowgate::test {
+namespace {
+
+using window::Control;
+
+class Form1Test : public testing::Test {
+protected:
+    void SetUp() override {
+        window::WindowSettings settings;
+        settings.application_folder = dir / "app";
+        // Nothing listens there: the news fails at once.
+        settings.site = "http://127.0.0.1:9";
+        std::filesystem::create_directories(settings.application_folder);
+        form = std::make_unique<win32::Form1>(settings, chooser, dir / "settings" / "Marrowgate.ini");
+        form->show(SW_SHOWNORMAL);
+    }
+
+    HWND item(Control control) const { return find_control(form->hwnd(), control); }
+    bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+        return pump_until(done, [this](MSG& message) { return form->hwnd() && form->translate(message); }, limit);
+    }
+    void drop(const std::vector<std::filesystem::path>& files) {
+        SendMessageW(item(Control::ListView1), WM_DROPFILES, reinterpret_cast<WPARAM>(drop_of(files)), 0);
+    }
+    std::filesystem::path sample(const char* name) const { return samples_dir() / name; }
+
+    TempDir dir;
+    ScriptedChooser chooser;
+    BoxAnswerer boxes;
+    std::unique_ptr<win32::Form1> form;
+};
+
+TEST_F(Form1Test, ListsChosenAndDroppedFilesAndNamesTheOneItRefuses) {
+    // A folder whose name Windows can only hold in UTF-16.
+    const auto folder = dir / L"Zo\u00eb" / L"Biblioth\u00e8que";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(sample("logic.p"), folder / "logik.p");
+    write_file(folder / "neu.p", library_bytes({part("N1 SO8 I TTL 3 1 0 0 0")}, "*PADS-LIBRARY-PART-TYPES-V9*"));
+    const HWND list = item(Control::ListView1);
+
+    chooser.answers = {folder / "logik.p", sample("discretes.p")};
+    click(item(Control::Command3));
+    ASSERT_EQ(row_count(list), 1);
+    EXPECT_EQ(cell(list, 0, 0), L"logik.p");
+    EXPECT_EQ(cell(list, 0, 1), L"4");
+
+    drop({folder / "neu.p"});
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_NE(boxes.texts[0].find((folder / "neu.p").wstring()), std::wstring::npos) << "the box names the file";
+    EXPECT_EQ(row_count(list), 1);
+
+    // The next "+" starts where the last file was chosen, kept in the INI file.
+    click(item(Control::Command3));
+    ASSERT_EQ(chooser.questions.size(), 2u);
+    EXPECT_EQ(chooser.questions[1].start_folder, folder);
+    EXPECT_EQ(chooser.questions[1].filter_description, "Part-Type Files (*.p)");
+    EXPECT_EQ(chooser.questions[1].filter_pattern, "*.p");
+    ASSERT_EQ(row_count(list), 2);
+    EXPECT_EQ(cell(list, 1, 0), L"discretes.p");
+    EXPECT_EQ(boxes.texts.size(), 1u);
+}
+
+TEST_F(Form1Test, OptionsAndButtonsFollowTheListAndTheKeys) {
+    const HWND list = item(Control::ListView1);
+    const HWND execute = item(Control::Command1), remove = item(Control::Command4), file = item(Control::Command5);
+    const HWND first = item(Control::Option1_0), last = item(Control::Option1_3);
+    EXPECT_FALSE(IsWindowEnabled(first));
+    EXPECT_FALSE(IsWindowEnabled(execute));
+    EXPECT_EQ(caption_of(execute), L"Execute");
+    EXPECT_EQ(text_of(execute), L"&Execute");
+    EXPECT_EQ(caption_of(item(Control::lblLink)), L"http://127.0.0.1:9");
+
+    drop({sample("logic.p")});
+    EXPECT_TRUE(IsWindowEnabled(first));
+    EXPECT_TRUE(IsWindowEnabled(remove));
+    EXPECT_FALSE(IsWindowEnabled(execute));
+    EXPECT_FALSE(shown(file));
+
+    click(last);
+    EXPECT_TRUE(checked(last));
+    EXPECT_TRUE(shown(file));
+    EXPECT_TRUE(IsWindowEnabled(execute));
+    click(first);
+    EXPECT_TRUE(checked(first));
+    EXPECT_FALSE(checked(last));
+    EXPECT_FALSE(shown(file));
+
+    // Insert asks for a file as "+" does (cancelled here).
+    PostMessageW(list, WM_KEYDOWN, VK_INSERT, 0);
+    EXPECT_TRUE(pump([&] { return chooser.questions.size() == 1; }));
+
+    // Delete on the selected row removes it; the options go with the last file.
+    select_row(list, 0);
+    SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_EQ(row_count(list), 0);
+    EXPECT_FALSE(IsWindowEnabled(first));
+    EXPECT_FALSE(checked(first));
+    EXPECT_FALSE(IsWindowEnabled(remove));
+    EXPECT_TRUE(boxes.texts.empty());
+}
+
+struct RunCase : NamedCase {
+    Control option;
+    std::string sort;
+};
+
+class Form1RunTest : public Form1Test, public testing::WithParamInterface<RunCase> {};
+
+TEST_P(Form1RunTest, ExecuteRunsToDoneAndWritesWhatTheCommandLineWrites) {
+    const RunCase& run = GetParam();
+    drop({sample("logic.p"), sample("discretes.p")});
+    click(item(run.option));
+    // The pad count asks for its decal library when "Execute" is pressed.
+    chooser.answers.push_back(sample("footprints.d"));
+    click(item(Control::Command1));
+    const HWND status = item(Control::Label2);
+    ASSERT_TRUE(pump([&] { return text_of(status) == L"Done."; })) << "Label2: " << win32::utf8(text_of(status));
+    EXPECT_TRUE(shown(status));
+    EXPECT_TRUE(shown(item(Control::cmdDetails)));
+    EXPECT_TRUE(shown(item(Control::cmdOpenFolder)));
+    EXPECT_EQ(GetFocus(), item(Control::cmdDetails));
+    EXPECT_FALSE(IsWindowEnabled(item(Control::Command1)));
+    EXPECT_TRUE(IsWindowEnabled(item(Control::Command3)));
+
+    const auto cli_folder = dir / "cli";
+    std::vector<std::string> args = {"--sort", run.sort, "--app-folder", utf8_from_path(cli_folder)};
+    if (run.sort == "pad-count") args.insert(args.end(), {"--decal-file", utf8_from_path(sample("footprints.d"))});
+    args.insert(args.end(), {utf8_from_path(sample("logic.p")), utf8_from_path(sample("discretes.p"))});
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run_command_line(args, {out, err}, real_file_system()), cli::kFinished) << err.str();
+    const auto written = folder_files(dir / "app" / "lib");
+    EXPECT_FALSE(written.empty());
+    EXPECT_EQ(written, folder_files(cli_folder / "lib"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKey, Form1RunTest,
+                         testing::Values(RunCase{{"alphanumeric"}, Control::Option1_0, "alphanumeric"},
+                                         RunCase{{"logic_family"}, Control::Option1_1, "logic-family"},
+                                         RunCase{{"decal_name"}, Control::Option1_2, "decal-name"},
+                                         RunCase{{"pad_count"}, Control::Option1_3, "pad-count"}),
+                         case_name);
+
+// --- the program itself, as a child process ----------------------------------------------
+
+std::string big_library(int parts) {
+    std::string bytes = "*PADS-LIBRARY-PART-TYPES-V4*\r\n\r\n";
+    for (int i = 0; i < parts; ++i) {
+        bytes += "P" + std::to_string(i) + " SO14 I TTL 3 1 0 0 0\r\nTIMESTAMP 2024.03.11.09.15.02\r\n";
+        bytes += "GATE 1 2 0\r\n1 0 L A\r\n2 0 S Y\r\n\r\n";
+    }
+    return bytes + "*END*\r\n";
+}
+
+std::filesystem::path program() {
+    std::wstring self(MAX_PATH * 4, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    return std::filesystem::path(self).parent_path() / "marrowgate.exe";
+}
+
+TEST(Form1Program, ExitDuringALongRunEndsTheProgramAtOnceAndLeavesLibAsItWas) {
+    TempDir dir;
+    const auto app = dir / "app";
+    std::filesystem::create_directories(app / "lib");
+    write_file(app / "lib" / "LIB_P.p", "what an earlier run wrote\r\n");
+    write_file(dir / "big.p", big_library(200000));
+    const auto before = folder_files(app / "lib");
+    ASSERT_TRUE(std::filesystem::exists(program())) << program();
+
+    std::wstring command = L"\"" + program().wstring() + L"\" --app-folder \"" + app.wstring() + L"\" \"" +
+                           (dir / "big.p").wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+    HWND form = nullptr;
+    const auto ready = [&] {
+        if (!form) form = find_form(child.dwProcessId);
+        return form && IsWindowEnabled(find_control(form, Control::Option1_0));
+    };
+    EXPECT_TRUE(pump_until(ready, {}, 30s)) << "the window lists the file named on its command line";
+    if (form) {
+        click(find_control(form, Control::Option1_0));
+        click(find_control(form, Control::Command1));
+        // "Processing... N %": the parts are being copied. (The collection pass
+        // of the three word keys before it reads on without looking for a stop.)
+        const HWND status = find_control(form, Control::Label2);
+        const auto copying = [&] {
+            const std::wstring caption = text_of(status);
+            return caption.rfind(L"Processing", 0) == 0 && caption.find(L'%') != std::wstring::npos;
+        };
+        EXPECT_TRUE(pump_until(copying, {}, 30s)) << win32::utf8(text_of(status));
+        click(find_control(form, Control::Command2));
+    }
+    const auto pressed = std::chrono::steady_clock::now();
+    const bool ended = WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0;
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
+    if (!ended) TerminateProcess(child.hProcess, 1);
+    DWORD status = 0;
+    GetExitCodeProcess(child.hProcess, &status);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_TRUE(ended);
+    EXPECT_LT(took, 2s);
+    EXPECT_EQ(status, 0u);
+    EXPECT_TRUE(folder_files(app / "lib") == before) << "lib changed";
+}
+
+}  // namespace
+}  // namespace marrowgate::test
