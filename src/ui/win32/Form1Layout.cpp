@@ -61,7 +61,9 @@ void Form1::create_controls() {
         option.group = i == 0;
         Option1[static_cast<std::size_t>(i)] = std::make_unique<OptionButton>(option);
     }
-    Command5 = std::make_unique<Button>(args(panel, Control::Command5, true));
+    ControlArgs file = args(panel, Control::Command5, true);
+    file.group = true;  // the arrows move among the options only
+    Command5 = std::make_unique<Button>(file);
     // The decal file's name: its full path shows as a tip, so it takes the mouse.
     lblDecalFile = std::make_unique<Label>(label(panel, Control::lblDecalFile, true, true));
     Label1[0] = std::make_unique<Label>(label(panel, Control::Label1_0));

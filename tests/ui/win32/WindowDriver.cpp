@@ -157,11 +157,18 @@ BOOL CALLBACK BoxAnswerer::answer(HWND window, LPARAM) {
     EnumChildWindows(
         window,
         [](HWND child, LPARAM data) -> BOOL {
-            if (class_of(child) == L"Static") *reinterpret_cast<std::wstring*>(data) += text_of(child);
+            if (class_of(child) == L"Static" || class_of(child) == L"Edit")
+                *reinterpret_cast<std::wstring*>(data) += text_of(child);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&said));
     current_answerer->texts.push_back(said);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT box{}, within{};
+    GetWindowRect(window, &box);
+    current_answerer->on_screen.push_back(IntersectRect(&within, &box, &monitor.rcWork) && EqualRect(&within, &box));
     click(GetDlgItem(window, IDOK));
     return TRUE;
 }

@@ -48,7 +48,8 @@ bool pump_until(const std::function<bool()>& done, const std::function<bool(MSG&
                 std::chrono::milliseconds limit = 20s);
 
 // Answers every box titled "Vorlane" that comes up on this thread while it
-// lives: keeps the box's text and presses its OK button.
+// lives: keeps the box's text (its labels' and text boxes'), whether it lay
+// within the work area of its screen, and presses its OK button.
 class BoxAnswerer {
 public:
     BoxAnswerer();
@@ -56,6 +57,7 @@ public:
     BoxAnswerer(const BoxAnswerer&) = delete;
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
     std::vector<std::wstring> texts;
+    std::vector<bool> on_screen;
 
 private:
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD);
