@@ -113,6 +113,47 @@ TEST_F(Form1Test, OptionsAndButtonsFollowTheListAndTheKeys) {
     EXPECT_TRUE(boxes.texts.empty());
 }
 
+TEST_F(Form1Test, TabGoesThroughTheControlsInTheirOrder) {
+    drop({sample("logic.p")});
+    click(item(Control::Option1_3));
+    // One stop for the options, on the one chosen; the arrows move among them.
+    const Control order[] = {Control::ListView1,     Control::Command3,  Control::Command4,
+                             Control::chkAnyVersion, Control::Option1_3, Control::Command5,
+                             Control::Command1,      Control::Command2,  Control::ListView1};
+    HWND at = item(order[0]);
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        at = GetNextDlgTabItem(form->hwnd(), at, FALSE);
+        EXPECT_EQ(at, item(order[i])) << window::info(order[i]).name << " after " << window::info(order[i - 1]).name;
+    }
+}
+
+// A library of that many small parts: a run of 200,000 takes a while.
+std::string big_library(int parts) {
+    std::string bytes = "*PADS-LIBRARY-PART-TYPES-V4*\r\n\r\n";
+    for (int i = 0; i < parts; ++i) {
+        bytes += "P" + std::to_string(i) + " SO14 I TTL 3 1 0 0 0\r\nTIMESTAMP 2024.03.11.09.15.02\r\n";
+        bytes += "GATE 1 2 0\r\n1 0 L A\r\n2 0 S Y\r\n\r\n";
+    }
+    return bytes + "*END*\r\n";
+}
+
+TEST_F(Form1Test, ShowsTheHourglassWhileARunWorksAndTheCloseBoxStopsIt) {
+    write_file(dir / "big.p", big_library(200000));
+    drop({dir / "big.p"});
+    click(item(Control::Option1_0));
+    click(item(Control::Command1));
+    const HWND top = form->hwnd();
+    const auto hourglass = [&] {
+        SendMessageW(top, WM_SETCURSOR, reinterpret_cast<WPARAM>(top), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
+    };
+    ASSERT_TRUE(pump(hourglass));
+    ASSERT_TRUE(form->logic().running());
+    SendMessageW(top, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(pump([&] { return !IsWindow(top); }, 2s));
+    EXPECT_TRUE(file_names(dir / "app" / "lib").empty());
+}
+
 struct RunCase : NamedCase {
     Control option;
     std::string sort;
@@ -174,14 +215,6 @@ TEST_F(Form1Test, TheBoxOfARunWithManyWarningsStaysOnTheScreen) {
 
 // --- the program itself, as a child process ----------------------------------------------
 
-std::string big_library(int parts) {
-    std::string bytes = "*PADS-LIBRARY-PART-TYPES-V4*\r\n\r\n";
-    for (int i = 0; i < parts; ++i) {
-        bytes += "P" + std::to_string(i) + " SO14 I TTL 3 1 0 0 0\r\nTIMESTAMP 2024.03.11.09.15.02\r\n";
-        bytes += "GATE 1 2 0\r\n1 0 L A\r\n2 0 S Y\r\n\r\n";
-    }
-    return bytes + "*END*\r\n";
-}
 
 // marrowgate.exe beside this test, started with `arguments`; ended, if it
 // still runs, when this goes.
@@ -209,6 +242,8 @@ public:
     bool started() const { return started_; }
     // Its window, once shown.
     HWND form() const { return find_form(child_.dwProcessId); }
+    // A box it shows (#32770).
+    HWND box() const { return find_form(child_.dwProcessId, L"#32770"); }
     // Its exit status; nothing when it has not ended within `limit`.
     std::optional<DWORD> wait(std::chrono::milliseconds limit) const {
         if (WaitForSingleObject(child_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return std::nullopt;
@@ -240,6 +275,41 @@ TEST(Form1Program, ShowsItsWindowWithinTwoSeconds) {
     EXPECT_EQ(program.wait(5s), std::optional<DWORD>(0));
 }
 
+struct ArgumentsCase : NamedCase {
+    std::wstring arguments;
+    DWORD status;
+    std::wstring said;
+};
+
+class Form1ArgumentsTest : public testing::TestWithParam<ArgumentsCase> {};
+
+TEST_P(Form1ArgumentsTest, AnswersInABox) {
+    const ArgumentsCase& given = GetParam();
+    Program program(given.arguments);
+    ASSERT_TRUE(program.started());
+    HWND box = nullptr;
+    EXPECT_TRUE(pump_until([&] { return (box = program.box()) != nullptr; }, {}, 20s));
+    std::wstring said;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            *reinterpret_cast<std::wstring*>(data) += text_of(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&said));
+    EXPECT_NE(said.find(given.said), std::wstring::npos) << win32::utf8(said);
+    click(GetDlgItem(box, IDOK));
+    EXPECT_EQ(program.wait(5s), std::optional<DWORD>(given.status));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Form1ArgumentsTest,
+    testing::Values(ArgumentsCase{{"version"}, L"--version", 0, L"Vorlane Marrowgate " MARROWGATE_VERSION},
+                    ArgumentsCase{{"help"}, L"--help", 0, L"Usage: marrowgate [--app-folder DIR] [FILE...]"},
+                    ArgumentsCase{{"unknown_option"}, L"--sort", 2, L"unknown option --sort"},
+                    ArgumentsCase{{"no_folder"}, L"--app-folder", 2, L"--app-folder needs a value"}),
+    case_name);
+
 TEST(Form1Program, ExitDuringALongRunEndsTheProgramAtOnceAndLeavesLibAsItWas) {
     TempDir dir;
     const auto app = dir / "app";
@@ -258,14 +328,12 @@ TEST(Form1Program, ExitDuringALongRunEndsTheProgramAtOnceAndLeavesLibAsItWas) {
     ASSERT_TRUE(pump_until(listed, {}, 30s)) << "the window lists the file named on its command line";
     click(find_control(form, Control::Option1_0));
     click(find_control(form, Control::Command1));
-    // "Processing... N %": the parts are being copied. (The collection pass
-    // of the three word keys before it reads on without looking for a stop.)
+    // Exit as soon as the run shows it works. (The collection pass of the
+    // three word keys reads on without looking for a stop; the copy pass
+    // looks before its first part.)
     const HWND status = find_control(form, Control::Label2);
-    const auto copying = [&] {
-        const std::wstring caption = text_of(status);
-        return caption.rfind(L"Processing", 0) == 0 && caption.find(L'%') != std::wstring::npos;
-    };
-    EXPECT_TRUE(pump_until(copying, {}, 30s)) << win32::utf8(text_of(status));
+    EXPECT_TRUE(pump_until([&] { return text_of(status).rfind(L"Processing", 0) == 0; }, {}, 30s))
+        << win32::utf8(text_of(status));
     click(find_control(form, Control::Command2));
     const auto pressed = Clock::now();
     const auto ended = program.wait(10s);

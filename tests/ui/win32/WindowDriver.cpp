@@ -41,17 +41,18 @@ HWND find_control(HWND top, window::Control control) {
     return search.found;
 }
 
-HWND find_form(DWORD process_id) {
+HWND find_form(DWORD process_id, const std::wstring& window_class) {
     struct Search {
         DWORD process;
+        const std::wstring& window_class;
         HWND found;
-    } search{process_id, nullptr};
+    } search{process_id, window_class, nullptr};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
             auto* search = reinterpret_cast<Search*>(data);
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
-            if (process != search->process || class_of(window) != L"MarrowgateForm1" || !IsWindowVisible(window))
+            if (process != search->process || class_of(window) != search->window_class || !IsWindowVisible(window))
                 return TRUE;
             search->found = window;
             return FALSE;

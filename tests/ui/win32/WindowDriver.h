@@ -25,8 +25,8 @@ using namespace std::chrono_literals;
 
 // The control of that identifier among all the windows inside `top`.
 HWND find_control(HWND top, window::Control control);
-// The visible window of class MarrowgateForm1 of a process.
-HWND find_form(DWORD process_id);
+// The visible top-level window of that class of a process.
+HWND find_form(DWORD process_id, const std::wstring& window_class = L"MarrowgateForm1");
 
 std::wstring text_of(HWND hwnd);
 // The caption without the "&" that marks its access key.
