@@ -171,6 +171,11 @@ void Form1::on_dpi_changed(UINT dpi, const RECT& suggested) {
     layout();
 }
 
+void Form1::add_files(const std::vector<std::filesystem::path>& files) {
+    guarded([&] { logic_->add_files(files); });
+    sync_drop_target();
+}
+
 void Form1::on_files_dropped(std::vector<std::filesystem::path> files) {
     guarded([&] { logic_->ListView1_OLEDragDrop(files); });
 }

@@ -131,8 +131,6 @@ void Widget::set_visible(bool visible) {
     ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-bool Widget::visible() const { return (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
-
 void Widget::set_font(HFONT font) { SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
 
 HFONT Widget::font() const { return reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)); }
@@ -193,8 +191,6 @@ OptionButton::OptionButton(const ControlArgs& args) : Button(args, BS_RADIOBUTTO
 void OptionButton::set_checked(bool checked) {
     SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
-
-bool OptionButton::checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // --- labels and the text box -------------------------------------------------------------
 

@@ -91,7 +91,6 @@ public:
     void set_enabled(bool enabled);
     bool enabled() const;
     void set_visible(bool visible);
-    bool visible() const;
     void set_font(HFONT font);
     HFONT font() const;
     void place(int x, int y, int width, int height);
@@ -146,7 +145,6 @@ class OptionButton : public Button {
 public:
     explicit OptionButton(const ControlArgs& args);
     void set_checked(bool checked);
-    bool checked() const;
 };
 
 struct LabelArgs : ControlArgs {
