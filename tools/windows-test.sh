@@ -52,7 +52,8 @@ cmake -S "$root" -B "$build/marrowgate" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
 targets=(marrowgate-cli marrowgate_engine_tests marrowgate_cli_tests marrowgate marrowgate_win32_tests)
 # The window logic's own tests, where the tree has them.
 window_tests=()
-if cmake --build "$build/marrowgate" --target help | grep -q '\bmarrowgate_window_tests\b'; then
+# (grep reads the whole list: with -q it would stop early and fail the pipe.)
+if cmake --build "$build/marrowgate" --target help | grep '\bmarrowgate_window_tests\b' >/dev/null; then
   window_tests=(marrowgate_window_tests)
 fi
 cmake --build "$build/marrowgate" -j"$jobs" --target "${targets[@]}" "${window_tests[@]}"
