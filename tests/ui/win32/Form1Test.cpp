@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/SortCommand.h"
+#include "news/win32/LocalServer.h"
 #include "support/TestSupport.h"
 #include "ui/win32/Form1.h"
 #include "ui/win32/Text.h"
@@ -152,6 +153,18 @@ TEST_F(Form1Test, ShowsTheHourglassWhileARunWorksAndTheCloseBoxStopsIt) {
     SendMessageW(top, WM_CLOSE, 0, 0);
     EXPECT_TRUE(pump([&] { return !IsWindow(top); }, 2s));
     EXPECT_TRUE(file_names(dir / "app" / "lib").empty());
+}
+
+TEST(Form1News, TheNewsLineShowsTheLastLineOnceDownloaded) {
+    LocalServer server(http("200 OK", "old news\r\nthe latest news\r\n"), false);
+    TempDir dir;
+    window::WindowSettings settings;
+    settings.application_folder = dir.path();
+    settings.site = server.site();
+    ScriptedChooser chooser;
+    win32::Form1 form(settings, chooser, dir / "Marrowgate.ini");
+    const HWND news = find_control(form.hwnd(), Control::Text1);
+    EXPECT_TRUE(pump_until([&] { return text_of(news) == L"News: the latest news"; })) << win32::utf8(text_of(news));
 }
 
 struct RunCase : NamedCase {
