@@ -79,6 +79,8 @@ struct ControlArgs {
     bool group = false;
 };
 
+// One control: a child window of a standard class, found again from its
+// window handle.
 class Widget {
 public:
     virtual ~Widget();

@@ -100,9 +100,15 @@ TEST_F(Form1Test, OptionsAndButtonsFollowTheListAndTheKeys) {
     EXPECT_FALSE(checked(last));
     EXPECT_FALSE(shown(file));
 
-    // Insert asks for a file as "+" does (cancelled here).
+    // Insert asks for a file as "+" does (cancelled here), and so does Return
+    // on the focused "+"; Alt and the underlined letter choose an option.
     PostMessageW(list, WM_KEYDOWN, VK_INSERT, 0);
     EXPECT_TRUE(pump([&] { return chooser.questions.size() == 1; }));
+    SetFocus(item(Control::Command3));
+    PostMessageW(item(Control::Command3), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(pump([&] { return chooser.questions.size() == 2; }));
+    PostMessageW(list, WM_SYSCHAR, L'l', 1 << 29);
+    EXPECT_TRUE(pump([&] { return checked(item(Control::Option1_1)); }));
 
     // Delete on the selected row removes it; the options go with the last file.
     select_row(list, 0);
