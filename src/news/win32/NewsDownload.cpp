@@ -5,7 +5,9 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <cwctype>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "library/FileSystem.h"
@@ -28,12 +30,34 @@ struct NewsDownload::Shared {
 
 namespace {
 
+// The length the server announced in its response headers.
+std::optional<std::uint64_t> content_length(LPCWSTR headers) {
+    if (!headers) return std::nullopt;
+    std::wstring text(headers);
+    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+    const auto field = text.find(L"\ncontent-length:");
+    if (field == std::wstring::npos) return std::nullopt;
+    std::uint64_t length = 0;
+    bool digits = false;
+    for (auto i = text.find_first_not_of(L" \t", field + 16); i < text.size() && iswdigit(text[i]); ++i) {
+        length = length * 10 + static_cast<std::uint64_t>(text[i] - L'0');
+        digits = true;
+    }
+    return digits ? std::optional(length) : std::nullopt;
+}
+
 // Stops the transfer once the time is up (or the window has gone), and
-// keeps the HTTP status: an error page is no news.
+// keeps the HTTP status and the announced length: an error page, or a body
+// cut short when the connection broke, is no news.
 class Progress final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     explicit Progress(const NewsDownload::Shared& shared) : shared_(shared) {}
     bool status_ok() const { return status_ == 0 || (status_ >= 200 && status_ < 300); }
+    bool complete(const std::filesystem::path& file) const {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(file, ec);
+        return status_ok() && !ec && (!length_ || size == *length_);
+    }
 
     // IUnknown: lives on the stack of the download, longer than any reference.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
@@ -69,9 +93,10 @@ public:
         *added = nullptr;
         return verdict();
     }
-    HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* added) override {
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR headers, LPCWSTR, LPWSTR* added) override {
         if (added) *added = nullptr;
         status_ = status;
+        length_ = content_length(headers);
         return status_ok() ? S_OK : E_ABORT;
     }
 
@@ -79,6 +104,7 @@ private:
     HRESULT verdict() const { return shared_.late() ? E_ABORT : S_OK; }
     const NewsDownload::Shared& shared_;
     DWORD status_ = 0;
+    std::optional<std::uint64_t> length_;
 };
 
 void download(const std::shared_ptr<NewsDownload::Shared>& shared, const std::wstring& url,
@@ -91,7 +117,7 @@ void download(const std::shared_ptr<NewsDownload::Shared>& shared, const std::ws
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     Progress progress(*shared);
     bool complete = SUCCEEDED(URLDownloadToFileW(nullptr, url.c_str(), partial.c_str(), 0, &progress)) &&
-                    progress.status_ok() && !shared->late() &&
+                    progress.complete(partial) && !shared->late() &&
                     MoveFileExW(partial.c_str(), news.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!complete) DeleteFileW(partial.c_str());
     if (SUCCEEDED(com)) CoUninitialize();

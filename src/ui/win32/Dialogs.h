@@ -27,11 +27,14 @@ public:
     std::optional<std::filesystem::path> open(HWND owner, const window::FileQuestion& question) override;
 };
 
-// A box with one OK button and a warning or error icon.
+// A box with one OK button and a warning or error icon: MessageBoxW, or,
+// for a text that would make it taller than the screen, a box like
+// details_box's that scrolls.
 void message_box(HWND owner, window::BoxIcon icon, const std::wstring& title, const std::wstring& text);
 
-// A dialog of its own with the text in a read-only box that scrolls, in a
-// fixed-pitch font, and OK; it never outgrows the screen it is on.
+// A dialog of its own (#32770) with the text in a read-only box that
+// scrolls, in a fixed-pitch font, and OK; it never outgrows the screen it
+// is on.
 void details_box(HWND owner, const std::wstring& title, const std::wstring& text);
 
 }  // namespace marrowgate::win32

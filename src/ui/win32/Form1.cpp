@@ -63,8 +63,13 @@ void Form1::sync_drop_target() {
 void Form1::set_caption(Control which, const std::string& caption) {
     // Buttons show their access key underlined; labels show their text as it is.
     const bool marked = window::info(which).access_key != 0;
-    widget(which).set_text(wide(marked ? window::caption_with_access_key(which, caption) : caption));
-    if (dynamic_cast<Label*>(&widget(which))) layout();
+    Widget& shown = widget(which);
+    shown.set_text(wide(marked ? window::caption_with_access_key(which, caption) : caption));
+    // A label is as wide as its text, and the controls after it in its row
+    // follow: only a new width moves them ("Processing... 41 %" to 42 % does not).
+    if (!dynamic_cast<Label*>(&shown) || which == Control::lblDecalFile) return;
+    const RECT bounds = shown.bounds();
+    if (bounds.right - bounds.left != shown.text_size().cx + scaled(2, dpi())) layout();
 }
 
 void Form1::set_enabled(Control which, bool enabled) {
@@ -164,6 +169,11 @@ void Form1::on_dpi_changed(UINT dpi, const RECT& suggested) {
     for (std::size_t i = 0; i < column_twips_.size(); ++i)
         ListView1->set_column_width(static_cast<int>(i), twips_to_pixels(column_twips_[i], dpi));
     layout();
+}
+
+void Form1::add_files(const std::vector<std::filesystem::path>& files) {
+    guarded([&] { logic_->add_files(files); });
+    sync_drop_target();
 }
 
 void Form1::on_files_dropped(std::vector<std::filesystem::path> files) {

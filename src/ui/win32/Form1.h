@@ -28,6 +28,8 @@ public:
     ~Form1() override;
 
     window::WindowLogic& logic() { return *logic_; }
+    // Lists files as "+" lists them (the program's command line).
+    void add_files(const std::vector<std::filesystem::path>& files);
     // Called once the window has been destroyed.
     std::function<void()> on_closed;
 

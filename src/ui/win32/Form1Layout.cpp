@@ -61,7 +61,9 @@ void Form1::create_controls() {
         option.group = i == 0;
         Option1[static_cast<std::size_t>(i)] = std::make_unique<OptionButton>(option);
     }
-    Command5 = std::make_unique<Button>(args(panel, Control::Command5, true));
+    ControlArgs file = args(panel, Control::Command5, true);
+    file.group = true;  // the arrows move among the options only
+    Command5 = std::make_unique<Button>(file);
     // The decal file's name: its full path shows as a tip, so it takes the mouse.
     lblDecalFile = std::make_unique<Label>(label(panel, Control::lblDecalFile, true, true));
     Label1[0] = std::make_unique<Label>(label(panel, Control::Label1_0));
@@ -114,17 +116,23 @@ void Form1::connect_controls() {
 
 void Form1::apply_dpi() {
     const UINT dpi = this->dpi();
-    window_font_ = make_font({L"Verdana", 9}, dpi);
-    banner_font_ = make_font({L"Tahoma", 15, true}, dpi);
-    heading_font_ = make_font({L"Arial", 9, true}, dpi);
-    status_font_ = make_font({L"Arial", 9}, dpi);
-    link_font_ = make_font({L"Verdana", 9, false, true}, dpi);
-    for (Widget* widget : widgets_) widget->set_font(window_font_.get());
-    lblSelected->set_font(banner_font_.get());
-    Label3->set_font(heading_font_.get());
-    Label4->set_font(heading_font_.get());
-    Label2->set_font(status_font_.get());
-    lblLink->set_font(link_font_.get());
+    // The controls take the new fonts before the old ones are deleted.
+    Font window_font = make_font({L"Verdana", 9}, dpi);
+    Font banner_font = make_font({L"Tahoma", 15, true}, dpi);
+    Font heading_font = make_font({L"Arial", 9, true}, dpi);
+    Font status_font = make_font({L"Arial", 9}, dpi);
+    Font link_font = make_font({L"Verdana", 9, false, true}, dpi);
+    for (Widget* widget : widgets_) widget->set_font(window_font.get());
+    lblSelected->set_font(banner_font.get());
+    Label3->set_font(heading_font.get());
+    Label4->set_font(heading_font.get());
+    Label2->set_font(status_font.get());
+    lblLink->set_font(link_font.get());
+    window_font_ = std::move(window_font);
+    banner_font_ = std::move(banner_font);
+    heading_font_ = std::move(heading_font);
+    status_font_ = std::move(status_font);
+    link_font_ = std::move(link_font);
     picBanner->set_picture(banner_picture_.bitmap(dpi));
     Picture1->set_picture(panel_picture_.bitmap(dpi));
 }

@@ -131,8 +131,6 @@ void Widget::set_visible(bool visible) {
     ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-bool Widget::visible() const { return (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
-
 void Widget::set_font(HFONT font) { SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
 
 HFONT Widget::font() const { return reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)); }
@@ -193,8 +191,6 @@ OptionButton::OptionButton(const ControlArgs& args) : Button(args, BS_RADIOBUTTO
 void OptionButton::set_checked(bool checked) {
     SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
-
-bool OptionButton::checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // --- labels and the text box -------------------------------------------------------------
 
@@ -626,7 +622,15 @@ void CallQueue::post(std::function<void()> call) {
 }
 
 void CallQueue::run() {
-    for (;;) {
+    // The calls waiting now, then back to the loop, which paints and takes
+    // the user's input before the next ones: a thread that posts faster than
+    // they run cannot hold the window.
+    std::size_t waiting = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        waiting = calls_.size();
+    }
+    for (; waiting > 0; --waiting) {
         std::function<void()> call;
         {
             const std::lock_guard lock(mutex_);
@@ -636,6 +640,8 @@ void CallQueue::run() {
         }
         call();
     }
+    const std::lock_guard lock(mutex_);
+    if (!calls_.empty() && target_) PostMessageW(target_, WM_APP, 0, 0);
 }
 
 void CallQueue::close() {

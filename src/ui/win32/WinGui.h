@@ -79,6 +79,8 @@ struct ControlArgs {
     bool group = false;
 };
 
+// One control: a child window of a standard class, found again from its
+// window handle.
 class Widget {
 public:
     virtual ~Widget();
@@ -91,7 +93,6 @@ public:
     void set_enabled(bool enabled);
     bool enabled() const;
     void set_visible(bool visible);
-    bool visible() const;
     void set_font(HFONT font);
     HFONT font() const;
     void place(int x, int y, int width, int height);
@@ -146,7 +147,6 @@ class OptionButton : public Button {
 public:
     explicit OptionButton(const ControlArgs& args);
     void set_checked(bool checked);
-    bool checked() const;
 };
 
 struct LabelArgs : ControlArgs {
@@ -295,8 +295,9 @@ private:
 };
 
 // Calls carried over to a window's thread from any thread: a post wakes the
-// window with WM_APP, and run(), on its thread, makes the calls in the order
-// posted. Calls posted after close(), or still waiting then, are dropped.
+// window with WM_APP, and run(), on its thread, makes the calls waiting then,
+// in the order posted. Calls posted after close(), or still waiting then,
+// are dropped.
 class CallQueue {
 public:
     void open(HWND target);

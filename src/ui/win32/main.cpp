@@ -51,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
         form.on_closed = [] { PostQuitMessage(0); };
         form.show(show);
         // Files dropped on the program's icon, or opened with it.
-        if (!parsed.files.empty()) form.logic().add_files(parsed.files);
+        if (!parsed.files.empty()) form.add_files(parsed.files);
         MSG message{};
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
             if (form.translate(message)) continue;
