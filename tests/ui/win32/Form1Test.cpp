@@ -10,6 +10,7 @@
 #include "news/win32/LocalServer.h"
 #include "support/TestSupport.h"
 #include "ui/win32/Form1.h"
+#include "ui/win32/ScriptedChooser.h"
 #include "ui/win32/Text.h"
 #include "ui/win32/WindowDriver.h"
 

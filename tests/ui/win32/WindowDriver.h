@@ -9,14 +9,11 @@
 #include <commctrl.h>
 
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "ui/win32/Dialogs.h"
 #include "window/Controls.h"
 
 namespace marrowgate::test {
@@ -63,20 +60,6 @@ private:
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD);
     static BOOL CALLBACK answer(HWND window, LPARAM);
     UINT_PTR timer_ = 0;
-};
-
-// The file-open dialog answered from a script; every question is kept.
-class ScriptedChooser final : public win32::FileChooser {
-public:
-    std::deque<std::optional<std::filesystem::path>> answers;
-    std::vector<window::FileQuestion> questions;
-    std::optional<std::filesystem::path> open(HWND, const window::FileQuestion& question) override {
-        questions.push_back(question);
-        if (answers.empty()) return std::nullopt;
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
 };
 
 }  // namespace marrowgate::test
