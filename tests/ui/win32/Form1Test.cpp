@@ -12,11 +12,13 @@
 #include "ui/win32/Form1.h"
 #include "ui/win32/ScriptedChooser.h"
 #include "ui/win32/Text.h"
-#include "ui/win32/WindowDriver.h"
+#include "WindowDriver.h"
 
 namespace marrowgate::test {
 namespace {
 
+using namespace driver;
+using namespace std::chrono_literals;
 using window::Control;
 
 class Form1Test : public testing::Test {
@@ -263,7 +265,7 @@ public:
     // Its window, once shown.
     HWND form() const { return find_form(child_.dwProcessId); }
     // A box it shows (#32770).
-    HWND box() const { return find_form(child_.dwProcessId, L"#32770"); }
+    HWND box() const { return find_form(child_.dwProcessId, kBoxClass); }
     // Its exit status; nothing when it has not ended within `limit`.
     std::optional<DWORD> wait(std::chrono::milliseconds limit) const {
         if (WaitForSingleObject(child_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return std::nullopt;
@@ -309,16 +311,9 @@ TEST_P(Form1ArgumentsTest, AnswersInABox) {
     ASSERT_TRUE(program.started());
     HWND box = nullptr;
     EXPECT_TRUE(pump_until([&] { return (box = program.box()) != nullptr; }, {}, 20s));
-    std::wstring said;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM data) -> BOOL {
-            *reinterpret_cast<std::wstring*>(data) += text_of(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&said));
+    const std::wstring said = box_text(box);
     EXPECT_NE(said.find(given.said), std::wstring::npos) << win32::utf8(said);
-    click(GetDlgItem(box, IDOK));
+    click(ok_button(box));
     EXPECT_EQ(program.wait(5s), std::optional<DWORD>(given.status));
 }
 
