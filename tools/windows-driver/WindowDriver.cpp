@@ -191,4 +191,53 @@ void CALLBACK BoxAnswerer::tick(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+std::wstring quoted_argument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+    std::wstring text = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        text.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        text += c;
+    }
+    text.append(backslashes * 2, L'\\');
+    return text + L'"';
+}
+
+Process::Process(std::wstring command_line) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    started_ = CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &process_);
+    if (!started_) {
+        error_ = GetLastError();
+        return;
+    }
+    CloseHandle(process_.hThread);
+}
+
+Process::~Process() {
+    if (!started_) return;
+    end();
+    CloseHandle(process_.hProcess);
+}
+
+std::optional<DWORD> Process::wait(std::chrono::milliseconds limit) const {
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD status = 0;
+    GetExitCodeProcess(process_.hProcess, &status);
+    return status;
+}
+
+bool Process::end() {
+    if (!started_ || WaitForSingleObject(process_.hProcess, 0) != WAIT_TIMEOUT) return false;
+    TerminateProcess(process_.hProcess, 1);
+    return true;
+}
+
 }  // namespace marrowgate::driver

@@ -98,4 +98,31 @@ private:
     UINT_PTR timer_ = 0;
 };
 
+// One argument of a command line, quoted as CommandLineToArgvW reads it back.
+std::wstring quoted_argument(const std::wstring& argument);
+
+// A program started with a command line; ended, if it still runs, when this
+// goes.
+class Process {
+public:
+    explicit Process(std::wstring command_line);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // When it did not start, error() says why (GetLastError).
+    bool started() const { return started_; }
+    DWORD error() const { return error_; }
+    DWORD id() const { return process_.dwProcessId; }
+    // Its exit status; nothing when it has not ended within `limit`.
+    std::optional<DWORD> wait(std::chrono::milliseconds limit) const;
+    // Ends it if it still runs; false when it had ended already.
+    bool end();
+
+private:
+    PROCESS_INFORMATION process_{};
+    bool started_ = false;
+    DWORD error_ = 0;
+};
+
 }  // namespace marrowgate::driver

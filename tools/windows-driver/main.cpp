@@ -3,13 +3,12 @@
 // chooses "Alphanumeric Order", presses "Execute", waits for "Done.", answers
 // every "Vorlane" box with OK, presses "Exit" and waits for the program to end.
 // Controls are found by their identifiers (window/Controls.h) and pressed with
-// BM_CLICK. Each step is printed; the exit status is 0 when the run finished
-// and the program ended by itself with status 0, otherwise 1 (and the program
-// is ended).
+// BM_CLICK, as the window's test does (WindowDriver.h). Each step is printed;
+// the exit status is 0 when the run finished and the program ended by itself
+// with status 0, otherwise 1 (and the program is ended).
 //
 //   marrowgate-window-driver.exe [--timeout SECONDS] PROGRAM [ARGUMENT...]
 #include <windows.h>
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <chrono>
@@ -21,17 +20,15 @@
 #include <thread>
 #include <vector>
 
-#include "window/Controls.h"
+#include "WindowDriver.h"
 
 namespace {
 
+using namespace marrowgate::driver;
 using marrowgate::window::Control;
 using marrowgate::window::control_id;
 using Clock = std::chrono::steady_clock;
 
-constexpr wchar_t kFormClass[] = L"MarrowgateForm1";
-constexpr wchar_t kBoxClass[] = L"#32770";
-constexpr wchar_t kBoxTitle[] = L"Vorlane";
 constexpr auto kPoll = std::chrono::milliseconds(50);
 
 struct Failure : std::runtime_error {
@@ -47,14 +44,6 @@ std::string utf8(const std::wstring& text) {
     return bytes;
 }
 
-std::wstring wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring chars(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), chars.data(), size);
-    return chars;
-}
-
 void say(const std::string& line) {
     std::printf("window-driver: %s\n", line.c_str());
     std::fflush(stdout);
@@ -62,134 +51,51 @@ void say(const std::string& line) {
 
 std::string control_name(Control control) { return marrowgate::window::info(control).name; }
 
-// One argument as CommandLineToArgvW reads it back.
-std::wstring quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
-    std::wstring text = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        text.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        text += c;
-    }
-    text.append(backslashes * 2, L'\\');
-    return text + L'"';
-}
-
-// A message sent to a window of the program, given up after `ms` when its
-// thread is busy (in a handler that waits, such as a modal box).
-std::optional<DWORD_PTR> send(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT ms = 5000) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, ms, &result)) return std::nullopt;
-    return result;
-}
-
-std::wstring text_of(HWND window) {
-    const auto length = send(window, WM_GETTEXTLENGTH, 0, 0);
-    if (!length) return {};
-    std::wstring text(*length + 1, L'\0');
-    const auto copied = send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied ? *copied : 0);
-    return text;
-}
-
-std::wstring class_of(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
-std::vector<HWND> top_windows(DWORD process, const wchar_t* class_name) {
-    struct Search {
-        DWORD process;
-        const wchar_t* class_name;
-        std::vector<HWND> found;
-    } search{process, class_name, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == search.process && IsWindowVisible(window) && class_of(window) == search.class_name)
-                search.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::vector<HWND> children(HWND parent) {
-    std::vector<HWND> found;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(data)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 class Driver {
 public:
-    Driver(std::wstring command_line, std::chrono::seconds timeout) : timeout_(timeout) {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_))
-            throw Failure("cannot start " + utf8(command_line) + " (error " + std::to_string(GetLastError()) + ")");
-        CloseHandle(process_.hThread);
+    Driver(const std::wstring& command_line, std::chrono::seconds timeout)
+        : program_(command_line), timeout_(timeout) {
+        if (!program_.started())
+            throw Failure("cannot start " + utf8(command_line) + " (error " + std::to_string(program_.error()) + ")");
         say("started " + utf8(command_line));
     }
     ~Driver() {
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 1);
-            say("ended the program");
-        }
-        CloseHandle(process_.hProcess);
+        if (program_.end()) say("ended the program");
     }
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
 
     void run() {
-        form_ = wait_for("its main window", [this] {
-            const auto forms = top_windows(process_.dwProcessId, kFormClass);
-            return forms.empty() ? nullptr : forms.front();
-        });
+        form_ = wait_for("its main window", [this] { return find_form(program_.id()); });
         const std::wstring title = text_of(form_);
         say("main window: \"" + utf8(title) + "\"");
-        if (title != wide("Vorlane Marrowgate " MARROWGATE_VERSION))
+        if (title != L"Vorlane Marrowgate " MARROWGATE_VERSION)
             throw Failure("the title is not \"Vorlane Marrowgate " MARROWGATE_VERSION "\"");
         answer_boxes();
 
-        const auto rows = send(control(Control::ListView1), LVM_GETITEMCOUNT, 0, 0);
-        say(std::to_string(rows.value_or(0)) + " file(s) listed");
-        if (rows.value_or(0) == 0) throw Failure("no file is listed: the files given at start were not taken");
+        const int rows = row_count(control(Control::ListView1));
+        say(std::to_string(rows) + " file(s) listed");
+        if (rows == 0) throw Failure("no file is listed: the files given at start were not taken");
 
-        click(Control::Option1_0);
-        if (send(control(Control::Option1_0), BM_GETCHECK, 0, 0).value_or(0) != static_cast<DWORD_PTR>(BST_CHECKED))
+        press(Control::Option1_0);
+        if (!checked(control(Control::Option1_0)))
             throw Failure(control_name(Control::Option1_0) + " is not checked after a click");
         if (!IsWindowEnabled(control(Control::Command1)))
             throw Failure(control_name(Control::Command1) + " (Execute) is not enabled after an option was chosen");
-        click(Control::Command1);
+        press(Control::Command1);
         wait_for_run();
         settle();
 
-        click(Control::Command2);
+        press(Control::Command2);
         const auto deadline = Clock::now() + timeout_;
-        while (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(kPoll.count())) == WAIT_TIMEOUT) {
+        std::optional<DWORD> status;
+        while (!(status = program_.wait(kPoll))) {
             answer_boxes();
             if (Clock::now() > deadline)
                 throw Failure("the program did not end " + std::to_string(timeout_.count()) + " s after Exit");
         }
-        DWORD status = 0;
-        GetExitCodeProcess(process_.hProcess, &status);
-        say("the program ended with status " + std::to_string(status));
-        if (status != 0) throw Failure("the program's exit status is not 0");
+        say("the program ended with status " + std::to_string(*status));
+        if (*status != 0) throw Failure("the program's exit status is not 0");
     }
 
 private:
@@ -200,11 +106,8 @@ private:
         const auto deadline = Clock::now() + timeout_;
         for (;;) {
             if (HWND window = found()) return window;
-            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) {
-                DWORD status = 0;
-                GetExitCodeProcess(process_.hProcess, &status);
-                throw Failure("the program ended (status " + std::to_string(status) + ") while waiting for " + what);
-            }
+            if (const auto status = program_.wait(std::chrono::milliseconds(0)))
+                throw Failure("the program ended (status " + std::to_string(*status) + ") while waiting for " + what);
             if (Clock::now() > deadline)
                 throw Failure("no " + what + " after " + std::to_string(timeout_.count()) + " s");
             std::this_thread::sleep_for(kPoll);
@@ -212,35 +115,26 @@ private:
     }
 
     HWND control(Control control) const {
-        for (HWND child : children(form_))
-            if (GetDlgCtrlID(child) == control_id(control)) return child;
+        if (HWND found = find_control(form_, control)) return found;
         throw Failure("no control " + control_name(control) + " (identifier " + std::to_string(control_id(control)) +
                       ")");
     }
 
-    // BM_CLICK; a handler that opens a modal box answers only when the box
-    // goes, so a click that is not answered within a few seconds goes on.
-    void click(Control pressed) {
+    // A click that opens a modal box goes on after a few seconds.
+    void press(Control pressed) {
         HWND button = control(pressed);
         say("click " + control_name(pressed) + " \"" + utf8(text_of(button)) + "\"");
-        send(button, BM_CLICK, 0, 0, 3000);
+        click(button);
     }
 
     // Every "Vorlane" box of the program is shown and answered with OK.
     void answer_boxes() {
-        for (HWND box : top_windows(process_.dwProcessId, kBoxClass)) {
-            if (text_of(box) != kBoxTitle) continue;
-            std::wstring text;
-            HWND ok = nullptr;
-            for (HWND child : children(box)) {
-                const std::wstring kind = class_of(child);
-                if (_wcsicmp(kind.c_str(), L"Static") == 0) text += text_of(child);
-                if (_wcsicmp(kind.c_str(), L"Button") == 0 && GetDlgCtrlID(child) == IDOK) ok = child;
-            }
-            say("box \"Vorlane\": " + utf8(text));
+        for (HWND box : boxes_of(program_.id())) {
+            say("box \"Vorlane\": " + utf8(box_text(box)));
+            HWND ok = ok_button(box);
             if (!ok) throw Failure("the box has no OK button");
             say("click OK");
-            send(ok, BM_CLICK, 0, 0, 3000);
+            click(ok);
             wait_for("the box to close",
                      [box]() -> HWND { return IsWindow(box) && IsWindowVisible(box) ? nullptr : box; });
             ++boxes_;
@@ -278,8 +172,8 @@ private:
         say(std::to_string(boxes_) + " box(es) answered");
     }
 
+    Process program_;
     std::chrono::seconds timeout_;
-    PROCESS_INFORMATION process_{};
     HWND form_ = nullptr;
     int boxes_ = 0;
 };
@@ -304,7 +198,7 @@ int main() {
     }
     std::wstring command_line;
     for (std::size_t i = first; i < arguments.size(); ++i)
-        command_line += (command_line.empty() ? L"" : L" ") + quoted(arguments[i]);
+        command_line += (command_line.empty() ? L"" : L" ") + quoted_argument(arguments[i]);
     try {
         Driver driver(command_line, std::chrono::seconds(seconds));
         driver.run();

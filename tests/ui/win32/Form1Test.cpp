@@ -12,6 +12,7 @@
 #include "ui/win32/Form1.h"
 #include "ui/win32/ScriptedChooser.h"
 #include "ui/win32/Text.h"
+// After LocalServer.h: winsock2.h goes before windows.h.
 #include "WindowDriver.h"
 
 namespace marrowgate::test {
@@ -238,55 +239,30 @@ TEST_F(Form1Test, TheBoxOfARunWithManyWarningsStaysOnTheScreen) {
 // --- the program itself, as a child process ----------------------------------------------
 
 
-// marrowgate.exe beside this test, started with `arguments`; ended, if it
-// still runs, when this goes.
-class Program {
+// marrowgate.exe beside this test.
+std::filesystem::path program_beside() {
+    std::wstring self(MAX_PATH * 4, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    return std::filesystem::path(self).parent_path() / "marrowgate.exe";
+}
+
+// marrowgate.exe started with `arguments`; ended, if it still runs, when
+// this goes.
+class Program : public Process {
 public:
-    explicit Program(const std::wstring& arguments) {
-        std::wstring self(MAX_PATH * 4, L'\0');
-        self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-        const auto program = std::filesystem::path(self).parent_path() / "marrowgate.exe";
-        std::wstring command = L"\"" + program.wstring() + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        started_ = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &startup, &child_);
-    }
-    ~Program() {
-        if (!started_) return;
-        if (WaitForSingleObject(child_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(child_.hProcess, 1);
-        CloseHandle(child_.hThread);
-        CloseHandle(child_.hProcess);
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool started() const { return started_; }
+    explicit Program(const std::wstring& arguments) : Process(quoted_argument(program_beside()) + L" " + arguments) {}
     // Its window, once shown.
-    HWND form() const { return find_form(child_.dwProcessId); }
-    // A box it shows (#32770).
-    HWND box() const { return find_form(child_.dwProcessId, kBoxClass); }
-    // Its exit status; nothing when it has not ended within `limit`.
-    std::optional<DWORD> wait(std::chrono::milliseconds limit) const {
-        if (WaitForSingleObject(child_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return std::nullopt;
-        DWORD status = 0;
-        GetExitCodeProcess(child_.hProcess, &status);
-        return status;
-    }
-
-private:
-    PROCESS_INFORMATION child_{};
-    bool started_ = false;
+    HWND form() const { return find_form(id()); }
+    // A box it shows.
+    HWND box() const { return find_form(id(), kBoxClass); }
 };
-
-std::wstring quoted(const std::filesystem::path& path) { return L"\"" + path.wstring() + L"\""; }
 
 using Clock = std::chrono::steady_clock;
 
 TEST(Form1Program, ShowsItsWindowWithinTwoSeconds) {
     TempDir dir;
     const auto started = Clock::now();
-    Program program(L"--app-folder " + quoted(dir / "app"));
+    Program program(L"--app-folder " + quoted_argument(dir / "app"));
     ASSERT_TRUE(program.started());
     HWND form = nullptr;
     EXPECT_TRUE(pump_until([&] { return (form = program.form()) != nullptr; }, {}, 20s));
@@ -333,7 +309,7 @@ TEST(Form1Program, ExitDuringALongRunEndsTheProgramAtOnceAndLeavesLibAsItWas) {
     write_file(dir / "big.p", big_library(200000));
     const auto before = folder_files(app / "lib");
 
-    Program program(L"--app-folder " + quoted(app) + L" " + quoted(dir / "big.p"));
+    Program program(L"--app-folder " + quoted_argument(app) + L" " + quoted_argument(dir / "big.p"));
     ASSERT_TRUE(program.started());
     HWND form = nullptr;
     const auto listed = [&] {
