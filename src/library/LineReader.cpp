@@ -14,6 +14,7 @@ namespace marrowgate {
 namespace {
 // Where nothing has been read yet: a valid address for empty ranges.
 char kNothing[1] = {};
+const scan::Width kWidth = scan::preferred_width();
 }  // namespace
 
 LineReader::LineReader(std::unique_ptr<InputFile> input, bool read_ahead)
@@ -29,6 +30,7 @@ bool LineReader::fill() {
         at_eof_ = true;
         return false;
     }
+    if (numbering_) line_feeds_ += static_cast<long long>(scan::line_feeds(kWidth, base_ + counted_, begin_ - counted_));
     const std::size_t tail = end_ - begin_;  // the bytes in hand: an unfinished line
     if (tail <= kHead) {
         // The usual case: the unfinished line goes into the room before the chunk.
@@ -40,6 +42,7 @@ bool LineReader::fill() {
         base_ = chunk.data - kHead;
         begin_ = kHead - tail;
         end_ = kHead + chunk.size;
+        counted_ = begin_;
         return true;
     }
     // A line longer than the room: joined in a buffer of its own that grows
@@ -70,7 +73,15 @@ bool LineReader::fill() {
     base_ = long_.get();
     begin_ = 0;
     end_ = tail + chunk.size;
+    counted_ = 0;
     return true;
+}
+
+long long LineReader::line_number(const char* at) {
+    const auto position = static_cast<std::size_t>(at - base_);
+    line_feeds_ += static_cast<long long>(scan::line_feeds(kWidth, base_ + counted_, position - counted_));
+    counted_ = position;
+    return line_feeds_ + 1;
 }
 
 bool LineReader::next(std::string_view& line) {
@@ -95,10 +106,6 @@ bool LineReader::next(std::string_view& line) {
         }
     }
 }
-
-namespace {
-const scan::Width kWidth = scan::preferred_width();
-}  // namespace
 
 std::size_t LineReader::find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to) {
     return scan::line_event(kWidth, base, floor, from, to);

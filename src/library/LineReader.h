@@ -49,6 +49,15 @@ public:
     // until its end even where no mark has been met yet: one may still come.
     bool next_header_line(std::string_view& line, std::size_t* passed = nullptr);
 
+    // Counts the lines from here on, for line_number(): each byte once, as
+    // its chunk is let go or when asked.
+    void number_lines() { numbering_ = true; }
+    // The number (from 1) of the line that starts at `at`, a position in the
+    // line in hand (the start of the line next() or next_header_line() gave),
+    // with number_lines() called before the first line was read. Positions
+    // asked for must not go back.
+    long long line_number(const char* at);
+
     // Reads the lines up to and including the first empty line and hands them
     // to `out` as bytes, every line followed by CR LF, as next() would give
     // them line by line: a run of lines that end with CR LF in the file goes
@@ -139,6 +148,10 @@ private:
     std::unique_ptr<char, Free> long_;  // from malloc, to grow with realloc
     std::size_t long_size_ = 0;
     bool at_eof_ = false;
+    // The line feeds before base_ + counted_, where numbering_.
+    bool numbering_ = false;
+    std::size_t counted_ = 0;
+    long long line_feeds_ = 0;
 };
 
 // Walks a part-type library file block by block. A part block is a part header
