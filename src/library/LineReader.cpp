@@ -30,7 +30,6 @@ bool LineReader::fill() {
         at_eof_ = true;
         return false;
     }
-    if (numbering_) line_feeds_ += static_cast<long long>(scan::line_feeds(kWidth, base_ + counted_, begin_ - counted_));
     const std::size_t tail = end_ - begin_;  // the bytes in hand: an unfinished line
     if (tail <= kHead) {
         // The usual case: the unfinished line goes into the room before the chunk.
@@ -42,7 +41,6 @@ bool LineReader::fill() {
         base_ = chunk.data - kHead;
         begin_ = kHead - tail;
         end_ = kHead + chunk.size;
-        counted_ = begin_;
         return true;
     }
     // A line longer than the room: joined in a buffer of its own that grows
@@ -73,15 +71,7 @@ bool LineReader::fill() {
     base_ = long_.get();
     begin_ = 0;
     end_ = tail + chunk.size;
-    counted_ = 0;
     return true;
-}
-
-long long LineReader::line_number(const char* at) {
-    const auto position = static_cast<std::size_t>(at - base_);
-    line_feeds_ += static_cast<long long>(scan::line_feeds(kWidth, base_ + counted_, position - counted_));
-    counted_ = position;
-    return line_feeds_ + 1;
 }
 
 bool LineReader::next(std::string_view& line) {
@@ -94,6 +84,7 @@ bool LineReader::next(std::string_view& line) {
             begin_ += length + 1;
             if (length > 0 && start[length - 1] == '\r') --length;
             line = std::string_view(start, length);
+            last_line_ = ++line_feeds_;
             return true;
         }
         clear = available;
@@ -102,13 +93,15 @@ bool LineReader::next(std::string_view& line) {
             // The last line has no line end.
             line = std::string_view(base_ + begin_, end_ - begin_);
             begin_ = end_;
+            last_line_ = line_feeds_ + 1;
             return true;
         }
     }
 }
 
-std::size_t LineReader::find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to) {
-    return scan::line_event(kWidth, base, floor, from, to);
+std::size_t LineReader::find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to,
+                                        std::size_t* feeds) {
+    return scan::line_event(kWidth, base, floor, from, to, feeds);
 }
 
 std::size_t LineReader::find_header_mark(const char* base, std::size_t from, std::size_t to) {
@@ -134,7 +127,11 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
             std::size_t start = mark;
             while (start > from && base[start - 1] != '\n') --start;
             if (start == from) start = begin_;
-            if (passed) *passed += scan::line_feeds(kWidth, base + begin_, start - begin_);
+            if ((passed || numbering_) && start != begin_) {
+                const std::size_t feeds = scan::line_feeds(kWidth, base + begin_, start - begin_);
+                if (passed) *passed += feeds;
+                line_feeds_ += feeds;
+            }
             begin_ = start;
             if (mark == end_) {
                 // The last two bytes may begin a mark that the next chunk ends.
@@ -151,6 +148,7 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
                 if (length > 0 && base[feed - 1] == '\r') --length;
                 line = std::string_view(base + begin_, length);
                 begin_ = feed + 1;
+                last_line_ = ++line_feeds_;
                 return true;
             }
             clear = end_ - begin_;
@@ -166,6 +164,7 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
                 return false;
             }
             line = last;
+            last_line_ = line_feeds_ + 1;
             return true;
         }
     }

@@ -85,7 +85,7 @@ std::string walk(const std::string& bytes, bool as_runs, unsigned seed, std::siz
         std::string_view line;
         if (!lines.next(line)) return seen;
         ++read;
-        seen += "[line " + std::to_string(as_runs ? lines.line_number(line.data()) : read) + " " + std::string(line) + "]";
+        seen += "[line " + std::to_string(as_runs ? lines.line_number() : read) + " " + std::string(line) + "]";
         std::string body;
         const bool closed = as_runs ? blocks.copy_body([&](std::string_view bytes) { body.append(bytes); })
                                     : body_lines(lines, body, read);
@@ -129,7 +129,7 @@ std::string header_lines(const std::string& bytes, bool in_one_pass, unsigned se
         while (lines.next_header_line(line, &passed)) {
             number += passed + 1;
             passed = 0;
-            if (lines.line_number(line.data()) != static_cast<long long>(number)) seen += "(numbered otherwise)";
+            if (lines.line_number() != static_cast<long long>(number)) seen += "(numbered otherwise)";
             seen += std::to_string(number) + "[" + std::string(line) + "]";
         }
     } else {
