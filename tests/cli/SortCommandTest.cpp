@@ -93,7 +93,7 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {{"--sort=alphanumeric", a, b}, 0,
          "Format: " + kV2005 + "\nSorted 4 parts by alphanumeric into " + utf8_from_path(app / "lib") +
              "\n  LIB_7.p  key \"7\"  2 parts\n  LIB_B.p  key \"B\"  2 parts\nWarnings (1):\n  Parts without the empty "
-             "line that ends a part (1):\n    " + b + ": the part BC547 reaches the end of the file", [] {}},
+             "line that ends a part (1):\n    " + b + ": the part BC547 (part 1 at line 3) reaches the end of the file", [] {}},
         {pads(decals, a), 0,
          "  LIB_14.p  key \"14\"  1 part\nWarnings (2):\n  Parts placed in no file (2 parts, 2 decals):\n"
          "    decal SOT23: not in the decal library, 1 part: BAT\n    decal TO220: not in the decal library, 1 "
@@ -115,7 +115,7 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {sort({good}), 1, "cannot create the folders lib and tmp", [&] { write_file(app / "lib", ""); }},
         {sort({good}), 1, "another run is sorting into",
          [&] { held = real_file_system().lock(run_lock_path(app), true); }},
-        {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: the key table is full", [] {}},
+        {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: The key table is full", [] {}},
     };
 #ifndef _WIN32
     // Refused unread: a FIFO, a device named through a link (reading them would

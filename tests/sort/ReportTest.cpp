@@ -17,7 +17,7 @@ TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
     for (int i = 0; i < kParts; ++i)
         bytes += "U" + std::to_string(i) + " MISS" + std::to_string(i % 1500) + " I TTL 3 1 0 0 0\r\nGATE 1 3 0\r\n\r\n";
     bytes += "A1 DIP8 I TTL 3 1 0 0 0\r\n\r\n*END*\r\n";
-    list("many.p", bytes);
+    const auto many = list("many.p", bytes);
     write_file(dir / "d.d", crlf({kDecalMarkerV4, "", "DIP8 M 0 0 0 2 1 0 8 1 0", "", "DIP8 M 0 0 0 2 1 0 9 1 0"}));
     choose_decals(dir / "d.d");
     ASSERT_TRUE(run(SortKey::PadCount).ok) << result.error;
@@ -30,6 +30,8 @@ TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
     EXPECT_EQ(unplaced.kept[7].title, "decal MISS7: not in the decal library");
     EXPECT_EQ(unplaced.kept[7].count, 67);
     EXPECT_EQ(unplaced.kept[7].examples, (Lines{"U7", "U1507", "U3007", "U4507", "U6007"}));
+    EXPECT_EQ(result.parts_written, 1);
+    EXPECT_EQ(result.unplaced[static_cast<std::size_t>(Unplaced::DecalNotInLibrary)], kParts);
     const Lines summary = result.warnings.summary();
     EXPECT_LE(summary.size(), 40u);
     EXPECT_EQ(summary.front(), "The decal library (1):");
@@ -46,6 +48,9 @@ TEST_F(SortRun, ManyWarningsGiveAShortSummaryAndACompleteReport) {
     bool every = false;  // in the second part, after its heading
     for (std::string line; std::getline(report, line);) {
         every = every || line == "Every warning, in the order met:";
+        if (line.rfind("U7:", 0) == 0) {  // the part's place and line: three lines a part from line 3
+            EXPECT_EQ(line, "U7: decal MISS7, many.p part 8 at line 24 (" + display_path(many) + ")");
+        }
         if (line.rfind("  decal MISS", 0) == 0 && !every) ++groups;
         if (line[0] == 'U' && every) named.insert(line.substr(0, line.find(':')));
     }
@@ -68,10 +73,11 @@ TEST_F(SortRun, PartNamesMetTwiceAreReportedWithWhereAndWhetherTheBytesDiffer) {
     EXPECT_EQ(twice.count, 5);
     EXPECT_EQ(twice.groups, 2);
     ASSERT_EQ(twice.kept.size(), 2u);
-    EXPECT_EQ(twice.kept[0].examples, (Lines{"a.p part 1", "a.p part 2 (the same bytes)", "b.p part 1 (other bytes)"}));
-    EXPECT_EQ(twice.kept[1].examples, (Lines{"a.p part 3", "b.p part 2 (the same bytes)"}));
+    EXPECT_EQ(twice.kept[0].examples, (Lines{"a.p part 1 at line 3", "a.p part 2 at line 7 (the same bytes)",
+                                             "b.p part 1 at line 3 (other bytes)"}));
+    EXPECT_EQ(twice.kept[1].examples, (Lines{"a.p part 3 at line 11", "b.p part 2 at line 7 (the same bytes)"}));
     EXPECT_NE(read_file(app("marrowgate-report.txt"))
-                  .find("X1: b.p part 1 (" + display_path(b) + "), other bytes than a.p part 1\n"),
+                  .find("X1: b.p part 1 at line 3 (" + display_path(b) + "), other bytes than a.p part 1 at line 3\n"),
               std::string::npos);
 }
 
