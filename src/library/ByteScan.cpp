@@ -62,9 +62,11 @@ std::size_t feeds_before(unsigned lf_mask, unsigned bits) {
 #if MARROWGATE_AVX2
 // The sum of 32 byte counters.
 __attribute__((target("avx2"))) std::size_t sum_of(__m256i counters) {
+    // Four sums of eight counters, each under 2,048: added in pairs, then
+    // the two left read as 32 and 16 bits (as the 32-bit targets can).
     const __m256i sums = _mm256_sad_epu8(counters, _mm256_setzero_si256());
-    return static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
-                                    _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+    const __m128i pairs = _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(pairs)) + static_cast<std::size_t>(_mm_extract_epi16(pairs, 4));
 }
 
 // The sixteen-byte scan below, thirty-two bytes at a time. Advances `from`
