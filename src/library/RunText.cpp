@@ -34,14 +34,10 @@ std::vector<std::size_t> characters(const std::string& text) {
     return starts;
 }
 
-std::size_t width(const std::string& text) { return characters(text).size() - 1; }
-
-std::string left(const std::string& text, std::size_t columns) {
-    return text + std::string(columns > width(text) ? columns - width(text) : 0, ' ');
-}
-
-std::string right(const std::string& text, std::size_t columns) {
-    return std::string(columns > width(text) ? columns - width(text) : 0, ' ') + text;
+std::size_t width(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
 }
 
 std::string joined(const std::vector<std::string>& lines) {
@@ -119,23 +115,36 @@ std::vector<std::string> run_headline(const RunResult& result, bool dry_run) {
 }
 
 std::vector<std::string> output_table(const RunResult& result, bool dry_run) {
-    std::vector<const OutputSummary*> outputs;
-    for (const auto& output : result.outputs) outputs.push_back(&output);
-    std::stable_sort(outputs.begin(), outputs.end(),
-                     [](const OutputSummary* a, const OutputSummary* b) { return key_before(a->key, b->key); });
+    struct Row {
+        std::string name, count;
+        std::size_t name_width, key_width;
+        const OutputSummary* output;
+    };
+    std::vector<Row> rows;
+    rows.reserve(result.outputs.size());
     std::size_t name_width = 0, key_width = 0, count_width = 0;
-    for (const OutputSummary* output : outputs) {
-        name_width = std::max(name_width, width(display_path(output->file.filename())));
-        key_width = std::max(key_width, width(output->key) + 2);
-        count_width = std::max(count_width, with_thousands(output->blocks).size());
+    for (const auto& output : result.outputs) {
+        Row row{display_path(output.file.filename()), with_thousands(output.blocks), 0, width(output.key) + 2, &output};
+        row.name_width = width(row.name);
+        name_width = std::max(name_width, row.name_width);
+        key_width = std::max(key_width, row.key_width);
+        count_width = std::max(count_width, row.count.size());
+        rows.push_back(std::move(row));
     }
+    std::vector<const Row*> order;
+    for (const Row& row : rows) order.push_back(&row);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Row* a, const Row* b) { return key_before(a->output->key, b->output->key); });
     std::vector<std::string> lines;
-    for (const OutputSummary* output : outputs) {
-        lines.push_back("  " + left(display_path(output->file.filename()), name_width) + "   key " +
-                        left("\"" + output->key + "\"", key_width) + "   " +
-                        right(with_thousands(output->blocks), count_width) + (output->blocks == 1 ? " part" : " parts"));
+    for (const Row* row : order) {
+        std::string line = "  ";
+        line.append(row->name).append(name_width - row->name_width + 3, ' ').append("key \"");
+        line.append(row->output->key).append("\"").append(key_width - row->key_width + 3, ' ');
+        line.append(count_width - row->count.size(), ' ').append(row->count);
+        line.append(row->output->blocks == 1 ? " part" : " parts");
+        lines.push_back(std::move(line));
     }
-    if (outputs.empty()) lines.push_back("  (no library file)");
+    if (rows.empty()) lines.push_back("  (no library file)");
     if (result.earlier_files > 0)
         lines.push_back("  (" + with_thousands(result.earlier_files) + " other files in " +
                         display_path(result.lib_folder) + (dry_run ? " would not be" : " were not") +
