@@ -1,6 +1,7 @@
 #include "library/RunText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <numeric>
 
 namespace marrowgate {
@@ -270,7 +271,10 @@ std::string run_details_text(const RunResult& result, const std::filesystem::pat
 std::string run_summary_text(const RunResult& result, bool dry_run) {
     std::vector<std::string> lines = {"Format: " + result.format, "Key: " + result.key + " (" + result.key_title + ")"};
     std::vector<std::string> headline = run_headline(result, dry_run);
-    if (dry_run) headline.front() = "Dry run, nothing written: " + headline.front();
+    if (dry_run) {
+        headline.front()[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(headline.front()[0])));
+        headline.front() = "Dry run, nothing written: " + headline.front();
+    }
     lines.insert(lines.end(), headline.begin(), headline.end());
     for (auto& line : output_table(result, dry_run)) lines.push_back(std::move(line));
     if (!result.warnings.empty()) {

@@ -104,6 +104,9 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
              "library (2 decals).\n  LIB_14.p   key \"14\"   1 part\nWarnings (2):\n  Parts placed in no file (2 "
              "parts, 2 decals):\n    decal SOT23: not in the decal library, 1 part: BAT\n    decal TO220: not in the "
              "decal library, 1 part: 7805T\nReport: " + utf8_from_path(app / "marrowgate-report.txt") + "\n", [] {}},
+        {{"--dry-run", "--sort=alphanumeric", a, b}, 0,
+         "Dry run, nothing written: would write 4 parts into 2 library files in " + utf8_from_path(app / "lib") +
+             ".\n  LIB_7.p   key \"7\"   2 parts\n", [] {}},
         {{"--sort", "logic-family", thousands}, 0,
          "Wrote 1,234 parts into 1 library file in " + utf8_from_path(app / "lib") +
              ".\n  LIB_TTL.p   key \"TTL\"   1,234 parts\nReport: ", [] {}},
