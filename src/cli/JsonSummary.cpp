@@ -70,7 +70,8 @@ std::string json_summary(const RunResult& result, const std::string& key, const 
     out["parts_unplaced"] = unplaced;
     out["unplaced_by_reason"] = {
         {"decal_not_in_library", result.unplaced[static_cast<std::size_t>(Unplaced::DecalNotInLibrary)]},
-        {"no_decal_library", result.unplaced[static_cast<std::size_t>(Unplaced::NoDecalLibrary)]}};
+        {"no_decal_library", result.unplaced[static_cast<std::size_t>(Unplaced::NoDecalLibrary)]},
+        {"decal_without_pad_count", result.unplaced[static_cast<std::size_t>(Unplaced::DecalWithoutPadCount)]}};
     ordered_json& outputs = out["outputs"] = ordered_json::array();
     for (const auto& output : result.outputs)
         outputs.push_back({{"file", text(display_path(output.file))}, {"key", text(output.key)}, {"parts", output.blocks}});

@@ -16,6 +16,7 @@
 #include "library/Progress.h"
 #include "library/RunChecks.h"
 #include "library/RunReportFile.h"
+#include "library/RunText.h"
 #include "library/Staging.h"
 #include "state/Module1.h"
 
@@ -167,8 +168,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                                 name + ": " + here + " (" + input_text + ")" +
                                     (same ? ", the same bytes as " : ", other bytes than ") + first_place);
         };
-        result.warnings.set_titles(WarningKind::Unplaced, "decal ",
-                                   state.Decal_Count > 0 ? ": not in the decal library" : "");
+        result.warnings.set_titles(WarningKind::Unplaced, "decal ", "");  // the decal and why, as the group
         result.warnings.set_titles(WarningKind::DuplicateName, "part ", "");
         KeySourceCache placed(rule.capacity());
         progress.start(kProcessing);
@@ -183,6 +183,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             PartBlockReader blocks(lines);
             std::string_view header;
             std::string name;  // of the part in hand, kept for a warning after its block
+            std::string nowhere;  // the group of a part placed nowhere: its decal and why
             for (long long block = 1; blocks.next_header(header); ++block, ++ordinal) {
                 ++result.parts;
                 const long long line = lines.line_number();
@@ -210,8 +211,10 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 std::uint64_t block_hash = shared ? hash_bytes("\r\n", hash_bytes(header)) : 0;
                 bool closed;
                 if (!index) {
-                    ++result.unplaced[static_cast<std::size_t>(rule.why_unplaced())];
-                    result.warnings.add(WarningKind::Unplaced, looked_up, name,
+                    const Unplaced why = rule.why_unplaced(looked_up);
+                    ++result.unplaced[static_cast<std::size_t>(why)];
+                    nowhere.assign(looked_up).append(unplaced_group_why(why));
+                    result.warnings.add(WarningKind::Unplaced, nowhere, name,
                                         name + ": decal " + looked_up + ", " + place(input_name, block, line) + " (" +
                                             input_text + ")");
                     closed = shared ? blocks.copy_body([&](std::string_view bytes) {

@@ -42,10 +42,11 @@ struct OutputSummary {
 
 // Why a part was placed in no file.
 enum class Unplaced {
-    DecalNotInLibrary,  // its first decal is not in the decal library
-    NoDecalLibrary,     // the key needs a decal library and none was chosen
+    DecalNotInLibrary,     // its first decal is not in the decal library
+    NoDecalLibrary,        // the key needs a decal library and none was chosen
+    DecalWithoutPadCount,  // the decal's header line in the decal library holds no pad count
 };
-inline constexpr std::size_t kUnplacedReasons = 2;
+inline constexpr std::size_t kUnplacedReasons = 3;
 
 struct RunResult {
     enum class Outcome {
@@ -91,8 +92,9 @@ public:
     // Where the collection pass shows no progress, its files are read side by
     // side: key_of is then called from two threads at once.
     virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) const = 0;
-    // Why a part that key_of placed nowhere was placed nowhere.
-    virtual Unplaced why_unplaced() const { return Unplaced::DecalNotInLibrary; }
+    // Why a part that key_of placed nowhere, having looked up `looked_up`,
+    // was placed nowhere.
+    virtual Unplaced why_unplaced(std::string_view) const { return Unplaced::DecalNotInLibrary; }
     // The bytes of a header line that its key is made from, where equal bytes
     // always give the same key (or none): the run then works a key out once
     // for each distinct value instead of once for every part. Nothing where

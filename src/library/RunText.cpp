@@ -70,6 +70,13 @@ std::string why_unplaced(const RunResult& result) {
                 reasons.push_back(all ? std::string("no decal library was chosen, and the pad count needs one")
                                       : with_thousands(count) + " as no decal library was chosen");
                 break;
+            case Unplaced::DecalWithoutPadCount:
+                reasons.push_back(all ? std::string(count == 1 ? "its" : "their") +
+                                            " decal's header line in the decal library holds no pad count (" +
+                                            decals() + ")"
+                                      : with_thousands(count) +
+                                            " whose decal's header line in the decal library holds no pad count");
+                break;
         }
     }
     std::string text;
@@ -113,6 +120,15 @@ std::vector<std::string> run_headline(const RunResult& result, bool dry_run) {
                         " placed in no file: " + why_unplaced(result) + ".");
     }
     return lines;
+}
+
+std::string_view unplaced_group_why(Unplaced why) {
+    switch (why) {
+        case Unplaced::DecalNotInLibrary: return ": not in the decal library";
+        case Unplaced::NoDecalLibrary: return "";
+        case Unplaced::DecalWithoutPadCount: return ": its header line in the decal library holds no pad count";
+    }
+    return "";
 }
 
 std::vector<std::string> output_table(const RunResult& result, bool dry_run) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "library/RunFrame.h"
@@ -36,6 +37,10 @@ std::vector<std::string> warning_lines(const RunWarnings& warnings, std::size_t 
 std::string warning_kind_title(WarningKind kind, const WarningTally& tally);
 // One group, indented by two spaces: its title, count and first examples.
 std::string group_line(WarningKind kind, const WarningGroup& group);
+
+// What a group of parts placed nowhere says after its decal's name:
+// ": not in the decal library"; nothing where no decal library was chosen.
+std::string_view unplaced_group_why(Unplaced why);
 
 // `text` cut to `columns` characters, its middle put as "...".
 std::string shorten(const std::string& text, std::size_t columns);

@@ -136,8 +136,9 @@ public:
         make_file_name_safe(key);
         return key;
     }
-    Unplaced why_unplaced() const override {
-        return state_.Decal_Count < 1 ? Unplaced::NoDecalLibrary : Unplaced::DecalNotInLibrary;
+    Unplaced why_unplaced(std::string_view looked_up) const override {
+        if (state_.Decal_Count < 1) return Unplaced::NoDecalLibrary;
+        return index_.passed_over(looked_up) ? Unplaced::DecalWithoutPadCount : Unplaced::DecalNotInLibrary;
     }
 
 private:

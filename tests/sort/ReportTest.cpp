@@ -103,31 +103,50 @@ TEST_F(SortRun, ManyWarningsGiveAShortBoxAndSummaryAndACompleteReport) {
 }
 
 // The headline says how many parts went into how many files, and how many
-// went nowhere and why.
+// went nowhere and why; the report's groups say why for each decal.
 TEST_F(SortRun, HeadlineSaysWhatWasWrittenAndWhatWentNowhere) {
-    write_file(dir / "d.d", crlf({kDecalMarkerV4, "", "DIP8 M 0 0 0 2 1 0 8 1 0"}));
+    const Lines dip8 = {kDecalMarkerV4, "", "DIP8 M 0 0 0 2 1 0 8 1 0"};
+    Lines so8_short = dip8;  // SO8's header line holds no pad count
+    so8_short.insert(so8_short.end(), {"", "SO8 M 0 0 0"});
     const std::vector<Lines> two = {part("A1 DIP8 I TTL 3 1 0 0 0"), part("B1 SO8 I TTL 3 1 0 0 0")};
+    std::vector<Lines> three = two;
+    three.push_back(part("C1 QFP44 I TTL 3 1 0 0 0"));
     struct Case {
         SortKey key;
-        bool decals;
+        Lines decals;  // none where empty
         std::vector<Lines> parts;
-        Lines headline;  // LIB for the lib folder
+        Lines headline;     // LIB for the lib folder
+        std::string group;  // a group line of the report
     };
     const Case cases[] = {
-        {SortKey::Alphanumeric, false, two, {"Wrote 2 parts into 2 library files in LIB."}},
-        {SortKey::PadCount, true, two,
+        {SortKey::Alphanumeric, {}, two, {"Wrote 2 parts into 2 library files in LIB."}, ""},
+        {SortKey::PadCount, dip8, two,
          {"Wrote 1 of 2 parts into 1 library file in LIB.",
-          "1 part was placed in no file: its decal is not in the decal library (1 decal)."}},
-        {SortKey::PadCount, false, two,
+          "1 part was placed in no file: its decal is not in the decal library (1 decal)."},
+         "  decal SO8: not in the decal library, 1 part: B1"},
+        {SortKey::PadCount, so8_short, two,
+         {"Wrote 1 of 2 parts into 1 library file in LIB.",
+          "1 part was placed in no file: its decal's header line in the decal library holds no pad count (1 decal)."},
+         "  decal SO8: its header line in the decal library holds no pad count, 1 part: B1"},
+        {SortKey::PadCount, so8_short, three,
+         {"Wrote 1 of 3 parts into 1 library file in LIB.",
+          "2 parts were placed in no file: 1 whose decal is not in the decal library; 1 whose decal's header line in "
+          "the decal library holds no pad count."},
+         "  decal QFP44: not in the decal library, 1 part: C1"},
+        {SortKey::PadCount, {}, two,
          {"Wrote no library file: none of the 2 parts read could be placed.",
-          "2 parts were placed in no file: no decal library was chosen, and the pad count needs one."}},
-        {SortKey::LogicFamily, false, {}, {"The files hold no part: no library file was written."}},
+          "2 parts were placed in no file: no decal library was chosen, and the pad count needs one."},
+         "  decal SO8, 1 part: B1"},
+        {SortKey::LogicFamily, {}, {}, {"The files hold no part: no library file was written."}, ""},
     };
     for (const Case& c : cases) {
         state = {};
         state.Application_Folder = dir / "app";
         list_parts("in.p", c.parts);
-        if (c.decals) choose_decals(dir / "d.d");
+        if (!c.decals.empty()) {
+            write_file(dir / "d.d", crlf(c.decals));
+            choose_decals(dir / "d.d");
+        }
         ASSERT_TRUE(run(c.key).ok) << result.error;
         Lines expected = c.headline;
         for (auto& line : expected)
@@ -135,6 +154,7 @@ TEST_F(SortRun, HeadlineSaysWhatWasWrittenAndWhatWentNowhere) {
         EXPECT_EQ(run_headline(result), expected);
         const std::string report = read_file(app("marrowgate-report.txt"));
         for (const auto& line : expected) EXPECT_NE(report.find("\n" + line + "\n"), std::string::npos) << report;
+        EXPECT_NE(report.find("\n" + c.group + (c.group.empty() ? "" : "\n")), std::string::npos) << report;
     }
 }
 
