@@ -108,7 +108,9 @@ std::vector<std::string> run_headline(const RunResult& result, bool dry_run) {
         lines.push_back(std::string("The files hold no part: no library file ") + (dry_run ? "would be" : "was") +
                         " written.");
     } else if (result.parts_written == 0) {
-        lines.push_back(verb + "no library file: none of the " + count_of(result.parts, "part") + " read could be placed.");
+        lines.push_back(verb + "no library file: " +
+                        (result.parts == 1 ? std::string("the one part read could not be placed.")
+                                           : "none of the " + count_of(result.parts, "part") + " read could be placed."));
     } else if (unplaced == 0) {
         lines.push_back(verb + count_of(result.parts, "part") + " into " + into);
     } else {
