@@ -158,6 +158,25 @@ TEST_F(SortRun, HeadlineSaysWhatWasWrittenAndWhatWentNowhere) {
     }
 }
 
+// A report that cannot be put in place (a folder holds its name) leaves the
+// run as it ended, and every front end says why the report is missing.
+TEST_F(SortRun, AReportThatCannotBeWrittenIsSaidWhereTheReportWouldBe) {
+    std::filesystem::create_directories(app("marrowgate-report.txt") / "kept");
+    write_file(dir / "d.d", crlf({kDecalMarkerV4, "", "DIP8 M 0 0 0 2 1 0 8 1 0"}));
+    list_parts("in.p", {part("A1 DIP8 I TTL 3 1 0 0 0"), part("B1 SO8 I TTL 3 1 0 0 0")});
+    choose_decals(dir / "d.d");
+    ASSERT_TRUE(run(SortKey::PadCount).ok) << result.error;
+    EXPECT_TRUE(result.warnings.report.empty());
+    ASSERT_NE(result.warnings.report_error.find("marrowgate-report.txt"), std::string::npos) << result.warnings.report_error;
+    const std::string said = "The report could not be written: " + result.warnings.report_error;
+    const std::string box = run_box_text(result);
+    EXPECT_EQ(box.substr(box.rfind('\n') + 1), shorten(said, kBoxWidth));
+    EXPECT_TRUE(run_details_text(result, app("lib")).ends_with("\n" + said + "\n"));
+    const std::string summary = run_summary_text(result, false);
+    EXPECT_TRUE(summary.ends_with("\n" + said + "\n")) << summary;
+    EXPECT_EQ(summary.find("Report: "), std::string::npos);
+}
+
 // Part names met twice: within one file and across files, with the same bytes
 // or others. Every block is still written.
 TEST_F(SortRun, PartNamesMetTwiceAreReportedWithWhereAndWhetherTheBytesDiffer) {
