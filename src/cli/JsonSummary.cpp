@@ -62,7 +62,16 @@ std::string json_summary(const RunResult& result, const std::string& key, const 
                         {"format", text(result.format)},
                         {"key", text(key)},
                         {"lib_folder", text(display_path(lib))},
-                        {"parts", result.parts}};
+                        {"parts", result.parts},
+                        {"parts_written", result.parts_written}};
+    // The parts placed in no file, by why.
+    long long unplaced = 0;
+    for (const long long count : result.unplaced) unplaced += count;
+    out["parts_unplaced"] = unplaced;
+    out["unplaced_by_reason"] = {
+        {"decal_not_in_library", result.unplaced[static_cast<std::size_t>(Unplaced::DecalNotInLibrary)]},
+        {"no_decal_library", result.unplaced[static_cast<std::size_t>(Unplaced::NoDecalLibrary)]},
+        {"decal_without_pad_count", result.unplaced[static_cast<std::size_t>(Unplaced::DecalWithoutPadCount)]}};
     ordered_json& outputs = out["outputs"] = ordered_json::array();
     for (const auto& output : result.outputs)
         outputs.push_back({{"file", text(display_path(output.file))}, {"key", text(output.key)}, {"parts", output.blocks}});

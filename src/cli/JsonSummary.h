@@ -12,7 +12,9 @@ namespace marrowgate::cli {
 // byte as the character of the same number (the byte read as Latin-1).
 std::string valid_utf8(const std::string& text);
 
-// {"ok", "dry_run", "format", "key", "lib_folder", "parts", "outputs": [{"file",
+// {"ok", "dry_run", "format", "key", "lib_folder", "parts", "parts_written",
+// "parts_unplaced", "unplaced_by_reason": {"decal_not_in_library",
+// "no_decal_library", "decal_without_pad_count"}, "outputs": [{"file",
 // "key", "parts"}], "earlier_files", "warnings": [{"kind", "count", "groups",
 // "groups_exact", "first_groups": [{"title", "count", "examples"}]}], "report",
 // "error"}

@@ -8,6 +8,7 @@
 #include "library/FileList.h"
 #include "library/Folders.h"
 #include "library/RunFrame.h"
+#include "library/RunText.h"
 #include "sort/Sorts.h"
 #include "state/Module1.h"
 
@@ -106,26 +107,6 @@ void print_report_line(std::ostream& out, const RunResult& result) {
     if (!result.warnings.report_error.empty()) out << "The report could not be written: " << result.warnings.report_error << '\n';
 }
 
-void print_summary(std::ostream& out, const Module1& state, SortKey key, const RunResult& result, bool dry_run) {
-    out << "Format: " << result.format << '\n';
-    out << (dry_run ? "Dry run, nothing written: would sort " : "Sorted ") << result.parts
-        << (result.parts == 1 ? " part" : " parts") << " by " << sort_key_name(key) << " into "
-        << display_path(lib_folder(state)) << '\n';
-    for (const auto& output : result.outputs) {
-        out << "  " << display_path(output.file.filename()) << "  key \"" << output.key << "\"  " << output.blocks
-            << (output.blocks == 1 ? " part" : " parts") << '\n';
-    }
-    if (result.outputs.empty()) out << "  (no output library file)\n";
-    if (result.earlier_files > 0)
-        out << "  (" << with_thousands(result.earlier_files) << " other files in " << display_path(lib_folder(state))
-            << (dry_run ? " would not be written by this run)\n" : " were not written by this run)\n");
-    if (!result.warnings.empty()) {
-        out << "Warnings (" << with_thousands(result.warnings.total()) << "):\n";
-        for (const auto& line : result.warnings.summary()) out << "  " << line << '\n';
-    }
-    if (!dry_run) print_report_line(out, result);
-}
-
 }  // namespace
 
 std::string help_text() {
@@ -163,12 +144,14 @@ std::string help_text() {
         "with *END*. Output files of keys found are created or emptied; other files in\n"
         "lib stay as they are.\n"
         "\n"
-        "The summary on standard output lists each library file written with its key\n"
-        "and number of parts, how many other files lib holds, then the warnings by\n"
-        "kind, grouped (parts placed in no file by missing decal, part names met more\n"
-        "than once, blocks without their closing empty line, decal library lines),\n"
-        "about 40 lines at most. Every run writes marrowgate-report.txt, with every\n"
-        "warning, into the application folder.\n"
+        "The summary on standard output says how many parts were written into how\n"
+        "many library files and how many were placed in no file, and why; lists each\n"
+        "library file written with its key and number of parts, how many other files\n"
+        "lib holds, then the warnings by kind, grouped (parts placed in no file by\n"
+        "missing decal, part names met more than once, blocks without their closing\n"
+        "empty line, decal library lines), about 40 lines at most. Every run writes\n"
+        "marrowgate-report.txt into the application folder: every group, then every\n"
+        "warning, each part with its file, its position and its line.\n"
         "\n"
         "A run changes lib only when every file is complete: one that fails, is\n"
         "stopped (Ctrl+C, SIGTERM) or is killed leaves every file as it was. One run\n"
@@ -270,7 +253,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
         if (!options.dry_run) print_report_line(streams.err, result);
         return kRunFailed;
     }
-    if (!options.json) print_summary(streams.out, state, *options.key, result, options.dry_run);
+    if (!options.json) streams.out << run_summary_text(result, options.dry_run);
     return kFinished;
 }
 

@@ -20,8 +20,10 @@ Width preferred_width();
 // The first LF in [from, to) that ends an empty line or has no CR before it,
 // or `to` when there is none. `floor` is the start of a line at or before
 // `from`; the bytes before it count as a line end. Reads no byte before
-// base + floor.
-std::size_t line_event(Width width, const char* base, std::size_t floor, std::size_t from, std::size_t to);
+// base + floor. With `feeds`, the LFs in [from, the position returned) are
+// added to it, counted in the same pass over the bytes.
+std::size_t line_event(Width width, const char* base, std::size_t floor, std::size_t from, std::size_t to,
+                       std::size_t* feeds = nullptr);
 
 // The first position in [from, to) of a space, a capital M or I and a space
 // (the mark of a header line), or `to` when there is none.

@@ -63,7 +63,7 @@ void DuplicateNames::find() {
                 from = f;
         if (from == hashes_.size()) break;
         const std::uint64_t hash = hashes_[from][at[from]++];
-        if (any && hash == last && (names_.empty() || names_.back().hash != hash)) names_.push_back(Name{hash, 0, 0, 0});
+        if (any && hash == last && (names_.empty() || names_.back().hash != hash)) names_.push_back(Name{hash, 0, 0, 0, 0});
         any = true;
         last = hash;
     }

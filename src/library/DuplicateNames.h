@@ -26,6 +26,7 @@ public:
     struct Name {
         std::uint64_t hash = 0;        // of the name
         std::uint64_t first_block = 0; // hash of the first block of the name
+        long long first_line = 0;      // line of its header in its file
         std::uint32_t first = 0;       // ordinal of that block in the copy pass
         std::uint32_t met = 0;         // blocks of the name met so far
     };

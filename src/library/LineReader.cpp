@@ -14,6 +14,7 @@ namespace marrowgate {
 namespace {
 // Where nothing has been read yet: a valid address for empty ranges.
 char kNothing[1] = {};
+const scan::Width kWidth = scan::preferred_width();
 }  // namespace
 
 LineReader::LineReader(std::unique_ptr<InputFile> input, bool read_ahead)
@@ -83,6 +84,7 @@ bool LineReader::next(std::string_view& line) {
             begin_ += length + 1;
             if (length > 0 && start[length - 1] == '\r') --length;
             line = std::string_view(start, length);
+            last_line_ = ++line_feeds_;
             return true;
         }
         clear = available;
@@ -91,17 +93,15 @@ bool LineReader::next(std::string_view& line) {
             // The last line has no line end.
             line = std::string_view(base_ + begin_, end_ - begin_);
             begin_ = end_;
+            last_line_ = line_feeds_ + 1;
             return true;
         }
     }
 }
 
-namespace {
-const scan::Width kWidth = scan::preferred_width();
-}  // namespace
-
-std::size_t LineReader::find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to) {
-    return scan::line_event(kWidth, base, floor, from, to);
+std::size_t LineReader::find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to,
+                                        std::size_t* feeds) {
+    return scan::line_event(kWidth, base, floor, from, to, feeds);
 }
 
 std::size_t LineReader::find_header_mark(const char* base, std::size_t from, std::size_t to) {
@@ -127,7 +127,11 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
             std::size_t start = mark;
             while (start > from && base[start - 1] != '\n') --start;
             if (start == from) start = begin_;
-            if (passed) *passed += scan::line_feeds(kWidth, base + begin_, start - begin_);
+            if ((passed || numbering_) && start != begin_) {
+                const std::size_t feeds = scan::line_feeds(kWidth, base + begin_, start - begin_);
+                if (passed) *passed += feeds;
+                line_feeds_ += feeds;
+            }
             begin_ = start;
             if (mark == end_) {
                 // The last two bytes may begin a mark that the next chunk ends.
@@ -144,6 +148,7 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
                 if (length > 0 && base[feed - 1] == '\r') --length;
                 line = std::string_view(base + begin_, length);
                 begin_ = feed + 1;
+                last_line_ = ++line_feeds_;
                 return true;
             }
             clear = end_ - begin_;
@@ -159,6 +164,7 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
                 return false;
             }
             line = last;
+            last_line_ = line_feeds_ + 1;
             return true;
         }
     }

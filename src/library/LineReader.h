@@ -49,6 +49,12 @@ public:
     // until its end even where no mark has been met yet: one may still come.
     bool next_header_line(std::string_view& line, std::size_t* passed = nullptr);
 
+    // Counts the lines as they are read, for line_number(), in the same
+    // pass over the bytes that finds them. Call it before the first line.
+    void number_lines() { numbering_ = true; }
+    // The number (from 1) of the line next() or next_header_line() gave last.
+    long long line_number() const { return static_cast<long long>(last_line_); }
+
     // Reads the lines up to and including the first empty line and hands them
     // to `out` as bytes, every line followed by CR LF, as next() would give
     // them line by line: a run of lines that end with CR LF in the file goes
@@ -65,11 +71,13 @@ public:
         // for an empty line or a lone LF looks back at (see find_line_event).
         std::size_t floor = begin_;
         std::size_t run = begin_;
+        std::size_t* const feeds = numbering_ ? &line_feeds_ : nullptr;
         for (;;) {
             const char* base = base_;
             for (;;) {
-                const std::size_t feed = find_line_event(base, floor, run, end_);
+                const std::size_t feed = find_line_event(base, floor, run, end_, feeds);
                 if (feed == end_) break;
+                if (feeds) ++*feeds;
                 if (feed > floor && base[feed - 1] == '\r') {
                     // An empty line ended by CR LF: out with the lines before it.
                     out(std::string_view(base + run, feed + 1 - run));
@@ -106,8 +114,10 @@ public:
 
     // The first LF in [from, to) that ends an empty line or has no CR before
     // it, or `to` when there is none. `floor` is the start of a line at or
-    // before `from`; the bytes before it count as a line end.
-    static std::size_t find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to);
+    // before `from`; the bytes before it count as a line end. With `feeds`,
+    // the LFs before the one found are added to it.
+    static std::size_t find_line_event(const char* base, std::size_t floor, std::size_t from, std::size_t to,
+                                       std::size_t* feeds = nullptr);
     // The first position in [from, to) of a space, a capital M or I and a
     // space, or `to` when there is none.
     static std::size_t find_header_mark(const char* base, std::size_t from, std::size_t to);
@@ -139,6 +149,11 @@ private:
     std::unique_ptr<char, Free> long_;  // from malloc, to grow with realloc
     std::size_t long_size_ = 0;
     bool at_eof_ = false;
+    // Where numbering_: the line feeds read so far, and the number of the
+    // line handed out last.
+    bool numbering_ = false;
+    std::size_t line_feeds_ = 0;
+    std::size_t last_line_ = 0;
 };
 
 // Walks a part-type library file block by block. A part block is a part header

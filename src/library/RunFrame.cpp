@@ -16,6 +16,7 @@
 #include "library/Progress.h"
 #include "library/RunChecks.h"
 #include "library/RunReportFile.h"
+#include "library/RunText.h"
 #include "library/Staging.h"
 #include "state/Module1.h"
 
@@ -51,9 +52,10 @@ std::string failure_message(const std::exception& error, const Staging* staging)
     return display_path(target) + ": " + file_error->reason() + ". Nothing was changed.";
 }
 
-// A part in messages: the name of its file, and the part's number in it.
-std::string place(std::string_view file_name, long long block) {
-    return std::string(file_name) + " part " + with_thousands(block);
+// A part in messages: the name of its file, the part's number in it, and the
+// line of its header.
+std::string place(std::string_view file_name, long long block, long long line) {
+    return std::string(file_name) + " part " + with_thousands(block) + " at line " + with_thousands(line);
 }
 
 }  // namespace
@@ -79,6 +81,11 @@ std::filesystem::path run_lock_path(const std::filesystem::path& application_fol
 
 RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files) {
     RunResult result;
+    result.key = rule.name();
+    result.key_title = rule.title();
+    for (int i = 1; i <= state.File_Count; ++i) result.inputs.push_back(listed_file_path(state, i));
+    if (state.Decal_Count > 0) result.decal_library = decal_file_path(state);
+    result.lib_folder = lib_folder(state);
     Hourglass hourglass(status);
     Progress progress(status, state.Total_Parts);
     progress.caption(std::string(kProcessing));
@@ -140,28 +147,28 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         // A name met again: at its second block, its first is reported too.
         const auto report_name_again = [&](DuplicateNames::Name& known, std::uint32_t ordinal, std::uint64_t block_hash,
                                            const std::string& name, const std::string& input_text,
-                                           const std::string& input_name, long long block) {
+                                           const std::string& input_name, long long block, long long line) {
             if (known.met++ == 0) {
                 known.first = ordinal;
                 known.first_block = block_hash;
+                known.first_line = line;
                 return;
             }
             const auto file = static_cast<std::size_t>(
                 std::upper_bound(first_ordinal.begin(), first_ordinal.end(), known.first) - first_ordinal.begin());
             const auto first_input = listed_file_path(state, static_cast<int>(file));
             const std::string first_place =
-                place(display_path(first_input.filename()), known.first - first_ordinal[file - 1] + 1);
+                place(display_path(first_input.filename()), known.first - first_ordinal[file - 1] + 1, known.first_line);
             if (known.met == 2)
                 result.warnings.add(WarningKind::DuplicateName, name, first_place,
                                     name + ": " + first_place + " (" + display_path(first_input) + ")");
             const bool same = known.first_block == block_hash;
-            const std::string here = place(input_name, block);
+            const std::string here = place(input_name, block, line);
             result.warnings.add(WarningKind::DuplicateName, name, here + (same ? " (the same bytes)" : " (other bytes)"),
                                 name + ": " + here + " (" + input_text + ")" +
                                     (same ? ", the same bytes as " : ", other bytes than ") + first_place);
         };
-        result.warnings.set_titles(WarningKind::Unplaced, "decal ",
-                                   state.Decal_Count > 0 ? ": not in the decal library" : "");
+        result.warnings.set_titles(WarningKind::Unplaced, "decal ", "");  // the decal and why, as the group
         result.warnings.set_titles(WarningKind::DuplicateName, "part ", "");
         KeySourceCache placed(rule.capacity());
         progress.start(kProcessing);
@@ -172,11 +179,14 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             first_ordinal.push_back(ordinal);
             stamps.check(static_cast<std::size_t>(i - 1));
             LineReader lines(files, input, read_ahead_beside(2));  // beside this thread and the writer
+            lines.number_lines();
             PartBlockReader blocks(lines);
             std::string_view header;
             std::string name;  // of the part in hand, kept for a warning after its block
+            std::string nowhere;  // the group of a part placed nowhere: its decal and why
             for (long long block = 1; blocks.next_header(header); ++block, ++ordinal) {
                 ++result.parts;
+                const long long line = lines.line_number();
                 progress.step();
                 progress.check_stop();
                 std::optional<std::size_t> index;
@@ -201,8 +211,11 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 std::uint64_t block_hash = shared ? hash_bytes("\r\n", hash_bytes(header)) : 0;
                 bool closed;
                 if (!index) {
-                    result.warnings.add(WarningKind::Unplaced, looked_up, name,
-                                        name + ": decal " + looked_up + ", " + place(input_name, block) + " (" +
+                    const Unplaced why = rule.why_unplaced(looked_up);
+                    ++result.unplaced[static_cast<std::size_t>(why)];
+                    nowhere.assign(looked_up).append(unplaced_group_why(why));
+                    result.warnings.add(WarningKind::Unplaced, nowhere, name,
+                                        name + ": decal " + looked_up + ", " + place(input_name, block, line) + " (" +
                                             input_text + ")");
                     closed = shared ? blocks.copy_body([&](std::string_view bytes) {
                         block_hash = hash_bytes(bytes, block_hash);
@@ -219,11 +232,12 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 }
                 if (!closed) {
                     result.warnings.add(WarningKind::UnclosedPart,
-                                        input_text + ": the part " + name +
-                                            " reaches the end of the file without the empty line that ends "
+                                        input_text + ": the part " + name + " (part " + with_thousands(block) +
+                                            " at line " + with_thousands(line) +
+                                            ") reaches the end of the file without the empty line that ends "
                                             "a part; it was copied and closed with one.");
                 }
-                if (shared) report_name_again(*twice, ordinal, block_hash, name, input_text, input_name, block);
+                if (shared) report_name_again(*twice, ordinal, block_hash, name, input_text, input_name, block, line);
             }
         }
 
@@ -239,8 +253,10 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             progress.check_stop();
         });
 
-        for (std::size_t j = 0; j < table.keys().size(); ++j)
+        for (std::size_t j = 0; j < table.keys().size(); ++j) {
             result.outputs.push_back(OutputSummary{table.keys()[j], targets[j], blocks_per_key[j]});
+            result.parts_written += blocks_per_key[j];
+        }
         result.earlier_files = earlier_files(state, files, result.outputs);
         progress.caption("Done.");
     } catch (const RunStopped& stopped) {

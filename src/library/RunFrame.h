@@ -4,6 +4,7 @@
 // key, a closing pass that ends every file with "*END*", and status end.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -39,6 +40,14 @@ struct OutputSummary {
     long long blocks = 0;
 };
 
+// Why a part was placed in no file.
+enum class Unplaced {
+    DecalNotInLibrary,     // its first decal is not in the decal library
+    NoDecalLibrary,        // the key needs a decal library and none was chosen
+    DecalWithoutPadCount,  // the decal's header line in the decal library holds no pad count
+};
+inline constexpr std::size_t kUnplacedReasons = 3;
+
 struct RunResult {
     enum class Outcome {
         Done,
@@ -49,10 +58,17 @@ struct RunResult {
     bool ok = true;
     Outcome outcome = Outcome::Done;
     std::string error;            // why the run stopped, naming the file
+    std::string key;              // the key's name on the command line ("pad-count")
+    std::string key_title;        // and in the window ("PCB Decal Pads Number")
+    std::vector<std::filesystem::path> inputs;  // the part-type files, in order
+    std::filesystem::path decal_library;        // the one chosen, if any
+    std::filesystem::path lib_folder;
     std::string format;           // marker line of the outputs
     std::vector<OutputSummary> outputs;
     RunWarnings warnings;         // also in the report, which every run writes
     long long parts = 0;          // part blocks met in the copy pass
+    long long parts_written = 0;  // of them, written into a library file
+    std::array<long long, kUnplacedReasons> unplaced{};  // of them, placed in no file, by why
     long long earlier_files = 0;  // files of lib this run did not write
 };
 
@@ -60,6 +76,9 @@ struct RunResult {
 class KeyRule {
 public:
     virtual ~KeyRule() = default;
+    // The key's name on the command line and in the window.
+    virtual std::string name() const = 0;
+    virtual std::string title() const = 0;
     virtual std::size_t capacity() const = 0;
     // The list files, relative to the application folder.
     virtual std::filesystem::path first_list_file() const = 0;
@@ -73,6 +92,9 @@ public:
     // Where the collection pass shows no progress, its files are read side by
     // side: key_of is then called from two threads at once.
     virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) const = 0;
+    // Why a part that key_of placed nowhere, having looked up `looked_up`,
+    // was placed nowhere.
+    virtual Unplaced why_unplaced(std::string_view) const { return Unplaced::DecalNotInLibrary; }
     // The bytes of a header line that its key is made from, where equal bytes
     // always give the same key (or none): the run then works a key out once
     // for each distinct value instead of once for every part. Nothing where

@@ -1,10 +1,15 @@
 #include "library/RunReportFile.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "library/Folders.h"
+#include "library/RunText.h"
+#include "library/SpilledGroups.h"
 #include "library/Staging.h"
 #include "state/Module1.h"
 
@@ -12,16 +17,68 @@ namespace marrowgate {
 
 namespace {
 
-// What the report says of how the run went.
-std::string outcome_line(const RunResult& result, const Module1& state) {
-    switch (result.outcome) {
-        case RunResult::Outcome::Done:
-            return "Sorted " + with_thousands(result.parts) + (result.parts == 1 ? " part" : " parts") + " into " +
-                   with_thousands(static_cast<long long>(result.outputs.size())) + " library files in " +
-                   display_path(lib_folder(state)) + "; " + with_thousands(result.earlier_files) +
-                   " other files there were not written by this run.";
-        case RunResult::Outcome::Stopped: return result.error;
-        default: return "The run failed: " + result.error;
+// The report, written a piece at a time.
+class ReportOut {
+public:
+    explicit ReportOut(std::unique_ptr<OutputFile> out) : out_(std::move(out)) {}
+    void text(std::string_view text) {
+        buffer_.append(text);
+        if (buffer_.size() >= kPiece) flush();
+    }
+    void line(std::string_view line) {
+        text(line);
+        text("\n");
+    }
+    void close() {
+        flush();
+        out_->close();
+    }
+
+private:
+    static constexpr std::size_t kPiece = std::size_t{64} << 10;
+    void flush() {
+        out_->write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
+    std::unique_ptr<OutputFile> out_;
+    std::string buffer_;
+};
+
+// Every group of every kind: those kept in memory, then those worked out
+// from the warnings on disk; then every warning of the kinds that group
+// them, one a line (a warning of any other kind is listed as its group).
+void write_warnings(const RunResult& result, WarningFiles& warnings,
+                    std::array<std::optional<SpilledGroups>, kWarningKinds>& spilled, ReportOut& out) {
+    out.line("");
+    out.line("Warnings (" + with_thousands(result.warnings.total()) + "):");
+    for (std::size_t k = 0; k < kWarningKinds; ++k) {
+        const auto kind = static_cast<WarningKind>(k);
+        const WarningTally& tally = result.warnings.of(kind);
+        if (tally.count == 0) continue;
+        out.line(warning_kind_title(kind, tally));
+        for (const auto& group : tally.kept) out.line(group_line(kind, group));
+        if (spilled[k]) {
+            spilled[k]->each([&](const WarningGroup& group) { out.line(group_line(kind, group)); });
+        } else if (!warnings_grouped(kind) && tally.count > static_cast<long long>(tally.kept.size())) {
+            std::size_t met = 0;
+            warnings.replay(kind, [&](std::string_view, std::string_view, std::string_view line) {
+                if (met++ >= tally.kept.size()) out.line("  " + std::string(line));
+            });
+        }
+    }
+    bool headed = false;
+    for (std::size_t k = 0; k < kWarningKinds; ++k) {
+        const auto kind = static_cast<WarningKind>(k);
+        const WarningTally& tally = result.warnings.of(kind);
+        if (tally.count == 0 || !warnings_grouped(kind)) continue;
+        if (!headed) {
+            out.line("");
+            out.line("Every warning of those groups, in the order met:");
+            headed = true;
+        }
+        out.line("");
+        out.line(warning_kind_title(kind, tally));
+        warnings.replay(kind, [&](std::string_view, std::string_view, std::string_view line) { out.line(line); });
     }
 }
 
@@ -31,30 +88,27 @@ void write_report(const Module1& state, RunResult& result, FileSystem& files, Wa
                   Staging* staging) {
     const auto target = run_report_path(state.Application_Folder);
     try {
-        std::string head = "Marrowgate run report\n\nRead:\n";
-        for (int i = 1; i <= state.File_Count; ++i) head += "  " + display_path(listed_file_path(state, i)) + "\n";
-        if (state.Decal_Count > 0) head += "Decal library:\n  " + display_path(decal_file_path(state)) + "\n";
-        head += "\n" + outcome_line(result, state) + "\n";
-        if (!result.warnings.empty()) {
-            head += "\nWarnings (" + with_thousands(result.warnings.total()) + "):\n";
-            for (const auto& line : result.warnings.summary(0)) head += line + "\n";
+        // The groups memory did not keep come first, so that every count
+        // the report and the summaries give is exact.
+        std::array<std::optional<SpilledGroups>, kWarningKinds> spilled;
+        for (std::size_t k = 0; warnings && k < kWarningKinds; ++k) {
+            const auto kind = static_cast<WarningKind>(k);
+            const WarningTally& tally = result.warnings.of(kind);
+            if (tally.groups_exact) continue;
+            spilled[k].emplace(result.warnings, *warnings, kind);
+            result.warnings.set_groups(kind, static_cast<long long>(tally.kept.size()) + spilled[k]->count());
         }
         const auto written = staging ? staging->own_folder() / "report.new" : target;
-        auto out = files.open_write(written, WriteMode::Truncate);
-        out->write(head.data(), head.size());
+        ReportOut out(files.open_write(written, WriteMode::Truncate));
+        out.text(report_head_text(result));
         if (warnings && !result.warnings.empty()) {
-            const std::string every = "\nEvery warning, in the order met:\n";
-            out->write(every.data(), every.size());
-            for (std::size_t k = 0; k < kWarningKinds; ++k) {
-                const auto kind = static_cast<WarningKind>(k);
-                const auto& tally = result.warnings.of(kind);
-                if (tally.count == 0) continue;
-                const std::string title = "\n" + warning_kind_title(kind, tally) + "\n";
-                out->write(title.data(), title.size());
-                warnings->replay(kind, [&](std::string_view bytes) { out->write(bytes.data(), bytes.size()); });
-            }
+            write_warnings(result, *warnings, spilled, out);
+        } else if (!result.warnings.empty()) {
+            out.line("");
+            out.line("Warnings (" + with_thousands(result.warnings.total()) + "):");
+            for (const auto& line : warning_lines(result.warnings, 0)) out.line(line);
         }
-        out->close();
+        out.close();
         if (written != target) files.replace(written, target);
         result.warnings.report = target;
     } catch (const std::exception& error) {

@@ -1,30 +1,17 @@
 #include "library/RunWarnings.h"
 
-#include <algorithm>
+#include <optional>
 
 #include "library/FileSystem.h"
+#include "library/RunText.h"
+#include "library/WarningRecords.h"
 
 namespace marrowgate {
 
 namespace {
 
-// What a kind's file gathers before it is written, and the piece read back.
+// What a kind's file gathers before it is written.
 constexpr std::size_t kSpillBuffer = std::size_t{64} << 10;
-constexpr std::size_t kReplayPiece = std::size_t{16} << 10;
-
-std::string noun(WarningKind kind, long long count) {
-    const char* word = kind == WarningKind::DuplicateName ? "block" : "part";
-    return with_thousands(count) + " " + word + (count == 1 ? "" : "s");
-}
-
-std::string group_line(WarningKind kind, const WarningGroup& group) {
-    std::string line = "  " + group.title;
-    if (group.examples.empty()) return line;
-    line += ", " + noun(kind, group.count) + ": ";
-    for (std::size_t i = 0; i < group.examples.size(); ++i) line += (i ? ", " : "") + group.examples[i];
-    if (group.count > static_cast<long long>(group.examples.size())) line += ", ...";
-    return line;
-}
 
 }  // namespace
 
@@ -35,30 +22,13 @@ std::string with_thousands(long long count) {
     return count < 0 ? "-" + digits : digits;
 }
 
-std::string warning_kind_title(WarningKind kind, const WarningTally& tally) {
-    const std::string count = with_thousands(tally.count);
-    const std::string groups = (tally.groups_exact ? "" : "more than ") + with_thousands(tally.groups);
-    switch (kind) {
-        case WarningKind::NoDecalFile: return "No decal library:";
-        case WarningKind::DecalLibrary: return "The decal library (" + count + "):";
-        case WarningKind::UnclosedPart: return "Parts without the empty line that ends a part (" + count + "):";
-        case WarningKind::Unplaced:
-            return "Parts placed in no file (" + noun(kind, tally.count) + ", " + groups +
-                   (tally.groups == 1 && tally.groups_exact ? " decal" : " decals") + "):";
-        case WarningKind::DuplicateName:
-            return "Part names met more than once (" + groups +
-                   (tally.groups == 1 && tally.groups_exact ? " name, " : " names, ") + noun(kind, tally.count) +
-                   "):";
-    }
-    return {};
-}
-
 // --- the files of each kind ---------------------------------------------
 
 struct WarningFiles::Sink {
     std::filesystem::path path;
-    std::unique_ptr<OutputFile> file;  // none while every line fits in the buffer
+    std::unique_ptr<OutputFile> file;  // none while every record fits in the buffer
     std::string buffer;
+    std::uint64_t written = 0;
     bool finished = false;
 };
 
@@ -73,19 +43,21 @@ FileError WarningFiles::failure(const FileError& error) const {
     return FileError(report_, "the run's warnings cannot be kept for it: " + error.reason() + ". Nothing was changed.");
 }
 
-void WarningFiles::write(WarningKind kind, std::string_view line) {
+void WarningFiles::write(WarningKind kind, std::string_view group, std::string_view example,
+                         std::string_view line) {
     auto& sink = sinks_[static_cast<std::size_t>(kind)];
     if (!sink) sink = std::make_unique<Sink>();
     if (sink->finished) return;
-    sink->buffer.append(line).append("\n");
+    put_record(sink->buffer, {}, {group, example, line});
     if (sink->buffer.size() < kSpillBuffer) return;
-    // More than memory keeps: the lines go to a file of the kind.
+    // More than memory keeps: the records go to a file of the kind.
     try {
         if (!sink->file) {
-            sink->path = folder_ / ("warnings-" + std::to_string(static_cast<int>(kind)) + ".txt");
+            sink->path = folder_ / ("warnings-" + std::to_string(static_cast<int>(kind)) + ".records");
             sink->file = files_.open_write(sink->path, WriteMode::Truncate);
         }
         sink->file->write(sink->buffer.data(), sink->buffer.size());
+        sink->written += sink->buffer.size();
         sink->buffer.clear();
     } catch (const FileError& error) {
         throw failure(error);
@@ -96,9 +68,10 @@ void WarningFiles::finish() {
     for (auto& sink : sinks_) {
         if (!sink || sink->finished) continue;
         sink->finished = true;
-        if (!sink->file) continue;  // its lines are all in the buffer
+        if (!sink->file) continue;  // its records are all in the buffer
         try {
             sink->file->write(sink->buffer.data(), sink->buffer.size());
+            sink->written += sink->buffer.size();
             sink->buffer = std::string();
             sink->file->close();
             sink->file.reset();
@@ -108,16 +81,21 @@ void WarningFiles::finish() {
     }
 }
 
-void WarningFiles::replay_into(WarningKind kind, const std::function<void(std::string_view)>& out) {
+std::uint64_t WarningFiles::size(WarningKind kind) const {
+    const auto& sink = sinks_[static_cast<std::size_t>(kind)];
+    return sink ? sink->written + sink->buffer.size() : 0;
+}
+
+void WarningFiles::replay(WarningKind kind,
+                          const std::function<void(std::string_view, std::string_view, std::string_view)>& out) {
+    finish();
     const auto& sink = sinks_[static_cast<std::size_t>(kind)];
     if (!sink) return;
-    if (sink->path.empty()) {
-        out(sink->buffer);
-        return;
-    }
-    const auto input = files_.open_read(sink->path);
-    std::string chunk(kReplayPiece, '\0');
-    while (const std::size_t got = input->read(chunk.data(), chunk.size())) out(std::string_view(chunk.data(), got));
+    std::optional<RecordReader> records;
+    if (sink->path.empty()) records.emplace(sink->buffer);
+    else records.emplace(files_.open_read(sink->path), sink->path);
+    std::string_view fields[3];
+    while (records->next({}, fields)) out(fields[0], fields[1], fields[2]);
 }
 
 // --- counts and groups ----------------------------------------------------
@@ -127,7 +105,7 @@ void RunWarnings::add(WarningKind kind, std::string_view text) {
     ++tally.count;
     ++tally.groups;
     if (tally.kept.size() < kGroupsKept) tally.kept.push_back(WarningGroup{std::string(text), 1, {}});
-    if (files_) files_->write(kind, text);
+    if (files_) files_->write(kind, {}, {}, text);
 }
 
 void RunWarnings::add(WarningKind kind, std::string_view group, std::string_view example, std::string_view line) {
@@ -142,15 +120,30 @@ void RunWarnings::add(WarningKind kind, std::string_view group, std::string_view
         if (kept.examples.size() < kExamplesKept) kept.examples.emplace_back(example);
     } else if (tally.kept.size() < kGroupsKept) {
         index.emplace(std::string(group), tally.kept.size());
-        const auto& [before, after] = titles_[k];
-        tally.kept.push_back(WarningGroup{before + std::string(group) + after, 1, {std::string(example)}});
+        tally.kept.push_back(WarningGroup{title_of(kind, group), 1, {std::string(example)}});
         ++tally.groups;
     } else {
         // Past the groups kept, a group cannot be told new or met before
         // without memory that grows with the warnings.
         tally.groups_exact = false;
     }
-    if (files_) files_->write(kind, line);
+    if (files_) files_->write(kind, group, example, line);
+}
+
+std::string RunWarnings::title_of(WarningKind kind, std::string_view group) const {
+    const auto& [before, after] = titles_[static_cast<std::size_t>(kind)];
+    return before + std::string(group) + after;
+}
+
+bool RunWarnings::kept(WarningKind kind, std::string_view group) const {
+    const auto& index = groups_[static_cast<std::size_t>(kind)].index;
+    return index.find(group) != index.end();
+}
+
+void RunWarnings::set_groups(WarningKind kind, long long groups) {
+    auto& tally = tallies_[static_cast<std::size_t>(kind)];
+    tally.groups = groups;
+    tally.groups_exact = true;
 }
 
 long long RunWarnings::total() const {
@@ -159,39 +152,6 @@ long long RunWarnings::total() const {
     return total;
 }
 
-std::vector<std::string> RunWarnings::summary(std::size_t lines) const {
-    std::vector<std::string> out;
-    std::size_t kinds = 0;
-    for (const auto& tally : tallies_) kinds += tally.count > 0;
-    // Each kind its title; the lines left are shared among the kinds in
-    // turn, a kind's unused share going to those after it.
-    std::size_t left = lines > kinds ? lines - kinds : 0;
-    for (std::size_t k = 0; k < kWarningKinds; ++k) {
-        const WarningTally& tally = tallies_[k];
-        if (tally.count == 0) continue;
-        const auto kind = static_cast<WarningKind>(k);
-        out.push_back(warning_kind_title(kind, tally));
-        const std::size_t share = lines == 0 ? tally.kept.size() : left / kinds--;
-        const bool whole = tally.groups_exact && tally.groups == static_cast<long long>(tally.kept.size()) &&
-                           tally.kept.size() <= share;
-        // Without a limit (the report) every kept group is shown, then what
-        // was not kept; within one, the last line says how many more.
-        const std::size_t shown =
-            whole || lines == 0 ? tally.kept.size() : std::min(tally.kept.size(), share > 0 ? share - 1 : 0);
-        long long shown_count = 0;
-        for (std::size_t g = 0; g < shown; ++g) {
-            out.push_back(group_line(kind, tally.kept[g]));
-            shown_count += tally.kept[g].count;
-        }
-        if (!whole) {
-            out.push_back("  ... and " +
-                          (tally.groups_exact ? with_thousands(tally.groups - static_cast<long long>(shown))
-                                              : noun(kind, tally.count - shown_count)) +
-                          " more");
-        }
-        left -= std::min(left, shown + (whole ? 0 : 1));
-    }
-    return out;
-}
+std::vector<std::string> RunWarnings::summary(std::size_t lines) const { return warning_lines(*this, lines); }
 
 }  // namespace marrowgate

@@ -2,8 +2,9 @@
 // can act on (one group per missing decal, one per part name met twice).
 // Memory holds the counts and the first groups with their first examples;
 // every warning goes to a file of its kind as it comes, and the run's report
-// gathers them all at the end. However many warnings a run meets, the
-// summaries stay short and memory stays flat.
+// gathers them all at the end, working out the groups memory did not keep
+// from those files (SpilledGroups.h). However many warnings a run meets, the
+// summaries stay short and memory stays flat. The words are RunText's.
 #pragma once
 
 #include <array>
@@ -33,6 +34,12 @@ enum class WarningKind {
 };
 inline constexpr std::size_t kWarningKinds = 5;
 
+// Whether the warnings of a kind gather in groups (by decal, by part name);
+// a warning of any other kind is a group of its own.
+constexpr bool warnings_grouped(WarningKind kind) {
+    return kind == WarningKind::Unplaced || kind == WarningKind::DuplicateName;
+}
+
 struct WarningGroup {
     std::string title;                  // "decal SOT-23_X: not in the decal library"
     long long count = 0;                // warnings in the group
@@ -50,7 +57,10 @@ struct WarningTally {
 std::string with_thousands(long long count);
 
 // Where a run writes each warning as it comes, one file a kind, until the
-// report gathers them. Held by the run, beside the warnings it feeds.
+// report gathers them. Held by the run, beside the warnings it feeds. Each
+// warning is kept as a record of its group (empty where the warning is a
+// group of its own), its example and its line, so that the report can work
+// out groups that memory did not keep.
 class WarningFiles {
 public:
     // The files go in `folder`; a failure to write them is told as one of
@@ -60,20 +70,23 @@ public:
     WarningFiles(const WarningFiles&) = delete;
     WarningFiles& operator=(const WarningFiles&) = delete;
 
-    void write(WarningKind kind, std::string_view line);
-    // Ends the file of every kind, then hands each kind's bytes, in order, to
-    // `out`; a kind without warnings gives nothing. Throws FileError.
-    template <class Out>
-    void replay(WarningKind kind, Out&& out) {
-        finish();
-        replay_into(kind, [&](std::string_view bytes) { out(bytes); });
-    }
+    void write(WarningKind kind, std::string_view group, std::string_view example, std::string_view line);
+    // Ends the file of every kind, then hands each warning of `kind`, in the
+    // order met, to out(group, example, line); a kind without warnings gives
+    // nothing. Throws FileError.
+    void replay(WarningKind kind,
+                const std::function<void(std::string_view, std::string_view, std::string_view)>& out);
+    // The bytes kept for `kind` so far.
+    std::uint64_t size(WarningKind kind) const;
+
+    // For the report's own scratch files: the folder and the file layer.
+    const std::filesystem::path& folder() const { return folder_; }
+    FileSystem& files() { return files_; }
 
 private:
     struct Sink;
-    void finish();
     FileError failure(const FileError& error) const;
-    void replay_into(WarningKind kind, const std::function<void(std::string_view)>& out);
+    void finish();
     FileSystem& files_;
     std::filesystem::path folder_;
     std::filesystem::path report_;
@@ -104,8 +117,15 @@ public:
 
     // Each kind with its count, then its first groups, about `lines` lines in
     // all, each kind closed with "... and N more" where groups are left out.
-    // With lines = 0, every kept group.
+    // With lines = 0, every kept group. (Worded by warning_lines, RunText.h.)
     std::vector<std::string> summary(std::size_t lines = kSummaryLines) const;
+
+    // The title of the group `group` of a kind, as add() makes it.
+    std::string title_of(WarningKind kind, std::string_view group) const;
+    // Whether the group is one of those kept.
+    bool kept(WarningKind kind, std::string_view group) const;
+    // The number of groups of a kind, once worked out in full.
+    void set_groups(WarningKind kind, long long groups);
 
     // Where every warning goes as it comes; none while the run has no place
     // for them yet (the counts and the kept groups still grow).
@@ -129,8 +149,5 @@ private:
     std::array<Groups, kWarningKinds> groups_{};
     std::array<std::pair<std::string, std::string>, kWarningKinds> titles_{};
 };
-
-// The title of a kind in summaries and in the report.
-std::string warning_kind_title(WarningKind kind, const WarningTally& tally);
 
 }  // namespace marrowgate

@@ -20,8 +20,10 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunW
         Suppression_Des_Espaces(collapsed);
         Words<11> words{};
         if (split_words<11>(collapsed, words) < 10) {
+            const std::string whose = words[1].empty() ? "" : " of " + std::string(words[1]);
             warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) +
-                               ": the decal header line has too few fields to hold a pad count; passed over.");
+                               ": the decal header line" + whose + " has too few fields to hold a pad count; passed over.");
+            if (!words[1].empty()) passed_.insert(words[1]);
             continue;
         }
         const auto [position, added] = names_.insert(words[1]);

@@ -25,11 +25,14 @@ public:
     void load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings);
 
     std::optional<std::string_view> pad_count(std::string_view decal_name) const;
+    // Whether a header line of the name was passed over for holding no pad count.
+    bool passed_over(std::string_view decal_name) const { return passed_.find(decal_name) != StringIndex::kNone; }
     std::size_t size() const { return names_.size(); }
 
 private:
     StringIndex names_;
     std::vector<std::string> pads_;  // of each name, in the same order
+    StringIndex passed_;             // names of header lines passed over
 };
 
 }  // namespace marrowgate

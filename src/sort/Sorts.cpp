@@ -81,9 +81,12 @@ std::string_view family_source(std::string_view header) { return header_word<4>(
 
 class WordKeyRule final : public KeyRule {
 public:
-    WordKeyRule(KeyFunction key, SourceFunction source, std::size_t capacity, const char* first_list,
-                const char* second_list)
-        : key_(key), source_(source), capacity_(capacity), first_(first_list), second_(second_list) {}
+    WordKeyRule(SortKey sort_key, const char* title, KeyFunction key, SourceFunction source, std::size_t capacity,
+                const char* first_list, const char* second_list)
+        : sort_key_(sort_key), title_(title), key_(key), source_(source), capacity_(capacity), first_(first_list),
+          second_(second_list) {}
+    std::string name() const override { return sort_key_name(sort_key_); }
+    std::string title() const override { return title_; }
     std::size_t capacity() const override { return capacity_; }
     std::filesystem::path first_list_file() const override { return std::filesystem::path("tmp") / first_; }
     std::filesystem::path second_list_file() const override { return std::filesystem::path("tmp") / second_; }
@@ -95,6 +98,8 @@ public:
     std::optional<std::string_view> key_source(std::string_view header) const override { return source_(header); }
 
 private:
+    SortKey sort_key_;
+    const char* title_;
     KeyFunction key_;
     SourceFunction source_;
     std::size_t capacity_;
@@ -105,6 +110,8 @@ private:
 class PadCountRule final : public KeyRule {
 public:
     explicit PadCountRule(const Module1& state) : state_(state) {}
+    std::string name() const override { return sort_key_name(SortKey::PadCount); }
+    std::string title() const override { return "PCB Decal Pads Number"; }
     std::size_t capacity() const override { return 1024; }
     std::filesystem::path first_list_file() const override {
         return std::filesystem::path("tmp") / "Pads_Number_in_Decals.dat";
@@ -129,6 +136,10 @@ public:
         make_file_name_safe(key);
         return key;
     }
+    Unplaced why_unplaced(std::string_view looked_up) const override {
+        if (state_.Decal_Count < 1) return Unplaced::NoDecalLibrary;
+        return index_.passed_over(looked_up) ? Unplaced::DecalWithoutPadCount : Unplaced::DecalNotInLibrary;
+    }
 
 private:
     const Module1& state_;
@@ -138,17 +149,17 @@ private:
 }  // namespace
 
 RunResult SORT_by_Alpanumeric_Order(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(&initial_key, &initial_source, 50, "Alphanumeric.dat", "Alphabetic.dat");
+    WordKeyRule rule(SortKey::Alphanumeric, "Alphanumeric Order", &initial_key, &initial_source, 50, "Alphanumeric.dat", "Alphabetic.dat");
     return run_frame(state, rule, status, files);
 }
 
 RunResult SORT_by_Logic_Family(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(&logic_family_key, &family_source, 50, "Logic_Families.dat", "Logic_Families.dat");
+    WordKeyRule rule(SortKey::LogicFamily, "Logic Family", &logic_family_key, &family_source, 50, "Logic_Families.dat", "Logic_Families.dat");
     return run_frame(state, rule, status, files);
 }
 
 RunResult SORT_by_PCB_Decal(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(&decal_name_key, &first_decal_view, 1024, "Decals.dat", "Decals.dat");
+    WordKeyRule rule(SortKey::DecalName, "PCB Decal Name", &decal_name_key, &first_decal_view, 1024, "Decals.dat", "Decals.dat");
     return run_frame(state, rule, status, files);
 }
 

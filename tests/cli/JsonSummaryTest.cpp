@@ -50,6 +50,10 @@ TEST(JsonSummary, DryRunWritesNothingAndReportsWhatTheRealRunWrites) {
     EXPECT_EQ(r["warnings"][0]["kind"], "unplaced");
     EXPECT_EQ(r["warnings"][0]["first_groups"][0]["title"], "decal TO220: not in the decal library");
     EXPECT_EQ(r["warnings"][0]["first_groups"][0]["examples"], Json::array({"7805T"}));
+    EXPECT_EQ(r["parts_unplaced"], 1);
+    EXPECT_EQ(r["unplaced_by_reason"],
+              (Json{{"decal_not_in_library", 1}, {"no_decal_library", 0}, {"decal_without_pad_count", 0}}));
+    EXPECT_EQ(r["parts_written"], r["parts"].get<long long>() - 1);
     EXPECT_EQ(std::filesystem::path(r["report"].get<std::string>()), app / "marrowgate-report.txt");
 
     // A second dry run over existing outputs leaves every byte as it was.

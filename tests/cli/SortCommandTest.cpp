@@ -73,6 +73,9 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
     std::vector<Lines> families;
     for (int i = 0; i < 51; ++i) families.push_back(part("P DIP8 I F" + std::to_string(i) + " 1 1 0 0 0"));
     const auto many = file("many.p", library_bytes(families));
+    std::vector<Lines> ttl;
+    for (int i = 0; i < 1234; ++i) ttl.push_back(part("P" + std::to_string(i) + " DIP8 I TTL 1 1 0 0 0"));
+    const auto thousands = file("thousands.p", library_bytes(ttl));
     const auto sort = [](std::vector<std::string> files) {
         files.insert(files.begin(), {"--sort", "alphanumeric"});
         return files;
@@ -91,13 +94,22 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
     std::vector<Case> cases = {
         {{"--help"}, 0, "Usage: marrowgate-cli --sort KEY"},
         {{"--sort=alphanumeric", a, b}, 0,
-         "Format: " + kV2005 + "\nSorted 4 parts by alphanumeric into " + utf8_from_path(app / "lib") +
-             "\n  LIB_7.p  key \"7\"  2 parts\n  LIB_B.p  key \"B\"  2 parts\nWarnings (1):\n  Parts without the empty "
-             "line that ends a part (1):\n    " + b + ": the part BC547 reaches the end of the file", [] {}},
+         "Format: " + kV2005 + "\nKey: alphanumeric (Alphanumeric Order)\nWrote 4 parts into 2 library files in " +
+             utf8_from_path(app / "lib") + ".\n  LIB_7.p   key \"7\"   2 parts\n  LIB_B.p   key \"B\"   2 parts\n"
+             "Warnings (1):\n  Parts without the empty line that ends a part (1):\n    " + b +
+             ": the part BC547 (part 1 at line 3) reaches the end of the file", [] {}},
         {pads(decals, a), 0,
-         "  LIB_14.p  key \"14\"  1 part\nWarnings (2):\n  Parts placed in no file (2 parts, 2 decals):\n"
-         "    decal SOT23: not in the decal library, 1 part: BAT\n    decal TO220: not in the decal library, 1 "
-         "part: 7805T\nReport: " + utf8_from_path(app / "marrowgate-report.txt") + "\n", [] {}},
+         "Key: pad-count (PCB Decal Pads Number)\nWrote 1 of 3 parts into 1 library file in " +
+             utf8_from_path(app / "lib") + ".\n2 parts were placed in no file: their decal is not in the decal "
+             "library (2 decals).\n  LIB_14.p   key \"14\"   1 part\nWarnings (2):\n  Parts placed in no file (2 "
+             "parts, 2 decals):\n    decal SOT23: not in the decal library, 1 part: BAT\n    decal TO220: not in the "
+             "decal library, 1 part: 7805T\nReport: " + utf8_from_path(app / "marrowgate-report.txt") + "\n", [] {}},
+        {{"--dry-run", "--sort=alphanumeric", a, b}, 0,
+         "Dry run, nothing written: would write 4 parts into 2 library files in " + utf8_from_path(app / "lib") +
+             ".\n  LIB_7.p   key \"7\"   2 parts\n", [] {}},
+        {{"--sort", "logic-family", thousands}, 0,
+         "Wrote 1,234 parts into 1 library file in " + utf8_from_path(app / "lib") +
+             ".\n  LIB_TTL.p   key \"TTL\"   1,234 parts\nReport: ", [] {}},
         {{good}, 2, "--sort KEY is required"},
         {{"--sort", "size", good}, 2, "unknown sort key \"size\""},
         {{"--sort", "alphanumeric"}, 2, "no part-type library file given"},

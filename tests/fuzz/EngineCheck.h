@@ -153,7 +153,8 @@ inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w
                 if (added.entry != w.state.File_Count) return "add_part_type_file gave the wrong entry";
                 continue;
             }
-            if (added.outcome != AddOutcome::NoMarker)
+            // Refused for its marker: a part-type marker missing, or the decal marker in its place.
+            if (added.outcome != AddOutcome::NoMarker && added.outcome != AddOutcome::OtherKind)
                 return "a readable file was refused (" + std::to_string(static_cast<int>(added.outcome)) +
                        "): " + added.reason;
         }
@@ -169,6 +170,30 @@ inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w
         w.state.Decal_Count = 1;
         w.state.Decal_Folder[1] = folder;
         w.state.Decal_Name[1] = "decals.d";
+    }
+    return {};
+}
+
+// The report of a finished run lists, after every group, every part placed
+// nowhere, one a line, in input order, with its place and the line of its
+// header in its file.
+inline std::string check_report(const Workspace& w, const RunResult& result,
+                                const std::vector<std::pair<std::string, std::string>>& nowhere) {
+    if (!result.warnings.report_error.empty() || nowhere.empty()) return {};
+    const Tree app = w.files.tree(w.app);
+    const auto report = app.find(utf8_from_path(run_report_path(w.app).filename()));
+    if (report == app.end()) return "a finished run left no report";
+    const std::string& text = report->second;
+    std::size_t at = text.find("\nEvery warning of those groups, in the order met:\n");
+    if (at != std::string::npos) at = text.find("\nParts placed in no file (", at);
+    if (at == std::string::npos) return "the report does not list every part placed nowhere";
+    at = text.find('\n', at + 1) + 1;
+    for (const auto& [name, place] : nowhere) {
+        const std::size_t end = text.find('\n', at);
+        const std::string_view line(text.data() + at, (end == std::string::npos ? text.size() : end) - at);
+        if (!line.starts_with(name + ": decal ") || !line.ends_with(place))
+            return "the report says \"" + std::string(line) + "\" of the part placed nowhere at" + place;
+        at = end + 1;
     }
     return {};
 }
@@ -201,12 +226,19 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
     std::map<std::string, std::size_t> output_of_key;
     long long parts = 0;
     long long unplaced = 0;
+    std::vector<std::pair<std::string, std::string>> nowhere;  // each part placed nowhere: its name, its place
     for (int i = 1; i <= w.state.File_Count; ++i) {
+        long long ordinal = 0;
         for (const auto& block : test::model_blocks(inputs.part_files[static_cast<std::size_t>(i - 1)])) {
             ++parts;
+            ++ordinal;
             const auto key = test::model_key(sort_key, block.header, pads);
             if (!key) {
                 ++unplaced;
+                const auto input = listed_file_path(w.state, i);
+                nowhere.emplace_back(block.header.substr(0, block.header.find(' ')),
+                                     ", " + display_path(input.filename()) + " part " + with_thousands(ordinal) +
+                                         " at line " + with_thousands(block.line) + " (" + display_path(input) + ")");
                 continue;
             }
             auto known = output_of_key.find(*key);
@@ -224,6 +256,7 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
     if (result.parts != parts)
         return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(parts);
     if (result.warnings.of(WarningKind::Unplaced).count != unplaced) return "wrong number of unplaced parts";
+    if (auto problem = check_report(w, result, nowhere); !problem.empty()) return problem;
     const std::string first_marker = w.state.File_Count > 0 && !w.state.File_Marker[1].empty()
                                          ? w.state.File_Marker[1]
                                          : std::string(kPartTypeMarkerV4);

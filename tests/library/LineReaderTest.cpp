@@ -59,29 +59,36 @@ TEST(LineReader, LineEndsAreCrLfOrLfAndALoneCrBelongsToItsLine) {
 }
 
 // The rest of a block read line by line, each line followed by CR LF, as the
-// block copy must give it; false when the file ends first.
-bool body_lines(LineReader& lines, std::string& body) {
+// block copy must give it, counting them into `read`; false when the file
+// ends first.
+bool body_lines(LineReader& lines, std::string& body, long long& read) {
     std::string_view line;
     while (lines.next(line)) {
+        ++read;
         body.append(line).append("\r\n");
         if (line.empty()) return true;
     }
     return false;
 }
 
-// Alternates: one line read alone, then a block body, until the end; returns
-// what each way gave, as text, for both readers to be compared.
+// Alternates: one line read alone, with its number, then a block body, until
+// the end; returns what each way gave, as text, for both readers to be
+// compared. Read as runs, the reader numbers the line; read one by one, they
+// are counted.
 std::string walk(const std::string& bytes, bool as_runs, unsigned seed, std::size_t largest) {
     LineReader lines(std::make_unique<PiecewiseInput>(bytes, seed, largest));
+    if (as_runs) lines.number_lines();
     PartBlockReader blocks(lines);
     std::string seen;
+    long long read = 0;
     for (;;) {
         std::string_view line;
         if (!lines.next(line)) return seen;
-        seen += "[line " + std::string(line) + "]";
+        ++read;
+        seen += "[line " + std::to_string(as_runs ? lines.line_number() : read) + " " + std::string(line) + "]";
         std::string body;
         const bool closed = as_runs ? blocks.copy_body([&](std::string_view bytes) { body.append(bytes); })
-                                    : body_lines(lines, body);
+                                    : body_lines(lines, body, read);
         seen += "[body " + body + (closed ? "]" : " unclosed]");
     }
 }
@@ -109,17 +116,20 @@ TEST(BlockCopy, RunsOfBytesEqualTheLinesReadOneByOne) {
                      });
 }
 
-// Every header line with its line number, found both ways.
+// Every header line with its line number, found both ways; in one pass
+// counted from the lines passed over and numbered by the reader.
 std::string header_lines(const std::string& bytes, bool in_one_pass, unsigned seed, std::size_t largest) {
     LineReader lines(std::make_unique<PiecewiseInput>(bytes, seed, largest));
     std::string seen;
     std::string_view line;
     std::size_t number = 0;
     if (in_one_pass) {
+        lines.number_lines();
         std::size_t passed = 0;
         while (lines.next_header_line(line, &passed)) {
             number += passed + 1;
             passed = 0;
+            if (lines.line_number() != static_cast<long long>(number)) seen += "(numbered otherwise)";
             seen += std::to_string(number) + "[" + std::string(line) + "]";
         }
     } else {

@@ -62,6 +62,7 @@ inline void model_replace_first(std::string& text, char from) {
 struct Block {
     std::string header;
     std::string bytes;  // as an output library file holds it
+    long long line = 0;  // of the header in its file
 };
 
 inline std::vector<Block> model_blocks(std::string_view file) {
@@ -69,7 +70,7 @@ inline std::vector<Block> model_blocks(std::string_view file) {
     const auto lines = model_lines(file);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!model_is_header(lines[i])) continue;
-        Block block{std::string(lines[i]), std::string(lines[i]) + "\r\n"};
+        Block block{std::string(lines[i]), std::string(lines[i]) + "\r\n", static_cast<long long>(i) + 1};
         bool closed = false;
         while (!closed && ++i < lines.size()) {
             block.bytes.append(lines[i]).append("\r\n");
