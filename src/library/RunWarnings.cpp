@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "library/FileSystem.h"
-#include "library/RunText.h"
 #include "library/WarningRecords.h"
 
 namespace marrowgate {
@@ -152,6 +151,5 @@ long long RunWarnings::total() const {
     return total;
 }
 
-std::vector<std::string> RunWarnings::summary(std::size_t lines) const { return warning_lines(*this, lines); }
 
 }  // namespace marrowgate

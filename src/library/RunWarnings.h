@@ -115,11 +115,6 @@ public:
     long long total() const;
     bool empty() const { return total() == 0; }
 
-    // Each kind with its count, then its first groups, about `lines` lines in
-    // all, each kind closed with "... and N more" where groups are left out.
-    // With lines = 0, every kept group. (Worded by warning_lines, RunText.h.)
-    std::vector<std::string> summary(std::size_t lines = kSummaryLines) const;
-
     // The title of the group `group` of a kind, as add() makes it.
     std::string title_of(WarningKind kind, std::string_view group) const;
     // Whether the group is one of those kept.

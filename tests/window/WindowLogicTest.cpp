@@ -442,7 +442,7 @@ TEST(AfterARun, DetailsOpenFolderFocusAndTheLink) {
 
     const auto seen = w.act("Details Open");
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_NE(seen[0].find("  LIB_8.p     key \"8\"     1,200 part(s)\n  LIB_100.p   key \"100\"       1 part(s)\n"),
+    EXPECT_NE(seen[0].find("  LIB_8.p     key \"8\"     1,200 parts\n  LIB_100.p   key \"100\"       1 part\n"),
               std::string::npos)
         << seen[0];
     EXPECT_EQ(w.face.opened, std::vector<fs::path>{lib_folder(w.logic->state())});
