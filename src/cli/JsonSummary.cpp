@@ -80,7 +80,7 @@ std::string json_summary(const RunResult& result, const std::string& key, const 
     // examples; the report file holds every one.
     ordered_json& warnings = out["warnings"] = ordered_json::array();
     static constexpr const char* kKindNames[kWarningKinds] = {"no_decal_file", "decal_library", "unclosed_part",
-                                                              "unplaced", "duplicate_name"};
+                                                              "unplaced", "duplicate_name", "passed_over"};
     for (std::size_t k = 0; k < kWarningKinds; ++k) {
         const WarningTally& tally = result.warnings.of(static_cast<WarningKind>(k));
         if (tally.count == 0) continue;
