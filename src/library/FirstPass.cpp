@@ -102,7 +102,7 @@ void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, 
     const std::size_t most = rule.capacity() + 1;
     const bool ignore_case = table.ignores_case();
     const auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < count;)
+        for (std::size_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < count;)
             per_file[i] =
                 keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case, names, parts, stop);
         std::lock_guard lock(mutex);
