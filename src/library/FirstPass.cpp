@@ -36,6 +36,20 @@ long long line_of_part(FileSystem& files, const std::filesystem::path& file, lon
     return 0;
 }
 
+// add_key() for part number `part` of `file`: a key too long for a file
+// name refuses the run, naming the file and the line.
+void add_key_of_part(std::string_view header, const KeyRule& rule, std::string& looked_up, KeySourceCache& met,
+                     KeyTable& table, FileSystem& files, const std::filesystem::path& file, long long part) {
+    try {
+        add_key(header, rule, looked_up, met, table);
+    } catch (const KeyTooLong& too_long) {
+        throw RunError(display_path(file) + ", line " + with_thousands(line_of_part(files, file, part)) +
+                       ": the part's key is " + with_thousands(static_cast<long long>(too_long.size)) +
+                       " bytes long, longer than a file name may be: its library file cannot be created. "
+                       "Nothing was written.");
+    }
+}
+
 // The keys of one listed file in order of first appearance, and the failure
 // that ended its reading, if any. At most `most` keys: once a file alone
 // holds more keys than the table can, the table is full before its last one.
@@ -70,7 +84,7 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
                 unreported = 0;
             }
             check_header_held(lines.held(), header, files, path, 0, part);
-            add_key(header, rule, looked_up, met, seen);
+            add_key_of_part(header, rule, looked_up, met, seen, files, path, part);
             names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
@@ -181,7 +195,7 @@ void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& file
             if (shown) progress.step();
             progress.check_stop();
             check_header_held(lines.held(), header, files, path, 0, part);
-            add_key(header, rule, looked_up, met, table);
+            add_key_of_part(header, rule, looked_up, met, table, files, path, part);
             names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
             blocks.skip_body();
         }

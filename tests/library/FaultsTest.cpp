@@ -52,6 +52,10 @@ TEST_F(Faults, KeyTooLongForAFileNameStopsTheRunBeforeAnyFileIsEmptied) {
     list_parts("longer.p", {part("C1 SO8 I " + longest + "F 2 1 0 0 0")});
     fails(SortKey::LogicFamily, output_library_path(state, longest + "F"), "too long");
     EXPECT_EQ(lib("TTL"), earlier);
+    // Far longer: refused as it is met, before the key tables hold it.
+    const auto longer = list_parts("far.p", {part("D1 SO8 I " + std::string(1001, 'F') + " 2 1 0 0 0")});
+    fails(SortKey::LogicFamily, longer, ", line 3: the part's key is 1,001 bytes long");
+    EXPECT_EQ(lib("TTL"), earlier);
 }
 
 // A header line longer than the line reader holds is copied whole where its
