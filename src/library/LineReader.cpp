@@ -143,9 +143,7 @@ std::size_t LineReader::find_header_mark(const char* base, std::size_t from, std
 }
 
 void LineReader::tell_stray_line(std::string_view line, long long number, bool is_long) {
-    if (!is_long) {
-        if (line.empty() || line == "*END*" || number <= 2) return;
-    }
+    if (number <= 2 || (!is_long && (line.empty() || line == "*END*"))) return;
     stray_(number);
 }
 

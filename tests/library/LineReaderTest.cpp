@@ -226,6 +226,7 @@ TEST(LineReader, LinesLongerThanIsHeldAreHandedOutAsTheirStart) {
         {"mark only after the start", "m\n\n" + x + "y I z\r\nbody\r\n\r\nH D I F\r\n\r\n", "3 none, 6 whole, "},
         {"long line between blocks", "m\n\n" + x + x + "\r\n\r\n*END*\r\nH D I F\r\n\r\n", "stray 3, 6 whole, "},
         {"no line end at all", "m\n\n" + nul, "stray 3, "},
+        {"long marker line", x + x + "\n\nH D I F\r\n", "3 whole unclosed, "},
         {"long header without line end", "m\n\nN D I F " + x, "3 start unclosed, "},
     };
     for (const Row& row : rows) {
