@@ -53,6 +53,37 @@ std::string valid_utf8(const std::string& text) {
     return out;
 }
 
+std::string terminal_text(const std::string& text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    const auto escape = [&](unsigned char byte) {
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            if ((byte < 0x20 && byte != '\n') || byte == 0x7F) escape(byte);
+            else out += static_cast<char>(byte);
+        } else if (const std::size_t length = utf8_length(text, i)) {
+            // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
+            const bool control = byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+            for (std::size_t k = 0; k < length; ++k) {
+                if (control) escape(static_cast<unsigned char>(text[i + k]));
+                else out += text[i + k];
+            }
+            i += length - 1;
+        } else if (byte <= 0x9F) {
+            escape(byte);  // a stray byte that an 8-bit terminal reads as C1
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
 std::string json_summary(const RunResult& result, const std::string& key, const std::filesystem::path& lib,
                          bool dry_run) {
     using nlohmann::ordered_json;
@@ -80,7 +111,7 @@ std::string json_summary(const RunResult& result, const std::string& key, const 
     // examples; the report file holds every one.
     ordered_json& warnings = out["warnings"] = ordered_json::array();
     static constexpr const char* kKindNames[kWarningKinds] = {"no_decal_file", "decal_library", "unclosed_part",
-                                                              "unplaced", "duplicate_name"};
+                                                              "unplaced", "duplicate_name", "passed_over"};
     for (std::size_t k = 0; k < kWarningKinds; ++k) {
         const WarningTally& tally = result.warnings.of(static_cast<WarningKind>(k));
         if (tally.count == 0) continue;

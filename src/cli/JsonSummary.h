@@ -12,6 +12,13 @@ namespace marrowgate::cli {
 // byte as the character of the same number (the byte read as Latin-1).
 std::string valid_utf8(const std::string& text);
 
+// The text as a terminal may show it without taking orders from it: every
+// control character but the line feed (C0, DEL, and C1 whether well-formed
+// UTF-8 or a stray byte) as \x followed by two hex digits of each of its
+// bytes ("\x1b" for ESC), as the JSON summary escapes them; everything else
+// as it is.
+std::string terminal_text(const std::string& text);
+
 // {"ok", "dry_run", "format", "key", "lib_folder", "parts", "parts_written",
 // "parts_unplaced", "unplaced_by_reason": {"decal_not_in_library",
 // "no_decal_library", "decal_without_pad_count"}, "outputs": [{"file",

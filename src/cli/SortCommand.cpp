@@ -103,8 +103,9 @@ std::filesystem::path absolute_path(const std::string& text) {
 
 // Where the run's report is, or why it could not be written.
 void print_report_line(std::ostream& out, const RunResult& result) {
-    if (!result.warnings.report.empty()) out << "Report: " << display_path(result.warnings.report) << '\n';
-    if (!result.warnings.report_error.empty()) out << "The report could not be written: " << result.warnings.report_error << '\n';
+    if (!result.warnings.report.empty()) out << terminal_text("Report: " + display_path(result.warnings.report)) << '\n';
+    if (!result.warnings.report_error.empty())
+        out << terminal_text("The report could not be written: " + result.warnings.report_error) << '\n';
 }
 
 }  // namespace
@@ -149,7 +150,8 @@ std::string help_text() {
         "library file written with its key and number of parts, how many other files\n"
         "lib holds, then the warnings by kind, grouped (parts placed in no file by\n"
         "missing decal, part names met more than once, blocks without their closing\n"
-        "empty line, decal library lines), about 40 lines at most. Every run writes\n"
+        "empty line, decal library lines, lines outside any part block), about 40\n"
+        "lines at most. Every run writes\n"
         "marrowgate-report.txt into the application folder: every group, then every\n"
         "warning, each part with its file, its position and its line.\n"
         "\n"
@@ -182,7 +184,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
         if (*options.key == SortKey::PadCount && !options.decal_file)
             throw UsageError("--sort pad-count needs --decal-file FILE");
     } catch (const UsageError& error) {
-        streams.err << "marrowgate-cli: " << error.what() << "\nTry 'marrowgate-cli --help'.\n";
+        streams.err << "marrowgate-cli: " << terminal_text(error.what()) << "\nTry 'marrowgate-cli --help'.\n";
         return kUsageOrRefused;
     }
 
@@ -191,7 +193,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     if (options.app_folder) given = absolute_path(*options.app_folder);
     const FolderChoice folders = choose_folders(given);
     if (!folders.refusal.empty()) {
-        streams.err << "marrowgate-cli: " << folders.refusal << "\n";
+        streams.err << "marrowgate-cli: " << terminal_text(folders.refusal) << "\n";
         return kRunFailed;
     }
     state.Application_Folder = folders.application_folder;
@@ -202,7 +204,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     for (const auto& file : options.files) {
         const auto result = add_part_type_file(state, absolute_path(file), files, part_rule);
         if (result.outcome != AddOutcome::Added) {
-            streams.err << "marrowgate-cli: " << file << ": refused: " << describe_refusal(result, part_rule)
+            streams.err << "marrowgate-cli: " << terminal_text(file + ": refused: " + describe_refusal(result, part_rule))
                         << "\n";
             return kUsageOrRefused;
         }
@@ -214,7 +216,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
             const std::string reason = result.outcome == AddOutcome::AlreadyListed
                                            ? "it is listed as a part-type file"
                                            : describe_refusal(result, decal_rule);
-            streams.err << "marrowgate-cli: " << *options.decal_file << ": refused as decal file: " << reason
+            streams.err << "marrowgate-cli: " << terminal_text(*options.decal_file + ": refused as decal file: " + reason)
                         << "\n";
             return kUsageOrRefused;
         }
@@ -224,7 +226,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     try {
         run_format(state);
     } catch (const RunError& error) {
-        streams.err << "marrowgate-cli: " << error.what() << "\n";
+        streams.err << "marrowgate-cli: " << terminal_text(error.what()) << "\n";
         return kUsageOrRefused;
     }
 
@@ -232,7 +234,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     if (options.dry_run ? !working_folders_possible(state.Application_Folder)
                         : !make_application_folder(state.Application_Folder) || !tmp_makedir(state)) {
         streams.err << "marrowgate-cli: cannot create the folders lib and tmp in "
-                    << display_path(state.Application_Folder) << "\n";
+                    << terminal_text(display_path(state.Application_Folder)) << "\n";
         return kRunFailed;
     }
 
@@ -244,16 +246,16 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     }
     if (options.json) streams.out << json_summary(result, sort_key_name(*options.key), lib_folder(state), options.dry_run);
     if (result.outcome == RunResult::Outcome::Stopped) {
-        streams.err << "marrowgate-cli: stopped by a signal: nothing in " << display_path(lib_folder(state))
+        streams.err << "marrowgate-cli: stopped by a signal: nothing in " << terminal_text(display_path(lib_folder(state)))
                     << " was changed.\n";
         return kStoppedBySignal + streams.stop_signal->load();
     }
     if (!result.ok) {
-        streams.err << "marrowgate-cli: error: " << result.error << "\n";
+        streams.err << "marrowgate-cli: error: " << terminal_text(result.error) << "\n";
         if (!options.dry_run) print_report_line(streams.err, result);
         return kRunFailed;
     }
-    if (!options.json) streams.out << run_summary_text(result, options.dry_run);
+    if (!options.json) streams.out << terminal_text(run_summary_text(result, options.dry_run));
     return kFinished;
 }
 

@@ -99,6 +99,7 @@ bool find_marker(FileSystem& files, const std::filesystem::path& path, const Mar
         std::string other_kind;
         const MarkerRule other_rule = rule.other_kind();
         while (lines.next(line)) {
+            if (lines.held() != LineReader::Held::Whole) continue;  // far longer than any marker
             if (rule.matches(line)) {
                 result.marker = std::string(line);
                 return true;

@@ -28,7 +28,10 @@ std::optional<std::size_t> KeyTable::find(const std::string& key) const {
 void add_key(std::string_view header, const KeyRule& rule, std::string& looked_up, KeySourceCache& met, KeyTable& table) {
     const std::optional<std::string_view> source = rule.key_source(header);
     if (source && met.find(*source)) return;
-    if (auto key = rule.key_of(header, looked_up)) table.add(*key);
+    if (auto key = rule.key_of(header, looked_up)) {
+        if (key->size() > kLongestKey) throw KeyTooLong{key->size()};
+        table.add(*key);
+    }
     if (source) met.insert(*source, 0);
 }
 

@@ -62,8 +62,18 @@ private:
     std::vector<std::int32_t> values_;
 };
 
+// Longer than any file name may be, in bytes (255 UTF-16 units of
+// "LIB_<key>.p" on Windows hold at most 3 bytes each): the library file of
+// such a key could not be created.
+inline constexpr std::size_t kLongestKey = 1000;
+struct KeyTooLong {
+    std::size_t size;
+};
+
 // Collection pass: adds the key of a header line to the table, worked out
-// once for each key source.
+// once for each key source. Throws KeyTooLong for a key longer than
+// kLongestKey, which no table holds: with up to 1,024 keys of a header line's
+// length, the tables would take a gigabyte before the run fails.
 void add_key(std::string_view header, const KeyRule& rule, std::string& looked_up, KeySourceCache& met, KeyTable& table);
 
 }  // namespace marrowgate

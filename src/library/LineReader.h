@@ -5,15 +5,19 @@
 // A lone CR is an ordinary byte of its line. A last line without a line end is
 // still a line.
 //
-// Every byte is looked at a bounded number of times, however long its line.
-// next() and next_header_line() hand out whole lines, so they hold the line in
-// hand whole until its end; through_empty_line() holds no line.
+// Every byte is looked at a bounded number of times, however long its line,
+// and memory stays bounded whatever the bytes: next() and next_header_line()
+// hold a line whole only up to kLongestHeld bytes. Of a longer line they hand
+// out its first kLongestHeld bytes (held() says so) and pass over the rest as
+// it comes; through_empty_line() holds no line at all.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -33,21 +37,52 @@ public:
 #else
     static constexpr std::size_t kChunk = 1 << 20;
 #endif
+    // The longest line held whole (without its line end). The fuzz build
+    // holds a few dozen bytes, so that its cases reach lines held in part.
+#ifdef MARROWGATE_LINE_READER_HELD
+    static constexpr std::size_t kLongestHeld = MARROWGATE_LINE_READER_HELD;
+#else
+    static constexpr std::size_t kLongestHeld = 1 << 20;
+#endif
+    static_assert(kLongestHeld >= 16);
+
+    // How much of the line handed out last is in hand: all of it; its first
+    // kLongestHeld bytes (the line is longer); or none of it, for a header
+    // line whose mark comes only after its first kLongestHeld bytes, which
+    // were passed over before the mark showed what the line is.
+    enum class Held { Whole, Start, None };
+    Held held() const { return held_; }
 
     // `read_ahead`: the next chunk is read on a thread of its own while this
     // one is scanned (see ReadAhead); otherwise when it is needed.
     explicit LineReader(std::unique_ptr<InputFile> input, bool read_ahead = read_ahead_beside(1));
     LineReader(FileSystem& files, const std::filesystem::path& path, bool read_ahead = read_ahead_beside(1));
 
-    // Next line into `line`; false at the end of the file.
+    // Next line into `line` (its start only where it is longer than
+    // kLongestHeld); false at the end of the file.
     bool next(std::string_view& line);
 
     // The next line that passes the part header line test (it holds " M " or
     // " I "), as next() would give it, found in one pass over the bytes rather
     // than line by line. When `passed` is given, the number of lines passed
-    // over is added to it. False at the end of the file. A line is held whole
-    // until its end even where no mark has been met yet: one may still come.
+    // over is added to it. False at the end of the file. A header line longer
+    // than kLongestHeld is handed out as its start (held() is Start) where
+    // the mark lies within it, else as nothing (held() is None); either way
+    // the rest of it is still to be read, by through_empty_line() or by the
+    // next call.
     bool next_header_line(std::string_view& line, std::size_t* passed = nullptr);
+
+    // Where next_header_line() passes over a line that is neither empty nor
+    // "*END*" nor one of the first two (the marker line and the one after
+    // it), `stray` is called with its number. Numbers the lines.
+    void report_stray_lines(std::function<void(long long)> stray) {
+        stray_ = std::move(stray);
+        numbering_ = true;
+    }
+
+    // `check` is called before every chunk is taken, to stop a long read
+    // (it may throw).
+    void check_between_chunks(std::function<void()> check) { check_ = std::move(check); }
 
     // Counts the lines as they are read, for line_number(), in the same
     // pass over the bytes that finds them. Call it before the first line.
@@ -63,9 +98,12 @@ public:
     // No line is held whole: the bytes in hand go out at the end of every
     // chunk, the start of an unfinished line with them, so that a line of any
     // length costs one pass and a chunk of memory.
-    // Returns false when the file ended before an empty line.
+    // Returns false when the file ended before an empty line. Where only the
+    // start of the line before was handed out, the rest of that line goes
+    // out first.
     template <class Out>
     bool through_empty_line(Out&& out) {
+        if (mid_line_ && !rest_of_line(out)) return false;
         // `run`: the first byte not handed out yet. `floor`: the start of a
         // line at or before it, or two bytes before it, which is all the test
         // for an empty line or a lone LF looks back at (see find_line_event).
@@ -123,6 +161,52 @@ public:
     static std::size_t find_header_mark(const char* base, std::size_t from, std::size_t to);
 
 private:
+    // Hands out the first kLongestHeld bytes of the line at begin_ and
+    // leaves the rest in hand.
+    bool hand_out_start(std::string_view& line, Held held);
+    // Where the line in hand was handed out in part: passes over the rest
+    // of it, through its line end.
+    void skip_rest_of_line();
+    // Tells `stray_` of the lines in [from, to), which end with an LF, the
+    // first of them numbered line_feeds_ + 1; `long_first`: the first one was
+    // longer than kLongestHeld.
+    void tell_stray_lines(std::size_t from, std::size_t to, bool long_first);
+    void tell_stray_line(std::string_view line, long long number, bool is_long);
+
+    // The rest of a line whose start was handed out, through its line end,
+    // as through_empty_line() hands out its lines: CR LF in place of a lone
+    // LF or of the end of the file. False where the file ends first.
+    template <class Out>
+    bool rest_of_line(Out& out) {
+        mid_line_ = false;
+        char before = before_rest_;  // the byte before the one in hand
+        for (;;) {
+            const char* base = base_;
+            if (const void* hit = std::memchr(base + begin_, '\n', end_ - begin_)) {
+                const auto feed = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+                if (feed > begin_) before = base[feed - 1];
+                if (before == '\r') {
+                    out(std::string_view(base + begin_, feed + 1 - begin_));
+                } else {
+                    out(std::string_view(base + begin_, feed - begin_));
+                    out(std::string_view("\r\n", 2));
+                }
+                begin_ = feed + 1;
+                ++line_feeds_;
+                return true;
+            }
+            if (end_ > begin_) {
+                out(std::string_view(base + begin_, end_ - begin_));
+                before = base[end_ - 1];
+            }
+            begin_ = end_;
+            if (!fill()) {
+                out(std::string_view("\r\n", 2));
+                return false;
+            }
+        }
+    }
+
     // Room before every chunk for the unfinished line of the one before; a
     // longer line is joined in a buffer of its own. (through_empty_line keeps
     // two bytes there.)
@@ -154,6 +238,13 @@ private:
     bool numbering_ = false;
     std::size_t line_feeds_ = 0;
     std::size_t last_line_ = 0;
+    Held held_ = Held::Whole;
+    // The line in hand was handed out in part: begin_ is inside it, after
+    // the byte before_rest_.
+    bool mid_line_ = false;
+    char before_rest_ = 0;
+    std::function<void(long long)> stray_;
+    std::function<void()> check_;
 };
 
 // Walks a part-type library file block by block. A part block is a part header

@@ -39,6 +39,8 @@ public:
     }
     // Stops the run (throws RunStopped) where the user asked it to stop.
     void check_stop();
+    // Whether the user asked the run to stop.
+    bool stop_asked() { return status_.stop_requested(); }
 
 private:
     static constexpr long long kNothingShown = -2;

@@ -109,7 +109,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         result.warnings.write_to(&*warning_files);
         const InputStamps stamps(files, state);
         result.format = run_format(state);
-        rule.prepare(files, result);
+        rule.prepare(files, result, [&] { progress.check_stop(); });
         KeyTable table(rule.capacity(), lib_folder_ignores_case(state, files));
         std::string looked_up;
 
@@ -119,7 +119,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         for (int i = 1; i <= state.File_Count; ++i)
             listed_parts.push_back(static_cast<std::size_t>(std::max(0, state.File_Parts[static_cast<std::size_t>(i)])));
         DuplicateNames names(listed_parts);
-        collection_pass(state, rule, files, table, names, rule.shows_first_pass() ? &progress : nullptr);
+        collection_pass(state, rule, files, table, names, progress, rule.shows_first_pass());
         names.find();
         progress.check_stop();
 
@@ -170,6 +170,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         };
         result.warnings.set_titles(WarningKind::Unplaced, "decal ", "");  // the decal and why, as the group
         result.warnings.set_titles(WarningKind::DuplicateName, "part ", "");
+        result.warnings.set_titles(WarningKind::PassedOver, "", "");  // the file, as the group
         KeySourceCache placed(rule.capacity());
         progress.start(kProcessing);
         std::uint32_t ordinal = 0;
@@ -179,7 +180,11 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
             first_ordinal.push_back(ordinal);
             stamps.check(static_cast<std::size_t>(i - 1));
             LineReader lines(files, input, read_ahead_beside(2));  // beside this thread and the writer
-            lines.number_lines();
+            lines.check_between_chunks([&] { progress.check_stop(); });
+            lines.report_stray_lines([&](long long line) {
+                result.warnings.add(WarningKind::PassedOver, input_text, with_thousands(line),
+                                    input_text + ", line " + with_thousands(line));
+            });
             PartBlockReader blocks(lines);
             std::string_view header;
             std::string name;  // of the part in hand, kept for a warning after its block
@@ -189,6 +194,10 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 const long long line = lines.line_number();
                 progress.step();
                 progress.check_stop();
+                // A header line longer than is held: its start, the rest
+                // streamed with the block's body.
+                const bool whole = lines.held() == LineReader::Held::Whole;
+                if (!whole) check_header_held(lines.held(), header, files, input, line, block);
                 std::optional<std::size_t> index;
                 const std::optional<std::string_view> source = rule.key_source(header);
                 const std::int32_t* known = source ? placed.find(*source) : nullptr;
@@ -208,7 +217,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                 name.assign(header.substr(0, header.find(' ')));
                 DuplicateNames::Name* const twice = names.candidate(name);
                 const bool shared = twice != nullptr;
-                std::uint64_t block_hash = shared ? hash_bytes("\r\n", hash_bytes(header)) : 0;
+                std::uint64_t block_hash = !shared ? 0 : whole ? hash_bytes("\r\n", hash_bytes(header)) : hash_bytes(header);
                 bool closed;
                 if (!index) {
                     const Unplaced why = rule.why_unplaced(looked_up);
@@ -222,7 +231,8 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
                     })
                                     : blocks.skip_body();
                 } else {
-                    outputs->write_line(*index, header);
+                    if (whole) outputs->write_line(*index, header);
+                    else outputs->write_bytes(*index, header);
                     closed = blocks.copy_body([&](std::string_view bytes) {
                         if (shared) block_hash = hash_bytes(bytes, block_hash);
                         outputs->write_bytes(*index, bytes);

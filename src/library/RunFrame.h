@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -86,7 +87,9 @@ public:
     // Whether the collection pass shows "First pass..." with its percentage.
     virtual bool shows_first_pass() const { return false; }
     // Work done once before the collection pass (reading the decal library).
-    virtual void prepare(FileSystem&, RunResult&) {}
+    // `check_stop` is called as it reads (it throws RunStopped where the user
+    // asked the run to stop).
+    virtual void prepare(FileSystem&, RunResult&, const std::function<void()>& /*check_stop*/) {}
     // The key of a part header line, made safe for a file name; nothing when
     // the part can be placed in no file (then `looked_up` says what was sought).
     // Where the collection pass shows no progress, its files are read side by

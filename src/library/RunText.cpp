@@ -14,7 +14,7 @@ std::string count_of(long long count, const std::string& noun) {
 }
 
 std::string noun(WarningKind kind, long long count) {
-    return count_of(count, kind == WarningKind::DuplicateName ? "block" : "part");
+    return count_of(count, kind == WarningKind::DuplicateName ? "block" : kind == WarningKind::PassedOver ? "line" : "part");
 }
 
 // Keys in order, numbers (pad counts) by their value: 8 before 14.
@@ -185,6 +185,9 @@ std::string warning_kind_title(WarningKind kind, const WarningTally& tally) {
         case WarningKind::DuplicateName:
             return "Part names met more than once (" + groups + (one ? " name, " : " names, ") +
                    noun(kind, tally.count) + "):";
+        case WarningKind::PassedOver:
+            return "Lines outside any part block, passed over (" + noun(kind, tally.count) + " in " + groups +
+                   (one ? " file" : " files") + "):";
     }
     return {};
 }

@@ -1,5 +1,6 @@
 // The warnings of a run, counted by kind and gathered in groups a librarian
-// can act on (one group per missing decal, one per part name met twice).
+// can act on (one group per missing decal, one per part name met twice, one
+// per file with lines outside the part blocks).
 // Memory holds the counts and the first groups with their first examples;
 // every warning goes to a file of its kind as it comes, and the run's report
 // gathers them all at the end, working out the groups memory did not keep
@@ -31,13 +32,14 @@ enum class WarningKind {
     UnclosedPart,   // a part reaching the end of its file without its empty line
     Unplaced,       // parts placed in no file, by missing decal
     DuplicateName,  // part names met more than once, by name
+    PassedOver,     // lines outside any part block, by file
 };
-inline constexpr std::size_t kWarningKinds = 5;
+inline constexpr std::size_t kWarningKinds = 6;
 
 // Whether the warnings of a kind gather in groups (by decal, by part name);
 // a warning of any other kind is a group of its own.
 constexpr bool warnings_grouped(WarningKind kind) {
-    return kind == WarningKind::Unplaced || kind == WarningKind::DuplicateName;
+    return kind == WarningKind::Unplaced || kind == WarningKind::DuplicateName || kind == WarningKind::PassedOver;
 }
 
 struct WarningGroup {

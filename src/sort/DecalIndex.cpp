@@ -4,11 +4,14 @@
 
 #include "library/LineReader.h"
 #include "library/PartHeader.h"
+#include "library/RunFrame.h"
 
 namespace marrowgate {
 
-void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings) {
+void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings,
+                      const std::function<void()>& check) {
     LineReader lines(files, path);
+    if (check) lines.check_between_chunks(check);
     std::string_view line;
     std::string collapsed;
     long long line_number = 0;
@@ -19,7 +22,14 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunW
         collapsed.assign(line);
         Suppression_Des_Espaces(collapsed);
         Words<11> words{};
-        if (split_words<11>(collapsed, words) < 10) {
+        const std::size_t cuts = split_words<11>(collapsed, words);
+        if (lines.held() != LineReader::Held::Whole && cuts < 10) {
+            throw RunError(display_path(path) + ", line " + with_thousands(line_number) +
+                           ": the decal header line is longer than " +
+                           with_thousands(static_cast<long long>(LineReader::kLongestHeld)) +
+                           " bytes and its pad count (word 9) does not end within them. Nothing was written.");
+        }
+        if (cuts < 10) {
             const std::string whose = words[1].empty() ? "" : " of " + std::string(words[1]);
             warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) +
                                ": the decal header line" + whose + " has too few fields to hold a pad count; passed over.");

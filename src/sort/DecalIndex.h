@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,13 @@ class DecalIndex {
 public:
     // Reads the decal library. Where a name is defined twice the first
     // definition decides; later ones and header lines too short to hold a pad
-    // count are reported in `warnings`.
-    void load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings);
+    // count are reported in `warnings`. A header line longer than the line
+    // reader holds (LineReader::kLongestHeld) whose pad count (word 9) does
+    // not end within what is held throws RunError naming the file and the
+    // line. `check` is called before every chunk is read (it may throw, to
+    // stop the run).
+    void load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings,
+              const std::function<void()>& check = {});
 
     std::optional<std::string_view> pad_count(std::string_view decal_name) const;
     // Whether a header line of the name was passed over for holding no pad count.

@@ -118,12 +118,12 @@ public:
     }
     std::filesystem::path second_list_file() const override { return "Pads_Number_in_Decals.dat"; }
     bool shows_first_pass() const override { return true; }
-    void prepare(FileSystem& files, RunResult& result) override {
+    void prepare(FileSystem& files, RunResult& result, const std::function<void()>& check_stop) override {
         if (state_.Decal_Count < 1) {
             result.warnings.add(WarningKind::NoDecalFile, "No PCB decal file was chosen, so no part could be placed.");
             return;
         }
-        index_.load(files, decal_file_path(state_), result.warnings);
+        index_.load(files, decal_file_path(state_), result.warnings, check_stop);
     }
     std::optional<std::string_view> key_source(std::string_view header) const override {
         return first_decal_view(header);

@@ -128,6 +128,10 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {sort({good}), 1, "another run is sorting into",
          [&] { held = real_file_system().lock(run_lock_path(app), true); }},
         {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: The key table is full", [] {}},
+        // A name that would retitle the terminal is shown escaped; its block is written as it is.
+        {sort({file("esc.p", library_bytes({part("\x1b]0;X\x07Q DIP8 I TTL 1 1 0 0 0"),
+                                            part("\x1b]0;X\x07Q DIP8 I TTL 1 1 0 0 0")}))}),
+         0, "  part \\x1b]0;X\\x07Q, 2 blocks: esc.p part 1 at line 3", [] {}},
     };
 #ifndef _WIN32
     // Refused unread: a FIFO, a device named through a link (reading them would

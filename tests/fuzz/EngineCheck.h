@@ -208,6 +208,18 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
     if (!w.files.lock(run_lock_path(w.app), false)) return "the run kept its lock";
     if (w.outside_tree() != outside_before) return "a file outside the application folder was changed";
     app_after = w.app_tree();
+    // A header line too long to hold refuses the run; nothing else does so.
+    bool too_long = false;
+    for (const auto& file : inputs.part_files)
+        for (const auto& block : test::model_blocks(file))
+            too_long = too_long || test::model_too_long(block.header, 4, false);
+    if (sort_key == SortKey::PadCount && inputs.decal_file && w.state.Decal_Count > 0)
+        for (const auto line : test::model_lines(*inputs.decal_file))
+            too_long = too_long || (test::model_is_header(line) && test::model_too_long(line, 10, true));
+    const bool refused_as_too_long = result.error.find(" bytes and its ") != std::string::npos ||
+                                     result.error.find("decal header line is longer than") != std::string::npos;
+    if (refused_as_too_long && !too_long) return "a line the model holds was refused as too long: " + result.error;
+    if (result.ok && too_long) return "a run went on past a header line too long to hold";
     if (!result.ok) {
         if (result.error.empty()) return "a failed run without an error";
         for (const auto& [name, bytes] : app_after) {
@@ -256,6 +268,12 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
     if (result.parts != parts)
         return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(parts);
     if (result.warnings.of(WarningKind::Unplaced).count != unplaced) return "wrong number of unplaced parts";
+    long long stray = 0;
+    for (int i = 1; i <= w.state.File_Count; ++i)
+        stray += test::model_stray_lines(inputs.part_files[static_cast<std::size_t>(i - 1)]);
+    if (result.warnings.of(WarningKind::PassedOver).count != stray)
+        return "the run told of " + std::to_string(result.warnings.of(WarningKind::PassedOver).count) +
+               " lines outside the part blocks, the model of " + std::to_string(stray);
     if (auto problem = check_report(w, result, nowhere); !problem.empty()) return problem;
     const std::string first_marker = w.state.File_Count > 0 && !w.state.File_Marker[1].empty()
                                          ? w.state.File_Marker[1]

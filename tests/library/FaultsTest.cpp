@@ -2,11 +2,15 @@
 // expected files or says which file failed and why, with the hourglass
 // released, the inputs untouched and no output file holding a byte it should
 // not.
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "fuzz/EngineCheck.h"
+#include "library/Background.h"
 #include "library/LineReader.h"
 #include "sort/SortFixture.h"
 #include "support/FaultyFileSystem.h"
@@ -48,6 +52,29 @@ TEST_F(Faults, KeyTooLongForAFileNameStopsTheRunBeforeAnyFileIsEmptied) {
     list_parts("longer.p", {part("C1 SO8 I " + longest + "F 2 1 0 0 0")});
     fails(SortKey::LogicFamily, output_library_path(state, longest + "F"), "too long");
     EXPECT_EQ(lib("TTL"), earlier);
+    // Far longer: refused as it is met, before the key tables hold it.
+    const auto longer = list_parts("far.p", {part("D1 SO8 I " + std::string(1001, 'F') + " 2 1 0 0 0")});
+    fails(SortKey::LogicFamily, longer, ", line 3: the part's key is 1,001 bytes long");
+    EXPECT_EQ(lib("TTL"), earlier);
+}
+
+// A header line longer than the line reader holds is copied whole where its
+// key (words 1 to 4) and its " I " end within what is held; else the run is
+// refused, naming the file and the line.
+TEST_F(Faults, HeaderLineLongerThanIsHeldIsCopiedWholeOrRefused) {
+    const std::string rest(LineReader::kLongestHeld, '0');
+    const Lines whole = part("D1 SO8 I TTL " + rest);
+    list_parts("held.p", {part("A1 SO8 I TTL 2 1 0 0 0"), whole});
+    ASSERT_TRUE(run(SortKey::LogicFamily).ok) << result.error;
+    EXPECT_TRUE(lib("TTL") == output_bytes({part("A1 SO8 I TTL 2 1 0 0 0"), whole}));
+    const std::string earlier = lib("TTL");
+    for (const std::string& header : {"E1 SO8 I TTL" + rest, "E1 SO8 " + rest + " I TTL"}) {
+        state = {};
+        state.Application_Folder = dir / "app";
+        const auto path = list_parts("long.p", {part("A1 SO8 I TTL 2 1 0 0 0"), part(header)});
+        fails(SortKey::LogicFamily, path, ", line 7: the part header line is longer than 1,048,576 bytes and its ");
+        EXPECT_TRUE(lib("TTL") == earlier);
+    }
 }
 
 TEST_F(Faults, AFullKeyTableStopsTheRunBeforeAnyFileIsWritten) {
@@ -168,6 +195,36 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     faulty.fail(Op::Move, 5, EXDEV);
     ASSERT_TRUE(run(SortKey::Alphanumeric, faulty).ok) << result.error;
     EXPECT_NE(result.warnings.report_error.find(system_reason(EXDEV)), std::string::npos) << result.warnings.report_error;
+}
+
+// A stop asked for while four files are read side by side in the first pass
+// ends the pass there, whichever the key: the files not begun are never
+// opened. (The stop is asked from another thread, as the window asks it.)
+TEST_F(Faults, AStopInTheFirstPassOfFourFilesReadSideBySideEndsIt) {
+    if (!background_threads()) GTEST_SKIP() << "one processor: the files are read one after another";
+    std::vector<fs::path> paths;
+    for (int i = 0; i < 4; ++i) paths.push_back(list_parts(std::to_string(i) + ".p", {part("A1 DIP8 I TTL 3 1 0 0 0")}));
+    class AskedStatus final : public StatusDisplay {
+    public:
+        void set_hourglass(bool) override {}
+        void set_caption(const std::string&) override {}
+        void set_visible(bool) override {}
+        void pump_events() override {}
+        bool stop_requested() override { return asked.load(); }
+        std::atomic<bool> asked{false};
+    };
+    for (const SortKey key : {SortKey::LogicFamily, SortKey::PadCount}) {
+        AskedStatus asked;
+        FaultyFileSystem files;
+        files.before_open_read = [&](const fs::path& path) {
+            if (std::find(paths.begin(), paths.end(), path) == paths.end()) return;
+            asked.asked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));  // five times what a stop may take
+        };
+        const RunResult stopped = run_sort(state, key, asked, files);
+        EXPECT_EQ(stopped.outcome, RunResult::Outcome::Stopped) << stopped.error;
+        EXPECT_EQ(files.read_opens(paths[2]) + files.read_opens(paths[3]), 0);
+    }
 }
 
 // An input cut short or grown between the passes fails the run, which then

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "library/PartHeader.h"
+#include "support/LibraryModel.h"
 
 namespace marrowgate {
 namespace {
@@ -165,13 +166,15 @@ TEST(BlockCopy, HeaderLinesFoundInOnePassAreTheLinesThatPassTheTest) {
 TEST(LineReader, LinesOfEveryLengthAcrossChunks) {
     // An unfinished line is put before the next chunk when it is short, and
     // joined in a buffer of its own when it is long: lengths on both sides of
-    // that room (64 KB) and of the chunk itself, some with a header mark at
-    // their end, an empty line between blocks, a last line without line end.
-    // Read line by line, as block bodies and for header lines.
+    // that room (64 KB) and up to the longest line held whole, some with a
+    // header mark at their end, an empty line between blocks, a last line
+    // without line end. Read line by line, as block bodies and for header
+    // lines.
     std::vector<std::string> expected;
     std::string bytes;
     for (const std::size_t length : std::initializer_list<std::size_t>{10, 65535, 65536, 0, 65537, 12, 200000, 3,
-                                                                        LineReader::kChunk + 6, 1, LineReader::kChunk + 7}) {
+                                                                        LineReader::kLongestHeld, 1,
+                                                                        LineReader::kLongestHeld - 1}) {
         expected.emplace_back(length, static_cast<char>('a' + expected.size()));
         if (length > 3 && expected.size() % 3 == 0) expected.back().replace(length - 3, 3, " M ");
         bytes += expected.back() + (length % 2 ? "\n" : "\r\n");
@@ -200,6 +203,64 @@ TEST(BlockCopy, BlocksAcrossManyRefillsOfTheBuffer) {
     for (unsigned seed : {1u, 2u}) {
         const std::size_t largest = seed == 1 ? 4099 : 2 * LineReader::kChunk;
         EXPECT_EQ(walk(bytes, true, seed, largest), walk(bytes, false, seed, largest));
+    }
+}
+
+// Lines longer than is held: next() hands out their first kLongestHeld
+// bytes; next_header_line() hands out a header line's start where its mark
+// lies within it, else nothing, and the copy of the block gives the rest of
+// the header line before the body, so that the start and the copy together
+// are the block's bytes. The lines after are found and numbered as if the
+// long line had been held, and memory holds none of it whole.
+TEST(LineReader, LinesLongerThanIsHeldAreHandedOutAsTheirStart) {
+    const std::size_t held = LineReader::kLongestHeld;
+    const std::string x(held, 'x');
+    const std::string nul(3 * held, '\0');
+    struct Row {
+        std::string name, bytes, seen;
+    };
+    const Row rows[] = {
+        {"header start, then a short one", "m\r\n\r\r\nN D I F " + x + "\r\nbody\r\n\r\nstray\r\nH D M F\nb\n\n",
+         "3 start, stray 6, 7 whole, "},
+        {"header ending with CR CR LF", "m\n\nN D I F " + x + "\r\r\nbody\r\n\r\n", "3 start, "},
+        {"mark only after the start", "m\n\n" + x + "y I z\r\nbody\r\n\r\nH D I F\r\n\r\n", "3 none, 6 whole, "},
+        {"long line between blocks", "m\n\n" + x + x + "\r\n\r\n*END*\r\nH D I F\r\n\r\n", "stray 3, 6 whole, "},
+        {"no line end at all", "m\n\n" + nul, "stray 3, "},
+        {"long marker line", x + x + "\n\nH D I F\r\n", "3 whole unclosed, "},
+        {"long header without line end", "m\n\nN D I F " + x, "3 start unclosed, "},
+    };
+    for (const Row& row : rows) {
+        for (const std::size_t largest : {std::size_t{4096}, 3 * LineReader::kChunk}) {
+            SCOPED_TRACE(row.name + ", pieces up to " + std::to_string(largest));
+            std::vector<std::string> cut;
+            for (const auto line : test::model_lines(row.bytes)) cut.emplace_back(line.substr(0, held));
+            EXPECT_EQ(lines_of(row.bytes, largest), cut);
+
+            LineReader lines(std::make_unique<PiecewiseInput>(row.bytes, 5, largest));
+            std::string seen;
+            lines.report_stray_lines([&](long long line) { seen += "stray " + std::to_string(line) + ", "; });
+            const auto blocks = test::model_blocks(row.bytes);
+            std::size_t block = 0;
+            std::string_view header;
+            while (lines.next_header_line(header)) {
+                const LineReader::Held how = lines.held();
+                seen += std::to_string(lines.line_number()) +
+                        (how == LineReader::Held::Whole ? " whole" : how == LineReader::Held::Start ? " start" : " none");
+                std::string copied(header);
+                if (how == LineReader::Held::Whole) copied += "\r\n";
+                if (!lines.through_empty_line([&](std::string_view bytes) { copied += bytes; })) {
+                    seen += " unclosed";
+                    copied += "\r\n";  // as the copy pass closes it
+                }
+                seen += ", ";
+                ASSERT_LT(block, blocks.size());
+                if (how != LineReader::Held::None) {
+                    EXPECT_TRUE(copied == blocks[block].bytes) << lines.line_number();
+                }
+                ++block;
+            }
+            EXPECT_EQ(seen, row.seen);
+        }
     }
 }
 

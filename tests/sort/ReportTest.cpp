@@ -202,6 +202,26 @@ TEST_F(SortRun, PartNamesMetTwiceAreReportedWithWhereAndWhetherTheBytesDiffer) {
               std::string::npos);
 }
 
+// Blocks whose header line holds neither " I " nor " M " (units C) are no
+// part blocks: their lines are passed over, each one told with its file and
+// line; the marker line, the line after it, empty lines and *END* are not.
+TEST_F(SortRun, LinesOutsideAnyPartBlockAreCountedAndEachIsInTheReport) {
+    const auto in = list_parts("in.p", {part("A1 DIP8 I TTL 3 1 0 0 0"), part("C1 DIP8 C TTL 3 1 0 0 0"),
+                                        part("B1 DIP8 M TTL 3 1 0 0 0"), part("C2 DIP8 C TTL 3 1 0 0 0"),
+                                        part("D1 DIP8 I TTL 3 1 0 0 0"), part("E1 DIP8 I TTL 3 1 0 0 0"),
+                                        part("C3 DIP8 C TTL 3 1 0 0 0")});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_EQ(result.parts, 4);
+    const Lines summary = warning_lines(result.warnings);
+    EXPECT_EQ(summary, (Lines{"Lines outside any part block, passed over (9 lines in 1 file):",
+                              "  " + display_path(in) + ", 9 lines: 7, 8, 9, 15, 16, ..."}));
+    const std::string report = read_file(app("marrowgate-report.txt"));
+    std::string every;
+    for (const int line : {7, 8, 9, 15, 16, 17, 27, 28, 29}) every += display_path(in) + ", line " + std::to_string(line) + "\n";
+    EXPECT_NE(report.find("\nLines outside any part block, passed over (9 lines in 1 file):\n" + every), std::string::npos)
+        << report;
+}
+
 // After a run by another key, the files of the first stay in lib, counted as
 // not written by this run; a file the run writes again is not counted.
 TEST_F(SortRun, FilesOfEarlierRunsAreCountedNotDeleted) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/LineReader.h"
 #include "sort/Sorts.h"
 
 namespace marrowgate::test {
@@ -80,6 +81,34 @@ inline std::vector<Block> model_blocks(std::string_view file) {
         blocks.push_back(std::move(block));
     }
     return blocks;
+}
+
+// The lines of a part-type file outside its part blocks that a run tells
+// of: all but the first two, empty lines and "*END*".
+inline long long model_stray_lines(std::string_view file) {
+    const auto lines = model_lines(file);
+    long long stray = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (model_is_header(lines[i])) {
+            while (++i < lines.size() && !lines[i].empty()) {}
+            continue;
+        }
+        stray += i >= 2 && !lines[i].empty() && lines[i] != "*END*";
+    }
+    return stray;
+}
+
+// Whether a run must refuse a header line as too long to hold: longer than
+// the line reader holds, with its first mark, or the words its key is made
+// of (`words`, counted after runs of spaces become one where `collapse`),
+// not within its first kLongestHeld bytes.
+inline bool model_too_long(std::string_view line, std::size_t words, bool collapse) {
+    if (line.size() <= LineReader::kLongestHeld) return false;
+    const std::string_view held = line.substr(0, LineReader::kLongestHeld);
+    if (!model_is_header(held)) return true;
+    std::size_t spaces = 0;
+    for (std::size_t i = 0; i < held.size(); ++i) spaces += held[i] == ' ' && !(collapse && i > 0 && held[i - 1] == ' ');
+    return spaces < words;
 }
 
 // Decal name -> pad count; the first definition of a name decides.
