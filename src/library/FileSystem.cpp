@@ -368,7 +368,8 @@ public:
         if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             const DWORD error = GetLastError();
             const std::string reason = std::system_category().message(static_cast<int>(error));
-            throw FileError(to, "cannot be replaced: " + (error == ERROR_NOT_SAME_DEVICE ? mount_reason(reason) : reason));
+            throw FileError(to,
+                            "cannot be replaced: " + (error == ERROR_NOT_SAME_DEVICE ? mount_reason(reason) : reason));
         }
 #else
         if (::rename(from.c_str(), to.c_str()) != 0) {
@@ -454,13 +455,15 @@ void RealFileSystem::sync(const std::vector<std::filesystem::path>& paths) {
     for (const auto& path : paths) {
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE handle =
+            CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         const bool flushed = handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
         const DWORD error = flushed ? 0 : GetLastError();
         if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
         if (!flushed)
-            throw FileError(path, "cannot be stored on the disk: " + std::system_category().message(static_cast<int>(error)));
+            throw FileError(path,
+                            "cannot be stored on the disk: " + std::system_category().message(static_cast<int>(error)));
     }
 }
 #else
@@ -523,7 +526,8 @@ void RealFileSystem::sync(const std::vector<std::filesystem::path>& paths) {
     std::map<dev_t, const std::filesystem::path*> devices;
     for (const auto& path : paths) {
         struct stat status {};
-        if (::stat(path.c_str(), &status) != 0) throw FileError(path, "cannot be stored on the disk: " + system_reason(errno));
+        if (::stat(path.c_str(), &status) != 0)
+            throw FileError(path, "cannot be stored on the disk: " + system_reason(errno));
         if (S_ISDIR(status.st_mode)) {
             const int descriptor = open_or_throw(path, O_DIRECTORY);
             done(path, descriptor, ::fsync(descriptor));
@@ -567,6 +571,26 @@ public:
 
 private:
     std::unique_ptr<OutputFile> file_;
+};
+
+// The lock of a dry run on a lock file it created: the file goes first, then
+// the lock (a run that opened it meanwhile finds it gone and makes another).
+class TrialLock final : public FolderLock {
+public:
+    TrialLock(FileSystem& files, std::filesystem::path path, std::unique_ptr<FolderLock> held)
+        : files_(files), path_(std::move(path)), held_(std::move(held)) {}
+    ~TrialLock() override {
+        try {
+            files_.remove(path_);
+        } catch (const std::exception&) {
+            // An empty lock file stays.
+        }
+    }
+
+private:
+    FileSystem& files_;
+    std::filesystem::path path_;
+    std::unique_ptr<FolderLock> held_;
 };
 
 bool within(const std::filesystem::path& path, const std::filesystem::path& folder) {
@@ -627,8 +651,11 @@ void DiscardingFileSystem::set_permissions(const std::filesystem::path& path, st
     if (own(path)) inner().set_permissions(path, bits);
 }
 
-std::unique_ptr<FolderLock> DiscardingFileSystem::lock(const std::filesystem::path& path, bool) {
-    return inner().lock(path, false);  // no lock file is created; a lock held still refuses
+std::unique_ptr<FolderLock> DiscardingFileSystem::lock(const std::filesystem::path& path, bool create) {
+    const bool there = inner().look(path, false).kind != FileEntry::Kind::None;
+    auto held = inner().lock(path, create);
+    if (!held || there || !create) return held;
+    return std::make_unique<TrialLock>(inner(), path, std::move(held));
 }
 
 FileSystem& real_file_system() {

@@ -17,7 +17,7 @@
 //            pass it
 //   byte 1   what goes wrong in the last run: bits 0-2 the operation (0 open
 //            for reading, 1 read, 2 open for writing, 3 write, 4 close,
-//            5 move, 6 and 7 a stop asked for by the status display); bits
+//            5 move, 6 a stop asked for by the status display, 7 a sync); bits
 //            3-7, with byte 2 above them, which one: counted modulo how many
 //            chances the first run gave
 //   byte 2   see byte 1
@@ -103,6 +103,7 @@ inline Case parse_case(const std::uint8_t* data, std::size_t size) {
     c.through_marker_check = (byte(0) & 8) != 0;
     static constexpr Op kOps[] = {Op::OpenRead, Op::Read, Op::OpenWrite, Op::Write, Op::Close, Op::Move};
     if ((byte(1) & 7) < 6) c.fault = kOps[byte(1) & 7];
+    if ((byte(1) & 7) == 7) c.fault = Op::Sync;
     c.which = static_cast<unsigned>(byte(1) >> 3) | static_cast<unsigned>(byte(2)) << 5;
     const std::string_view rest = size > 3 ? std::string_view(reinterpret_cast<const char*>(data) + 3, size - 3)
                                            : std::string_view();
@@ -121,11 +122,11 @@ struct Workspace {
     test::MemoryFileSystem files;
     Module1 state;
 
-    // The application folder as a run leaves it for the user: the lock file
-    // and the report aside, which every run leaves.
+    // The application folder as a run leaves it for the user: the lock files
+    // of the folders it holds and the report aside, which every run leaves.
     Tree app_tree() const {
         Tree tree = files.tree(app);
-        tree.erase(utf8_from_path(run_lock_path(app).filename()));
+        for (const char* lock : {".marrowgate.lock", "lib/.marrowgate.lock", "tmp/.marrowgate.lock"}) tree.erase(lock);
         tree.erase(utf8_from_path(run_report_path(app).filename()));
         return tree;
     }
@@ -205,7 +206,8 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
                              const test::RecordingStatus& status, const Tree& app_before, const Tree& outside_before,
                              Tree& app_after) {
     if (status.hourglass) return "the hourglass was left on";
-    if (!w.files.lock(run_lock_path(w.app), false)) return "the run kept its lock";
+    for (const auto& folder : {w.app, w.app / "lib", w.app / "tmp"})
+        if (!w.files.lock(run_lock_path(folder), false)) return "the run kept the lock of " + utf8_from_path(folder);
     if (w.outside_tree() != outside_before) return "a file outside the application folder was changed";
     app_after = w.app_tree();
     if (!result.ok) {

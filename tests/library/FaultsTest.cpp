@@ -4,10 +4,15 @@
 // not.
 #include <cerrno>
 #include <fstream>
+#include <future>
 #include <map>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "fuzz/EngineCheck.h"
 #include "library/LineReader.h"
+#include "library/RunText.h"
 #include "sort/SortFixture.h"
 #include "support/FaultyFileSystem.h"
 
@@ -130,8 +135,8 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     const int chances = status.pumps - pumps;
     ASSERT_EQ(counting.count(Op::Move), 5);  // two outputs, two list files, the report
 
-    const std::vector<std::pair<Op, int>> faults = {
-        {Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO}, {Op::Move, EXDEV}, {Op::Read, EIO}};
+    const std::vector<std::pair<Op, int>> faults = {{Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO},
+                                                    {Op::Move, EXDEV},       {Op::Read, EIO},     {Op::Sync, EIO}};
     for (const auto& [op, error] : faults) {
         for (long nth = 1; nth <= counting.count(op); ++nth) {
             SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth));
@@ -161,7 +166,7 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
     EXPECT_EQ(lib("Z"), "of another run");
     EXPECT_EQ(lib("B"), output_bytes({part("BAV99 SOT23 I DIO 2 1 0 0 0")}));
-    EXPECT_EQ(file_names(state.Application_Folder), (Lines{".marrowgate.lock", "lib", "marrowgate-report.txt", "tmp"}));
+    EXPECT_EQ(file_names(state.Application_Folder), (Lines{"lib", "marrowgate-report.txt", "tmp"}));
 
     // A report that cannot be put in place leaves the run done, and says why.
     FaultyFileSystem faulty;
@@ -206,17 +211,21 @@ TEST_F(Faults, LinkInThePlaceOfAnOutputOrListFileIsNeverWrittenThrough) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
 
-// What a killed run left in its staging folders, in the application folder
-// and in lib and tmp (where those are on another file system), goes with the
-// next run.
+// What killed runs left in their folders of new files, in the application
+// folder, lib and tmp (and the one folder of an earlier version), goes with
+// the next run.
 TEST_F(Faults, NextRunRemovesWhatAKilledRunLeft) {
     list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    const Lines left = {".marrowgate-staging", ".marrowgate-staging-a1b2c3"};
     for (const char* folder : {".", "lib", "tmp"}) {
-        fs::create_directories(app(folder) / Staging::kFolderName / "lib");
-        write_file(app(folder) / Staging::kFolderName / "lib" / "LIB_7.p", "half written");
+        for (const auto& name : left) {
+            fs::create_directories(app(folder) / name / "lib");
+            write_file(app(folder) / name / "lib" / "LIB_7.p", "half written");
+        }
     }
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-    for (const char* folder : {".", "lib", "tmp"}) EXPECT_FALSE(fs::exists(app(folder) / Staging::kFolderName)) << folder;
+    for (const char* folder : {".", "lib", "tmp"})
+        for (const auto& name : left) EXPECT_FALSE(fs::exists(app(folder) / name)) << folder << " " << name;
     EXPECT_EQ(lib_files(), Lines{"LIB_7.p"});
 }
 
@@ -279,42 +288,60 @@ TEST_F(Faults, SixtyFourMegabyteLineIsCopiedExactlyInSlices) {
     }
 }
 
-// An input the run would write over or empty: a part-type library that is one
-// of its outputs, a decal library that is one of its outputs or list files.
-TEST_F(Faults, FileThatWouldBeItsOwnOutputIsRefusedBeforeWriting) {
+// An input the run would write over, empty, replace or remove: an output
+// (under its own name, a hard link or a symbolic link), a list file, the
+// report, a lock file, a file a stopped run left in a folder of new files.
+// The run refuses it before it writes or removes anything, naming it; the
+// file keeps its bytes and writes no report.
+TEST_F(Faults, InputThatIsOneOfTheRunsOwnFilesIsRefusedUntouched) {
     const std::string text = library_bytes({part("A100 SO8 I ANA 2 1 0 0 0"), part("B200 SO8 I ANA 2 1 0 0 0")});
     const auto own = output_library_path(state, "A");
     write_file(own, text);
-    add(own);
-    fails(SortKey::Alphanumeric, own, "would destroy it");
-    EXPECT_EQ(read_file(own), text);
-    EXPECT_EQ(lib_files().size(), 1u);
-
-    // The same file listed under another name: a hard link, a symbolic link.
-    for (const bool hard : {true, false}) {
+    const auto refused = [&](SortKey key, const fs::path& file, const std::string& reason, const std::string& bytes) {
+        SCOPED_TRACE(display_path(file));
+        const auto before = folder_files(state.Application_Folder);
+        fails(key, file, reason);
+        EXPECT_EQ(result.outcome, RunResult::Outcome::Refused);
+        EXPECT_EQ(read_file(file), bytes);
+        EXPECT_EQ(folder_files(state.Application_Folder), before);
+        const fs::path report = run_report_path(state.Application_Folder);
+        EXPECT_FALSE(fs::exists(report) && file != report) << "a refused run wrote its report";
+    };
+    // The same file listed under its own name and others.
+    for (const std::string how : {"itself", "hard", "soft"}) {
         state = {};
         state.Application_Folder = dir / "app";
-        const fs::path other = dir / (hard ? "hard.p" : "soft.p");
+        const fs::path other = how == "itself" ? own : dir / (how + ".p");
         std::error_code ec;
-        if (hard) fs::create_hard_link(own, other, ec);
-        else fs::create_symlink(own, other, ec);
+        if (how == "hard") fs::create_hard_link(own, other, ec);
+        if (how == "soft") fs::create_symlink(own, other, ec);
         if (ec) continue;  // links not allowed here
         add(other);
-        fails(SortKey::Alphanumeric, own, "would destroy it");
-        EXPECT_EQ(read_file(own), text);
-        EXPECT_EQ(lib_files().size(), 1u);
+        refused(SortKey::Alphanumeric, own, "would destroy it", text);
     }
 
-    state = {};
-    state.Application_Folder = dir / "app";
-    list_parts("parts.p", {part("A100 DIP14 I ANA 2 1 0 0 0")});
-    for (const auto& decals : {output_library_path(state, "14"), app("Pads_Number_in_Decals.dat")}) {
-        write_file(decals, kDecals);
-        choose_decals(decals);
-        fails(SortKey::PadCount, decals, "would destroy it");
-        EXPECT_EQ(read_file(decals), kDecals);
-        EXPECT_EQ(lib_files(), (Lines{"LIB_14.p", "LIB_A.p"}));
-        EXPECT_FALSE(fs::exists(app("tmp") / "Pads_Number_in_Decals.dat"));
+    const struct {
+        fs::path file;  // in the application folder, given as the decal library
+        std::string reason;
+    } own_files[] = {
+        {"lib/LIB_14.p", "would destroy it"},
+        {"Pads_Number_in_Decals.dat", "refused: it is the list file"},
+        {"tmp/Pads_Number_in_Decals.dat", "refused: it is the list file"},
+        {"marrowgate-report.txt", "refused: it is the report"},
+        {".marrowgate.lock", "refused: it is the lock file"},
+        {"tmp/.marrowgate.lock", "refused: it is the lock file"},
+        {"lib/.marrowgate-staging-x1y2z3/lib.d", "left by a run that was stopped"},
+        {".marrowgate-staging/lib/in.d", "left by a run that was stopped"},
+    };
+    for (const auto& [file, reason] : own_files) {
+        state = {};
+        state.Application_Folder = dir / "app";
+        list_parts("parts.p", {part("A100 DIP14 I ANA 2 1 0 0 0")});
+        fs::create_directories(app(file).parent_path());
+        write_file(app(file), kDecals);
+        choose_decals(app(file).lexically_normal());
+        refused(SortKey::PadCount, app(file).lexically_normal(), reason, kDecals);
+        fs::remove(app(file));
     }
 }
 

@@ -469,7 +469,7 @@ TEST(AfterARun, FailureBusyAndWarnings) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0], "Run failed.");
     EXPECT_EQ(seen[1].rfind("error Vorlane: ", 0), 0u) << seen[1];
-    EXPECT_NE(seen[1].find("LIB_P.p"), std::string::npos) << seen[1];
+    EXPECT_NE(seen[1].find(display_path(w.app / "lib") + " is not a folder"), std::string::npos) << seen[1];
     // The failure goes from the status line when the list changes.
     w.act("+:a.p");
     EXPECT_EQ(w.status(), "");
@@ -499,6 +499,7 @@ TEST(AfterARun, FailureBusyAndWarnings) {
     EXPECT_NE(seen[1].find("decal X0"), std::string::npos) << seen[1];
     EXPECT_FALSE(execute_under_box);
     EXPECT_LE(std::count(seen[1].begin(), seen[1].end(), '\n'), 20) << seen[1];
+
 }
 
 // "Exit" or the close box during a run stop it; the window closes once it
