@@ -131,6 +131,22 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {sort({good}), 1, "another run is sorting into",
          [&] { held = real_file_system().lock(run_lock_path(app), true); }},
         {{"--sort", "logic-family", many}, 1, "marrowgate-cli: error: The key table is full", [] {}},
+        {{"--no-sync", "--sort=alphanumeric", a, b}, 0, "Wrote 4 parts into 2 library files", [] {}},
+        // An input that is a file of the run's own: refused before anything is written.
+        {pads(utf8_from_path(app / "marrowgate-report.txt"), a), 2, "marrowgate-report.txt: refused: it is the report",
+         [&] { write_file(app / "marrowgate-report.txt", read_file(decals)); }},
+        {pads(utf8_from_path(app / "tmp" / "Pads_Number_in_Decals.dat"), a), 2,
+         "Pads_Number_in_Decals.dat: refused: it is the list file", [&] {
+             fs::create_directories(app / "tmp");
+             write_file(app / "tmp" / "Pads_Number_in_Decals.dat", read_file(decals));
+         }},
+        {sort({utf8_from_path(app / "lib" / ".marrowgate-staging-q1w2e3" / "in.p")}), 2,
+         "in.p: refused: it is " + utf8_from_path(app / "lib" / ".marrowgate-staging-q1w2e3" / "in.p") +
+             ", left by a run that was stopped",
+         [&] {
+             fs::create_directories(app / "lib" / ".marrowgate-staging-q1w2e3");
+             write_file(app / "lib" / ".marrowgate-staging-q1w2e3" / "in.p", read_file(good));
+         }},
     };
 #ifndef _WIN32
     // Refused unread: a FIFO, a device named through a link (reading them would

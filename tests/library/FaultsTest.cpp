@@ -229,6 +229,118 @@ TEST_F(Faults, NextRunRemovesWhatAKilledRunLeft) {
     EXPECT_EQ(lib_files(), Lines{"LIB_7.p"});
 }
 
+// Two application folders whose lib is one folder (through a link): while a
+// run works in the first, a run or a dry run in the second is refused, as a
+// second run in one application folder is, and takes nothing of the first's
+// (its folder of new files in lib stays); then it runs in turn.
+TEST_F(Faults, ApplicationFoldersSharingLibExcludeEachOther) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    Module1 other = state;
+    other.Application_Folder = dir / "other";
+    fs::create_directories(other.Application_Folder);
+    std::error_code ec;
+    fs::create_directory_symlink(lib_folder(state), lib_folder(other), ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    ASSERT_TRUE(tmp_makedir(other));
+
+    // The first run is held at its first read, its locks taken.
+    FaultyFileSystem held;
+    std::promise<void> reading, go_on;
+    std::once_flag once;
+    held.before_open_read = [&](const fs::path&) {
+        std::call_once(once, [&] {
+            reading.set_value();
+            go_on.get_future().wait();
+        });
+    };
+    std::thread first([&] { run(SortKey::Alphanumeric, held); });
+    reading.get_future().wait();
+    DiscardingFileSystem dry(real_file_system());
+    for (FileSystem* files : {&real_file_system(), static_cast<FileSystem*>(&dry)}) {
+        RecordingStatus other_status;
+        const RunResult second = run_sort(other, SortKey::LogicFamily, other_status, *files);
+        EXPECT_EQ(second.outcome, RunResult::Outcome::Busy) << second.error;
+        EXPECT_NE(second.error.find(display_path(lib_folder(other))), std::string::npos) << second.error;
+    }
+    go_on.set_value();
+    first.join();
+    ASSERT_TRUE(result.ok) << result.error;
+    expect_outputs({{"7", {part("74LS00 DIP14 I TTL 2 1 0 0 0")}}, {"B", {part("BAT54 SOT23 I DIO 2 1 0 0 0")}}});
+    RecordingStatus other_status;
+    EXPECT_TRUE(run_sort(other, SortKey::LogicFamily, other_status, real_file_system()).ok);
+    EXPECT_EQ(lib_files(), (Lines{"LIB_7.p", "LIB_B.p", "LIB_DIO.p", "LIB_TTL.p"}));
+}
+
+// Every file a run puts in place is on the disk before the first of them
+// moves, and each folder it moved files into is synced after the last. A
+// file that takes the place of another takes its permissions; a new one
+// gets the usual ones under the umask.
+TEST_F(Faults, FilesReachTheDiskBeforeTheyArePutInPlaceAndKeepTheirPermissions) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+#ifndef _WIN32
+    const auto bits = [](const fs::path& path) { return fs::status(path).permissions() & fs::perms::all; };
+    const fs::perms usual = bits(output_library_path(state, "B"));
+    fs::permissions(output_library_path(state, "7"), fs::perms::owner_read | fs::perms::owner_write);
+#endif
+
+    list_parts("more.p", {part("1N4148 SOD80 I DIO 2 1 0 0 0")});
+    FaultyFileSystem files;
+    ASSERT_TRUE(run(SortKey::Alphanumeric, files).ok) << result.error;
+    std::set<fs::path> synced;
+    std::map<fs::path, std::size_t> last_move_into;
+    const auto steps = files.steps();
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].op == Op::Sync) {
+            synced.insert(steps[i].path);
+            continue;
+        }
+        EXPECT_EQ(synced.count(steps[i].path), 1u) << display_path(steps[i].to) << " moved before it was on the disk";
+        last_move_into[steps[i].to.parent_path()] = i;
+    }
+    EXPECT_EQ(last_move_into.size(), 3u);  // lib, tmp, the application folder
+    for (const auto& [folder, last] : last_move_into) {
+        const auto after = std::find_if(steps.begin() + static_cast<std::ptrdiff_t>(last), steps.end(),
+                                        [&](const auto& step) { return step.op == Op::Sync && step.path == folder; });
+        EXPECT_NE(after, steps.end()) << display_path(folder) << " not synced after its last move";
+    }
+#ifndef _WIN32
+    EXPECT_EQ(bits(output_library_path(state, "7")), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(bits(output_library_path(state, "1")), usual);
+#endif
+}
+
+// The report is never opened where it stands, as a second name of another
+// file would be written through: it is put in place by a move, also when the
+// run fails before its work (a leftover it cannot remove). Where no folder
+// of its own can be made, the run writes no report and says so.
+TEST_F(Faults, ReportIsPutInPlaceOnlyByAMove) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    const fs::path report = run_report_path(state.Application_Folder);
+    const fs::path other = dir / "other.txt";
+    std::error_code ec;
+    write_file(other, "another file's bytes");
+    fs::create_hard_link(other, report, ec);
+    if (ec) GTEST_SKIP() << "no hard links here: " << ec.message();
+    fs::create_directories(app(".marrowgate-staging-left"));
+    FaultyFileSystem faulty;
+    faulty.fail(Op::Remove, 1, EACCES);
+    fails(SortKey::Alphanumeric, app(".marrowgate-staging-left"), system_reason(EACCES), faulty);
+    EXPECT_EQ(result.warnings.report, report) << result.warnings.report_error;
+    EXPECT_NE(read_file(report).find(system_reason(EACCES)), std::string::npos);
+    EXPECT_EQ(read_file(other), "another file's bytes");
+
+    fs::remove(report);
+    fs::create_hard_link(other, report);
+    FaultyFileSystem no_folder;
+    for (const long nth : {1, 2}) no_folder.fail(Op::MakeFolder, nth, EACCES, state.Application_Folder);
+    fails(SortKey::Alphanumeric, state.Application_Folder, system_reason(EACCES), no_folder);
+    EXPECT_TRUE(result.warnings.report.empty());
+    EXPECT_NE(result.warnings.report_error.find(system_reason(EACCES)), std::string::npos) << result.warnings.report_error;
+    EXPECT_NE(run_summary_text(result, false).find("The report could not be written"), std::string::npos);
+    EXPECT_EQ(read_file(other), "another file's bytes");
+}
+
 // One run at a time in an application folder; the lock goes with its holder.
 TEST_F(Faults, SecondRunIsRefusedWhileTheFirstHoldsTheLock) {
     list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
