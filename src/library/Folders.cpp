@@ -53,6 +53,7 @@ std::filesystem::path private_temporary_folder(std::string& refusal) {
     std::error_code ec;
     const std::filesystem::path temporary = std::filesystem::temp_directory_path(ec);
 #ifdef _WIN32
+    (void)refusal;
     return temporary / "Marrowgate";  // the temporary folder is the user's own
 #else
     const auto folder = temporary / ("marrowgate-" + std::to_string(::getuid()));
