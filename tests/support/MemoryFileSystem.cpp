@@ -47,18 +47,19 @@ private:
     std::shared_ptr<Node> node_;
 };
 
+// Held on a file, not on its name, as the system's locks are.
 class MemoryFileSystem::Lock final : public FolderLock {
 public:
-    Lock(MemoryFileSystem* owner, Key key) : owner_(owner), key_(std::move(key)) {}
+    Lock(MemoryFileSystem* owner, std::uint64_t file) : owner_(owner), file_(file) {}
     ~Lock() override {
         if (!owner_) return;
         std::lock_guard lock(owner_->mutex_);
-        owner_->locked_.erase(key_);
+        owner_->locked_.erase(file_);
     }
 
 private:
     MemoryFileSystem* owner_;  // none for the lock of a missing file
-    Key key_;
+    std::uint64_t file_;
 };
 
 MemoryFileSystem::MemoryFileSystem(const MemoryFileSystem& other) {
@@ -387,18 +388,19 @@ std::unique_ptr<FolderLock> MemoryFileSystem::lock(const fs::path& path, bool cr
     std::lock_guard lock(mutex_);
     Key normal;
     const Key key(key_of(path, normal));
-    const auto it = entries_.find(key);
+    auto it = entries_.find(key);
     if (it == entries_.end()) {
-        if (!create) return std::make_unique<Lock>(nullptr, key);
+        if (!create) return std::make_unique<Lock>(nullptr, 0);
         need_parent(key, path, "cannot be opened: ");
-        entries_.emplace(key, Entry{Kind::File, new_node(), {}});
+        it = entries_.emplace(key, Entry{Kind::File, new_node(), {}}).first;
     } else if (it->second.kind == Kind::Link) {
         throw FileError(path, "cannot be opened: it is a link");
     } else if (it->second.kind == Kind::Folder) {
         throw FileError(path, "cannot be opened: " + system_reason(EISDIR));
     }
-    if (!locked_.insert(key).second) return nullptr;
-    return std::make_unique<Lock>(this, key);
+    const std::uint64_t file = it->second.node->number;
+    if (!locked_.insert(file).second) return nullptr;
+    return std::make_unique<Lock>(this, file);
 }
 
 }  // namespace marrowgate::test

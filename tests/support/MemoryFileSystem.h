@@ -117,7 +117,7 @@ private:
     mutable std::mutex mutex_;
 #endif
     std::map<Key, Entry, KeyOrder> entries_;
-    std::set<Key, KeyOrder> locked_;
+    std::set<std::uint64_t> locked_;  // the numbers of the files locked
     std::int64_t clock_ = 0;
     std::uint64_t numbers_ = 0;
     std::uint64_t unique_folders_ = 0;
