@@ -430,12 +430,16 @@ private:
 };
 
 std::unique_ptr<FolderLock> RealFileSystem::lock(const std::filesystem::path& path, bool create) {
-    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      create ? OPEN_ALWAYS : OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const auto open_lock = [&](DWORD access, DWORD disposition) {
+        return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           disposition, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    HANDLE handle = open_lock(GENERIC_READ | GENERIC_WRITE, create ? OPEN_ALWAYS : OPEN_EXISTING);
+    const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    // A lock file this user may only read (read-only, or another user's)
+    // locks as well.
+    if (error == ERROR_ACCESS_DENIED) handle = open_lock(GENERIC_READ, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
         if (!create && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
             return std::make_unique<HandleLock>(INVALID_HANDLE_VALUE);
         throw FileError(path, "cannot be opened: " + std::system_category().message(static_cast<int>(error)));
@@ -443,9 +447,9 @@ std::unique_ptr<FolderLock> RealFileSystem::lock(const std::filesystem::path& pa
     auto held = std::make_unique<HandleLock>(handle);
     OVERLAPPED whole{};
     if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return nullptr;
-        throw FileError(path, "cannot be locked: " + std::system_category().message(static_cast<int>(error)));
+        const DWORD refused = GetLastError();
+        if (refused == ERROR_LOCK_VIOLATION || refused == ERROR_IO_PENDING) return nullptr;
+        throw FileError(path, "cannot be locked: " + std::system_category().message(static_cast<int>(refused)));
     }
     return held;
 }
@@ -479,22 +483,25 @@ private:
 };
 
 std::unique_ptr<FolderLock> RealFileSystem::lock(const std::filesystem::path& path, bool create) {
-    // Opened for writing either way, so that a lock file that could not be
-    // created or written is refused alike, in a dry run as in a run.
+    // Opened as a run opens it whether it may create it or not, so that a
+    // dry run fails where a run fails. A lock file this user may only read
+    // (read-only, another user's in a shared lib, on a read-only mount)
+    // locks as well.
     for (int attempt = 0;; ++attempt) {
-        const int descriptor =
-            ::open(path.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+        constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+        int descriptor = ::open(path.c_str(), O_RDWR | (create ? O_CREAT : 0) | kFlags, 0666);
+        const int error = descriptor < 0 ? errno : 0;
+        if (error == EACCES || error == EROFS) descriptor = ::open(path.c_str(), O_RDONLY | kFlags);
         if (descriptor < 0) {
-            const int error = errno;
             if (!create && error == ENOENT) return std::make_unique<DescriptorLock>(-1);
             throw FileError(path,
                             "cannot be opened: " + (error == ELOOP ? std::string("it is a link") : system_reason(error)));
         }
         auto held = std::make_unique<DescriptorLock>(descriptor);
         if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-            const int error = errno;
-            if (error == EWOULDBLOCK) return nullptr;
-            throw FileError(path, "cannot be locked: " + system_reason(error));
+            const int refused = errno;
+            if (refused == EWOULDBLOCK) return nullptr;
+            throw FileError(path, "cannot be locked: " + system_reason(refused));
         }
         // A lock file removed while this one was taking it (a dry run's goes
         // with its lock) locks nothing: the next run makes a new one.

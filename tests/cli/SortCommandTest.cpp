@@ -268,11 +268,11 @@ TEST_F(Cli, DryRunFailsExactlyWhereTheRunFails) {
          ".marrowgate.lock: cannot be opened: " + system_reason(EISDIR)},
         {"lock_file_of_lib_a_folder", [&] { return fs::create_directory(app / "lib" / ".marrowgate.lock"); }, 1,
          "lib/.marrowgate.lock: cannot be opened: " + system_reason(EISDIR)},
-        {"lock_file_read_only", [&] {
+        {"lock_file_read_only", [&] {  // locked as it may be read
              lock_file(app / ".marrowgate.lock");
              fs::permissions(app / ".marrowgate.lock", fs::perms::owner_read | fs::perms::group_read);
              return true;
-         }, 1, ".marrowgate.lock: cannot be opened: " + system_reason(EACCES)},
+         }, 0, ""},
         {"application_folder_not_writable", [&] {
              fs::permissions(app, fs::perms::owner_write, fs::perm_options::remove);
              return true;
