@@ -8,6 +8,10 @@
 //     the decal library read once as well);
 //   - the literal passes (bench/LiteralSort.h): output files reopened for
 //     every block, the decal library re-read for every part.
+// The engine is timed with --no-sync against the references, which do not
+// sync either; the cost of the sync before the moves is shown apart, each
+// key with and without it, in the output folder and in a RAM disk
+// (/dev/shm), side by side in the same rounds.
 // Each measurement runs in a child process of its own, so that its peak
 // memory (the kernel's count, as /usr/bin/time -v shows it) is its own, in
 // rounds that take every measurement in turn, so that ratios come from runs
@@ -15,6 +19,7 @@
 // that memory does not grow with the part files.
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,7 +55,7 @@ using mg::bench::LibraryShape;
 
 constexpr SortKey kKeys[] = {SortKey::Alphanumeric, SortKey::LogicFamily, SortKey::DecalName, SortKey::PadCount};
 constexpr const char* kUsage =
-    "marrowgate_bench [--data DIR] [--out DIR] [--parts N] [--scale K] [--repeat R]\n"
+    "marrowgate_bench [--data DIR] [--out DIR] [--ram-out DIR] [--parts N] [--scale K] [--repeat R]\n"
     "                 [--literal-fraction F] [--pad-literal-fraction F]\n"
     "marrowgate_bench --long-line [--data DIR] [--out DIR] [--repeat R]\n"
     "Generates four part-type libraries of N parts each (default 25000) and a decal\n"
@@ -59,7 +64,10 @@ constexpr const char* kUsage =
     "of its number of output files and the literal passes, at N and at K times N parts\n"
     "per file (default K = 4). R rounds (default 5) each time the I/O limit and every\n"
     "key side by side, each in a child process of two runs whose peak memory is shown;\n"
-    "the best run counts. The runs write below --out (default: DIR). The literal passes\n"
+    "the best run counts. The runs write below --out (default: DIR). The engine runs\n"
+    "with --no-sync there, as the references do not sync; a table of its own shows each\n"
+    "key with the sync and without, below --out and below --ram-out (default:\n"
+    "/dev/shm/marrowgate-bench-runs where /dev/shm is there), side by side. The literal passes\n"
     "run on 1/F of the parts and are scaled up: F = 1 (all parts) for the three word keys\n"
     "and 1000 for the pad count, by default. Exit status 3 when a target is missed.\n"
     "With --long-line it sorts (alphanumeric) a library of 400 parts one of which holds\n"
@@ -71,6 +79,7 @@ constexpr const char* kUsage =
 struct Options {
     fs::path data = fs::temp_directory_path() / "marrowgate-bench";
     fs::path out;  // where the runs write; empty: the data folder
+    fs::path ram_out = fs::exists("/dev/shm") ? fs::path("/dev/shm/marrowgate-bench-runs") : fs::path();
     int parts = 25000;
     int scale = 4;
     int repeat = 5;
@@ -301,8 +310,8 @@ CpuTime cpu_time() {
     return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
 
-// `what` is io-limit:FILES[:decals], engine:KEY, literal:KEY or long:FILE
-// (FILE of the set sorted alone by its initials). Prints
+// `what` is io-limit:FILES[:decals], engine:KEY[:missing][:nosync],
+// literal:KEY or long:FILE (FILE of the set sorted alone by its initials). Prints
 // "seconds parts files user system check" of the fastest of `repeat` runs;
 // check is "same" or "DIFFERENT" after a literal run (the engine sorts the
 // same inputs and every file is compared), "-" otherwise.
@@ -328,7 +337,10 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
         const fs::path folder = new_app_folder(app, r);
         mg::Module1 state =
             kind == "long" ? single_file_state(set / fields[1], folder) : listed_state(set, folder, parts_per_file);
-        if (kind == "engine" && fields.size() > 2 && fields[2] == "missing") state.Decal_Name[1] = kMissingDecals;
+        const auto flag = [&](const char* name) {
+            return fields.size() > 2 && std::find(fields.begin() + 2, fields.end(), name) != fields.end();
+        };
+        if (kind == "engine" && flag("missing")) state.Decal_Name[1] = kMissingDecals;
         const CpuTime cpu_start = cpu_time();
         const auto start = std::chrono::steady_clock::now();
         if (kind == "io-limit") {
@@ -349,7 +361,10 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
             parts = result.parts;
         } else if (kind == "engine" || kind == "long") {
             mg::NullStatusDisplay status;
-            const mg::RunResult result = mg::run_sort(state, key, status, mg::real_file_system());
+            mg::UnsyncedFileSystem unsynced(mg::real_file_system());
+            // The long lines are about processor time and memory: no sync.
+            mg::FileSystem& files = flag("nosync") || kind == "long" ? unsynced : mg::real_file_system();
+            const mg::RunResult result = mg::run_sort(state, key, status, files);
             if (!result.ok) {
                 std::cerr << "the run failed: " << result.error << "\n";
                 return 1;
@@ -365,7 +380,9 @@ int child(const std::string& what, const fs::path& set, const fs::path& app, int
             best = seconds;
             best_cpu = {cpu_end.user - cpu_start.user, cpu_end.system - cpu_start.system};
         }
-        files = std::distance(fs::directory_iterator(folder / "lib"), fs::directory_iterator());
+        // The library files: the run's lock file in lib is none.
+        files = std::count_if(fs::directory_iterator(folder / "lib"), fs::directory_iterator(),
+                              [](const fs::directory_entry& entry) { return entry.path().filename() != ".marrowgate.lock"; });
         if (kind == "literal" && r == 0) {
             // The engine sorts the same inputs; every file must be the same.
             const fs::path twin = new_app_folder(app.string() + "-engine", 0);
@@ -474,10 +491,12 @@ public:
                     megabytes(fs::file_size(x1 / "decals.d")), big.c_str(), options_.repeat,
                     out_folder().string().c_str());
         std::printf("x I/O: seconds over the I/O limit's; x floor: over the I/O limit into as many files as the "
-                    "run writes (plus one read of the decal library for the pad count)\n\n");
+                    "run writes (plus one read of the decal library for the pad count); the engine with --no-sync, "
+                    "as the references do not sync (the sync's cost below)\n\n");
         std::printf("%-21s %4s %7s %5s %9s %6s %6s %7s %6s %6s %7s\n", "key", "data", "parts", "files", "seconds",
                     "MB/s", "x I/O", "x floor", "user", "system", "peak MB");
 
+        std::vector<std::map<std::string, Measure>> syncs;  // each set's best runs
         for (const Set& set : sets_) {
             // Side by side: every round measures the I/O limit, each key and
             // its floor once, so that the shared machine's slow and fast
@@ -488,12 +507,19 @@ public:
                 for (const SortKey key : kKeys) {
                     const std::string name = mg::sort_key_name(key);
                     Measure& run = best[name];
-                    keep_best(run, measure("engine:" + name, set.name, set.parts, round));
+                    keep_best(run, measure("engine:" + name + ":nosync", set.name, set.parts, round));
                     const std::string floor_what = "io-limit:" + std::to_string(std::max<long long>(1, run.files)) +
                                                    (key == SortKey::PadCount ? ":decals" : "");
                     keep_best(best[name + " floor"], measure(floor_what, set.name, set.parts, round));
+                    // The same run as users make it, and both in a RAM disk.
+                    keep_best(best[name + " sync"], measure("engine:" + name, set.name, set.parts, round));
+                    if (!options_.ram_out.empty()) {
+                        keep_best(best[name + " ram sync"], measure("engine:" + name, set.name, set.parts, round, 2, true));
+                        keep_best(best[name + " ram"],
+                                  measure("engine:" + name + ":nosync", set.name, set.parts, round, 2, true));
+                    }
                 }
-                keep_best(best["missing"], measure("engine:pad-count:missing", set.name, set.parts, round));
+                keep_best(best["missing"], measure("engine:pad-count:missing:nosync", set.name, set.parts, round));
             }
             const Measure& io = best["io"];
             const double mb = megabytes(bytes_of(part_files(options_.data / set.name)));
@@ -512,7 +538,9 @@ public:
                 for (const SortKey key : kKeys) literal_row(key, set, io.seconds, mb, key == SortKey::PadCount ? pad_subset : word_subset);
             }
             std::printf("\n");
+            syncs.push_back(std::move(best));
         }
+        sync_table(syncs);
         return summary(big);
     }
 
@@ -589,12 +617,57 @@ private:
     // Each measurement writes in new folders of its own, kept to the end. A
     // child runs twice and reports the faster run (the first also warms the
     // files' pages and the memory allocator).
-    Measure measure(const std::string& what, const std::string& set, int parts, int round, int runs = 2) {
+    Measure measure(const std::string& what, const std::string& set, int parts, int round, int runs = 2,
+                    bool in_ram = false) {
         std::string folder = set + "-" + what + "-round" + std::to_string(round);
         std::replace(folder.begin(), folder.end(), ':', '-');
         return run_child(self_, {"--child", what, "--set", (options_.data / set).string(), "--app",
-                                 (runs_folder() / folder).string(), "--parts", std::to_string(parts), "--repeat",
-                                 std::to_string(runs)});
+                                 ((in_ram ? options_.ram_out : runs_folder()) / folder).string(), "--parts",
+                                 std::to_string(parts), "--repeat", std::to_string(runs)});
+    }
+
+    // The file system of a folder, by name where it is a common one.
+    static std::string file_system(const fs::path& folder) {
+        struct statfs status {};
+        if (::statfs(folder.c_str(), &status) != 0) return "?";
+        switch (static_cast<unsigned long>(status.f_type)) {
+            case 0xEF53: return "ext4";
+            case 0x01021994: return "tmpfs";
+            case 0x58465342: return "xfs";
+            case 0x9123683E: return "btrfs";
+            default: break;
+        }
+        char text[32];
+        std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(status.f_type));
+        return text;
+    }
+
+    // Each key as users run it (the new files synced before they are put in
+    // place) and with --no-sync, in the output folder and in the RAM disk.
+    void sync_table(const std::vector<std::map<std::string, Measure>>& syncs) {
+        const std::string out = file_system(out_folder());
+        const std::string ram = options_.ram_out.empty() ? "" : file_system(options_.ram_out);
+        std::printf("The sync before the moves: seconds of a run with it and with --no-sync, best of %d rounds side "
+                    "by side; outputs in %s (%s)%s\n\n",
+                    options_.repeat, out_folder().string().c_str(), out.c_str(),
+                    ram.empty() ? "" : (" and " + options_.ram_out.string() + " (" + ram + ")").c_str());
+        std::printf("%-21s %4s %5s  %-6s %8s %8s %7s", "key", "data", "files", "on", "sync", "no-sync", "cost");
+        if (!ram.empty()) std::printf("   %-6s %8s %8s %7s", "on", "sync", "no-sync", "cost");
+        std::printf("\n");
+        for (std::size_t s = 0; s < syncs.size(); ++s) {
+            for (const SortKey key : kKeys) {
+                const std::string name = mg::sort_key_name(key);
+                const auto at = [&](const std::string& what) { return syncs[s].at(what).seconds; };
+                std::printf("%-21s %4s %5lld  %-6s %8.3f %8.3f %+7.3f", name.c_str(), sets_[s].label.c_str(),
+                            syncs[s].at(name).files, out.c_str(), at(name + " sync"), at(name),
+                            at(name + " sync") - at(name));
+                if (!ram.empty())
+                    std::printf("   %-6s %8.3f %8.3f %+7.3f", ram.c_str(), at(name + " ram sync"), at(name + " ram"),
+                                at(name + " ram sync") - at(name + " ram"));
+                std::printf("\n");
+            }
+        }
+        std::printf("\n");
     }
     static void keep_best(Measure& best, const Measure& measured) {
         const double peak = std::max(best.peak_mb, measured.peak_mb);
@@ -631,6 +704,7 @@ private:
     int summary(const std::string& big) {
         fs::remove_all(runs_folder());
         fs::remove_all(earlier_runs_folder());
+        if (!options_.ram_out.empty()) fs::remove_all(options_.ram_out);
         const double pad_over_decal = results_["pad-count1x"].seconds / results_["decal-name1x"].seconds;
         double peak = 0;
         double growth = -1e9;
@@ -692,6 +766,7 @@ int main(int argc, char** argv) {
             const std::string value = argv[++i];
             if (arg == "--data") options.data = value;
             else if (arg == "--out") options.out = value;
+            else if (arg == "--ram-out") options.ram_out = value;
             else if (arg == "--parts") options.parts = positive(value, arg);
             else if (arg == "--scale") options.scale = positive(value, arg);
             else if (arg == "--repeat") options.repeat = positive(value, arg);

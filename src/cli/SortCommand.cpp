@@ -50,6 +50,7 @@ struct Options {
     bool version = false;
     bool json = false;
     bool dry_run = false;
+    bool no_sync = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -78,6 +79,8 @@ Options parse(const std::vector<std::string>& args) {
             options.json = true;
         } else if (arg == "--dry-run") {
             options.dry_run = true;
+        } else if (arg == "--no-sync") {
+            options.no_sync = true;
         } else if (arg == "--sort" || arg.rfind("--sort=", 0) == 0) {
             const std::string name = arg == "--sort" ? value(arg) : arg.substr(7);
             options.key = sort_key_from_name(name);
@@ -112,7 +115,8 @@ void print_report_line(std::ostream& out, const RunResult& result) {
 
 std::string help_text() {
     return
-        "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR] [--json] [--dry-run] FILE...\n"
+        "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR] [--json] [--dry-run]\n"
+        "                      [--no-sync] FILE...\n"
         "\n"
         "Reads up to four PADS ASCII part-type library files and writes every part\n"
         "type again into new part-type libraries, one file per value of KEY, named\n"
@@ -134,7 +138,12 @@ std::string help_text() {
         "                     %LOCALAPPDATA%\\Marrowgate on Windows)\n"
         "  --json             print the summary as one JSON object\n"
         "  --dry-run          print the summary the run would produce; write nothing\n"
-        "                     (no folder, no list file, no library file)\n"
+        "                     (no folder, no list file, no library file): it takes\n"
+        "                     the locks and tries in folders of its own what the run\n"
+        "                     would do, and fails where the run would fail\n"
+        "  --no-sync          do not wait for the new files to be on the disk before\n"
+        "                     putting them in place (for scripts that make many runs;\n"
+        "                     after a power cut a library may be empty or cut short)\n"
         "  --help             show this text\n"
         "  --version          show the version\n"
         "\n"
@@ -155,9 +164,13 @@ std::string help_text() {
         "marrowgate-report.txt into the application folder: every group, then every\n"
         "warning, each part with its file, its position and its line.\n"
         "\n"
-        "A run changes lib only when every file is complete: one that fails, is\n"
-        "stopped (Ctrl+C, SIGTERM) or is killed leaves every file as it was. One run\n"
-        "at a time works in an application folder; a second one is refused.\n"
+        "A run changes lib only when every file is complete and on the disk: one that\n"
+        "fails, is stopped (Ctrl+C, SIGTERM) or is killed leaves every file as it was.\n"
+        "One run at a time works in an application folder, and in its lib and tmp\n"
+        "(links followed: application folders that share a lib share its lock); a\n"
+        "second one is refused. A file given that the run would remove, replace or\n"
+        "write (an output, a list file, the report, a lock file, a file in a folder\n"
+        "a stopped run left) is refused.\n"
         "\n"
         "Exit status: 0 the run finished (warnings included), 1 the run failed, another\n"
         "run holds the folder, or the summary could not be written, 2 usage error or a\n"
@@ -229,10 +242,18 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
         streams.err << "marrowgate-cli: " << terminal_text(error.what()) << "\n";
         return kUsageOrRefused;
     }
+    // No input may be a file the run removes, replaces or writes.
+    if (const auto refusal = own_file_refusal(state, *options.key, files)) {
+        streams.err << "marrowgate-cli: " << *refusal << "\n";
+        return kUsageOrRefused;
+    }
 
-    // A dry run makes no folder, but fails where making them would fail.
-    if (options.dry_run ? !working_folders_possible(state.Application_Folder)
-                        : !make_application_folder(state.Application_Folder) || !tmp_makedir(state)) {
+    // A dry run makes what the run makes and undoes it when it is gone.
+    DiscardingFileSystem dry(files);
+    FileSystem& below = options.dry_run ? static_cast<FileSystem&>(dry) : files;
+    UnsyncedFileSystem unsynced(below);
+    FileSystem& layer = options.no_sync ? static_cast<FileSystem&>(unsynced) : below;
+    if (!make_working_folders(state, layer)) {
         streams.err << "marrowgate-cli: cannot create the folders lib and tmp in "
                     << terminal_text(display_path(state.Application_Folder)) << "\n";
         return kRunFailed;
@@ -241,14 +262,17 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     RunResult result;
     {
         TerminalStatus status(streams.err, streams.err_is_terminal, streams.stop_signal);
-        DiscardingFileSystem discarding(files);
-        result = run_sort(state, *options.key, status, options.dry_run ? static_cast<FileSystem&>(discarding) : files);
+        result = run_sort(state, *options.key, status, layer);
     }
     if (options.json) streams.out << json_summary(result, sort_key_name(*options.key), lib_folder(state), options.dry_run);
     if (result.outcome == RunResult::Outcome::Stopped) {
         streams.err << "marrowgate-cli: stopped by a signal: nothing in " << terminal_text(display_path(lib_folder(state)))
                     << " was changed.\n";
         return kStoppedBySignal + streams.stop_signal->load();
+    }
+    if (result.outcome == RunResult::Outcome::Refused) {
+        streams.err << "marrowgate-cli: " << result.error << "\n";
+        return kUsageOrRefused;
     }
     if (!result.ok) {
         streams.err << "marrowgate-cli: error: " << terminal_text(result.error) << "\n";

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -70,18 +71,26 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// Held while a run works in an application folder; let go when destroyed (the
-// system lets it go when the process dies, so none is ever left behind).
+// Held while a run works in a folder; let go when destroyed (the system lets
+// it go when the process dies, so none is ever left behind).
 class FolderLock {
 public:
     virtual ~FolderLock() = default;
 };
 
+// The names a run gives what it writes before putting it in place: every
+// folder it stages its files in is named kStagingPrefix, "-" and characters
+// of its own, and a file that is to take another's place ends in
+// kStagedExtension there.
+inline constexpr const char* kStagingPrefix = ".marrowgate-staging";
+inline constexpr const char* kStagedExtension = ".new";
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
     // Only a regular file is opened for reading; a file is created or written
-    // only under a name that is not a link.
+    // only under a name that is not a link. A new file gets the usual
+    // permissions under the user's umask.
     virtual std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) = 0;
     virtual std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) = 0;
 
@@ -92,6 +101,13 @@ public:
     virtual std::optional<FileIdentity> identity(const std::filesystem::path& path) = 0;
     // Creates a folder; one that exists is no failure. Throws FileError.
     virtual void make_folder(const std::filesystem::path& path) = 0;
+    // Makes a new folder in `folder` named `prefix` and six characters no
+    // other name there has (as mkdtemp does), open to the user alone, and
+    // returns its path. Throws FileError naming `folder`.
+    virtual std::filesystem::path make_unique_folder(const std::filesystem::path& folder, const std::string& prefix) = 0;
+    // Removes a folder that holds nothing. A folder that holds anything, a
+    // file, or nothing there stays as it is; never fails.
+    virtual void remove_empty_folder(const std::filesystem::path& path) = 0;
     // Puts the file `from` in the place of `to` in one step: whoever opens
     // `to` finds its old bytes or its new ones, never a mixture. A link at
     // `to` is replaced, never followed. Throws FileError.
@@ -103,9 +119,20 @@ public:
     // Removes a file, a link (never what it points to) or a folder with all
     // it holds; nothing there is no failure. Throws FileError.
     virtual void remove(const std::filesystem::path& path) = 0;
+    // The permission bits (0777) of the file `path`, links followed; nothing
+    // where there is no such file or the system keeps none (Windows).
+    virtual std::optional<std::uint32_t> permissions(const std::filesystem::path& path) = 0;
+    // Gives the file `path` these permission bits. Throws FileError.
+    virtual void set_permissions(const std::filesystem::path& path, std::uint32_t bits) = 0;
+    // Puts on the disk what was written to each of `paths` (closed files, or
+    // folders: the names in them), so that a power cut after it returns
+    // keeps it. Throws FileError naming the path.
+    virtual void sync(const std::vector<std::filesystem::path>& paths) = 0;
     // Takes the lock of the file `path`, creating the file when `create`;
     // nothing when another run holds it. Without `create` a missing file is
-    // a lock nobody holds. Throws FileError.
+    // a lock nobody holds. The lock held is always that of the file now at
+    // `path`, even where the file was removed while it was taken. Throws
+    // FileError.
     virtual std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) = 0;
     // The names in a folder (files, links, folders); nothing when it is not
     // there or cannot be listed whole.
@@ -124,27 +151,92 @@ std::size_t files_open_at_once();
 // The identity of the file on disk at `path`, as real_file_system() gives it.
 std::optional<FileIdentity> file_identity(const std::filesystem::path& path);
 
-// Reads through another file system and throws every write away: a run on it
-// reports what it would write and writes nothing. It looks at what is there,
-// and at the lock, as a run does, so that it fails where a run would fail.
-class DiscardingFileSystem final : public FileSystem {
+// Passes every operation on to another file system: the base of a layer
+// that does a few of them otherwise.
+class ForwardingFileSystem : public FileSystem {
 public:
-    explicit DiscardingFileSystem(FileSystem& reads) : reads_(reads) {}
-    std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
-    std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
-    FileEntry look(const std::filesystem::path& path, bool follow) override { return reads_.look(path, follow); }
-    std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return reads_.identity(path); }
-    void make_folder(const std::filesystem::path&) override {}
-    void replace(const std::filesystem::path&, const std::filesystem::path&) override {}
-    bool add_name(const std::filesystem::path&, const std::filesystem::path&) override { return true; }
-    void remove(const std::filesystem::path&) override {}
-    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
+    explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
+    std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override { return inner_.open_read(path); }
+    std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override {
+        return inner_.open_write(path, mode);
+    }
+    FileEntry look(const std::filesystem::path& path, bool follow) override { return inner_.look(path, follow); }
+    std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return inner_.identity(path); }
+    void make_folder(const std::filesystem::path& path) override { inner_.make_folder(path); }
+    std::filesystem::path make_unique_folder(const std::filesystem::path& folder, const std::string& prefix) override {
+        return inner_.make_unique_folder(folder, prefix);
+    }
+    void remove_empty_folder(const std::filesystem::path& path) override { inner_.remove_empty_folder(path); }
+    void replace(const std::filesystem::path& from, const std::filesystem::path& to) override { inner_.replace(from, to); }
+    bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override {
+        return inner_.add_name(existing, name);
+    }
+    void remove(const std::filesystem::path& path) override { inner_.remove(path); }
+    std::optional<std::uint32_t> permissions(const std::filesystem::path& path) override {
+        return inner_.permissions(path);
+    }
+    void set_permissions(const std::filesystem::path& path, std::uint32_t bits) override {
+        inner_.set_permissions(path, bits);
+    }
+    void sync(const std::vector<std::filesystem::path>& paths) override { inner_.sync(paths); }
+    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override {
+        return inner_.lock(path, create);
+    }
     std::optional<std::vector<std::filesystem::path>> names_in(const std::filesystem::path& folder) override {
-        return reads_.names_in(folder);
+        return inner_.names_in(folder);
     }
 
+protected:
+    FileSystem& inner() { return inner_; }
+
 private:
-    FileSystem& reads_;
+    FileSystem& inner_;
+};
+
+// --no-sync: the layer below without its sync. A run then puts its files in
+// place as soon as they are written, and a power cut soon after may leave
+// a library empty or cut short where the file system writes names before
+// bytes.
+class UnsyncedFileSystem final : public ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    void sync(const std::vector<std::filesystem::path>&) override {}
+};
+
+// A dry run's file layer: it reads through another one and makes every change
+// a run makes that it can undo, so that a dry run fails where a run would
+// fail, naming the same file for the same reason. It takes the locks, makes
+// the folders that are missing and its own staging folders, creates there
+// the files to be put in place (empty: their bytes are thrown away; the
+// run's scratch files keep theirs), and tries their second names and
+// permissions. It puts no file in the place of another, writes nothing
+// outside its own folders and removes nothing else (what killed runs left
+// stays for the next run); a lock file it created goes with its lock, and
+// the folders it made go with it (where nothing else came into them).
+class DiscardingFileSystem final : public ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    ~DiscardingFileSystem() override;
+    DiscardingFileSystem(const DiscardingFileSystem&) = delete;
+    DiscardingFileSystem& operator=(const DiscardingFileSystem&) = delete;
+
+    std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
+    void make_folder(const std::filesystem::path& path) override;
+    std::filesystem::path make_unique_folder(const std::filesystem::path& folder, const std::string& prefix) override;
+    void replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override;
+    void remove(const std::filesystem::path& path) override;
+    void set_permissions(const std::filesystem::path& path, std::uint32_t bits) override;
+    void sync(const std::vector<std::filesystem::path>&) override {}
+    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
+
+private:
+    // Whether `path` is one of its own staging folders or inside one.
+    bool own(const std::filesystem::path& path);
+
+    std::mutex mutex_;  // the run's writer thread opens files beside it
+    std::vector<std::filesystem::path> own_;   // staging folders it made
+    std::vector<std::filesystem::path> made_;  // missing folders it made, in order
 };
 
 }  // namespace marrowgate

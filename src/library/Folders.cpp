@@ -53,6 +53,7 @@ std::filesystem::path private_temporary_folder(std::string& refusal) {
     std::error_code ec;
     const std::filesystem::path temporary = std::filesystem::temp_directory_path(ec);
 #ifdef _WIN32
+    (void)refusal;
     return temporary / "Marrowgate";  // the temporary folder is the user's own
 #else
     const auto folder = temporary / ("marrowgate-" + std::to_string(::getuid()));
@@ -107,19 +108,19 @@ bool make_application_folder(const std::filesystem::path& folder) {
     return std::filesystem::is_directory(folder, ec);
 }
 
-bool working_folders_possible(const std::filesystem::path& folder) {
-    std::error_code ec;
-    for (const auto& path : {folder / "lib", folder / "tmp"}) {
-        const auto status = std::filesystem::status(path, ec);
-        if (std::filesystem::exists(status) && !std::filesystem::is_directory(status)) return false;
+bool make_working_folders(const Module1& state, FileSystem& files) {
+    try {
+        std::vector<std::filesystem::path> missing;
+        for (auto path = state.Application_Folder;
+             !path.empty() && files.look(path, true).kind == FileEntry::Kind::None; path = path.parent_path()) {
+            missing.push_back(path);
+            if (path == path.parent_path()) break;
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) files.make_folder(*it);
+        return tmp_makedir(state, files);
+    } catch (const std::exception&) {
+        return false;
     }
-    // The application folder, or the nearest folder above it that is there.
-    for (auto path = folder; !path.empty(); path = path.parent_path()) {
-        const auto status = std::filesystem::status(path, ec);
-        if (std::filesystem::exists(status)) return std::filesystem::is_directory(status);
-        if (path == path.parent_path()) break;
-    }
-    return false;
 }
 
 std::filesystem::path lib_folder(const Module1& state) { return state.Application_Folder / "lib"; }

@@ -43,9 +43,11 @@ FolderChoice choose_folders(const std::optional<std::filesystem::path>& given_fo
 
 // Creates the application folder and its parents when missing.
 bool make_application_folder(const std::filesystem::path& folder);
-// Whether the application folder, lib and tmp are folders or could be made
-// (what make_application_folder and tmp_makedir do), without making them.
-bool working_folders_possible(const std::filesystem::path& folder);
+// Creates through `files` the application folder and the folders above it
+// that are missing, then lib and tmp (a dry run's layer makes them for the
+// run to try and removes them afterwards). Returns false when one of them
+// could not be made.
+bool make_working_folders(const Module1& state, FileSystem& files);
 
 std::filesystem::path lib_folder(const Module1& state);
 std::filesystem::path tmp_folder(const Module1& state);

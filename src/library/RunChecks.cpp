@@ -1,12 +1,15 @@
 #include "library/RunChecks.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
 #include <system_error>
 #include <type_traits>
 
+#include "library/Folders.h"
 #include "library/RunFrame.h"
+#include "library/Staging.h"
 #include "state/Module1.h"
 
 namespace marrowgate {
@@ -75,10 +78,17 @@ private:
 
 }  // namespace
 
-void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
+namespace {
+std::vector<std::filesystem::path> input_paths(const Module1& state) {
     std::vector<std::filesystem::path> inputs;
     for (int i = 1; i <= state.File_Count; ++i) inputs.push_back(listed_file_path(state, i));
     if (state.Decal_Count > 0) inputs.push_back(decal_file_path(state));
+    return inputs;
+}
+}  // namespace
+
+void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
+    const std::vector<std::filesystem::path> inputs = input_paths(state);
     std::vector<std::optional<FileIdentity>> identities;
     for (const auto& input : inputs) identities.push_back(files.identity(input));
     ExistingNames existing(files);
@@ -91,11 +101,51 @@ void check_inputs_survive(const Module1& state, const std::vector<std::filesyste
             const bool same = identities[i] ? *identities[i] == *identity
                                             : std::filesystem::equivalent(target, inputs[i], ec) && !ec;
             if (same)
-                throw RunError("the output file " + display_path(target) + " is the input file " +
+                throw InputRefused("the output file " + display_path(target) + " is the input file " +
                                display_path(inputs[i]) +
                                "; sorting would destroy it. Move the input elsewhere. Nothing was written.");
         }
     }
+}
+
+void check_inputs_are_not_own_files(const Module1& state, const KeyRule& rule, FileSystem& files) {
+    const std::vector<std::filesystem::path> inputs = input_paths(state);
+    std::vector<std::optional<FileIdentity>> identities;
+    for (const auto& input : inputs) identities.push_back(files.identity(input));
+    const auto refuse_input = [&](const std::filesystem::path& own, const std::string& what) {
+        const std::optional<FileIdentity> identity = files.identity(own);
+        if (!identity) return;
+        for (std::size_t i = 0; i < inputs.size(); ++i)
+            if (identities[i] == identity)
+                throw InputRefused(display_path(inputs[i]) + ": refused: it is " + what +
+                                   ". Move it elsewhere. Nothing was written.");
+    };
+    // Everything a stopped run left: its files, and the files in its folders
+    // (a link in them goes, not what it names).
+    const std::function<void(const std::filesystem::path&, int)> left = [&](const std::filesystem::path& path,
+                                                                            int depth) {
+        switch (files.look(path, false).kind) {
+            case FileEntry::Kind::File:
+                refuse_input(path, display_path(path) + ", left by a run that was stopped, which the next run removes");
+                break;
+            case FileEntry::Kind::Folder:
+                if (depth < 8)
+                    for (const auto& name : files.names_in(path).value_or(std::vector<std::filesystem::path>()))
+                        left(path / name, depth + 1);
+                break;
+            default: break;
+        }
+    };
+    const std::filesystem::path& application = state.Application_Folder;
+    for (const auto& folder : {application, lib_folder(state), tmp_folder(state)}) {
+        refuse_input(run_lock_path(folder), "the lock file " + display_path(run_lock_path(folder)) +
+                                                 ", which every run holds while it works");
+        for (const auto& leftover : Staging::leftovers(files, folder)) left(leftover, 0);
+    }
+    refuse_input(run_report_path(application),
+                 "the report " + display_path(run_report_path(application)) + ", which every run replaces");
+    for (const auto& list : {application / rule.first_list_file(), application / rule.second_list_file()})
+        refuse_input(list, "the list file " + display_path(list) + ", which every " + rule.name() + " run empties");
 }
 
 InputStamps::InputStamps(FileSystem& files, const Module1& state) : files_(files) {

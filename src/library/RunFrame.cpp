@@ -42,14 +42,43 @@ void empty_list_file(FileSystem& files, const std::filesystem::path& path) {
     files.open_write(path, WriteMode::Truncate)->close();
 }
 
-// The message of a failure, naming the file it is about: a staged file by
-// the file it was to become.
-std::string failure_message(const std::exception& error, const Staging* staging) {
-    const auto* file_error = dynamic_cast<const FileError*>(&error);
-    if (!file_error || !staging) return error.what();
-    const std::filesystem::path target = staging->target_of(file_error->file());
-    if (target == file_error->file()) return error.what();
-    return display_path(target) + ": " + file_error->reason() + ". Nothing was changed.";
+// Takes the locks of the folders a run writes: the application folder's
+// first, then those of lib and tmp (made where missing), links followed and
+// each folder once, in the order of their identities, so that of two runs
+// that share a folder one always goes on. Returns the folder another run
+// holds, or nothing when this run holds them all.
+std::optional<std::filesystem::path> lock_run_folders(const Module1& state, FileSystem& files,
+                                                      std::vector<std::unique_ptr<FolderLock>>& held) {
+    auto lock = files.lock(run_lock_path(state.Application_Folder), true);
+    if (!lock) return state.Application_Folder;
+    held.push_back(std::move(lock));
+    std::vector<std::pair<FileIdentity, std::filesystem::path>> folders;
+    std::vector<FileIdentity> locked;
+    if (const auto application = files.identity(state.Application_Folder)) locked.push_back(*application);
+    for (const auto& folder : {lib_folder(state), tmp_folder(state)}) {
+        switch (files.look(folder, true).kind) {
+            case FileEntry::Kind::Folder: break;
+            case FileEntry::Kind::None: files.make_folder(folder); break;
+            default:
+                throw RunError(display_path(folder) +
+                               " is not a folder, and the run's files go into it. Nothing was written.");
+        }
+        const std::optional<FileIdentity> identity = files.identity(folder);
+        if (identity) {
+            if (std::find(locked.begin(), locked.end(), *identity) != locked.end()) continue;  // one folder twice
+            locked.push_back(*identity);
+        }
+        folders.emplace_back(identity.value_or(FileIdentity{}), folder);
+    }
+    std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
+        return std::pair(a.first.device, a.first.file) < std::pair(b.first.device, b.first.file);
+    });
+    for (const auto& [identity, folder] : folders) {
+        lock = files.lock(run_lock_path(folder), true);
+        if (!lock) return folder;
+        held.push_back(std::move(lock));
+    }
+    return std::nullopt;
 }
 
 // A part in messages: the name of its file, the part's number in it, and the
@@ -75,8 +104,8 @@ std::string run_format(const Module1& state) {
     return state.File_Count > 0 ? marker(1) : std::string(kPartTypeMarkerV4);
 }
 
-std::filesystem::path run_lock_path(const std::filesystem::path& application_folder) {
-    return application_folder / ".marrowgate.lock";
+std::filesystem::path run_lock_path(const std::filesystem::path& folder) {
+    return folder / ".marrowgate.lock";
 }
 
 RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files) {
@@ -92,19 +121,21 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
     status.set_visible(true);
     status.pump_events();
 
-    std::unique_ptr<FolderLock> lock;
+    std::vector<std::unique_ptr<FolderLock>> locks;
     std::optional<Staging> staging;
     std::optional<WarningFiles> warning_files;  // closed before the staging folder goes
     std::optional<OutputSet> outputs;  // after staging: its files are closed before the staging folder goes
     try {
-        lock = files.lock(run_lock_path(state.Application_Folder), true);
-        if (!lock) {
+        if (const auto busy = lock_run_folders(state, files, locks)) {
             result.outcome = RunResult::Outcome::Busy;
-            throw RunError("another run is sorting into " + display_path(state.Application_Folder) +
+            throw RunError("another run is sorting into " + display_path(*busy) +
                            "; wait until it has finished. Nothing was written.");
         }
-        progress.check_stop();
+        // From here on the report may be written: none of the inputs is it.
+        check_inputs_are_not_own_files(state, rule, files);
         staging.emplace(files, state.Application_Folder);
+        progress.check_stop();
+        staging->remove_leftovers({state.Application_Folder, lib_folder(state), tmp_folder(state)});
         warning_files.emplace(files, staging->own_folder(), run_report_path(state.Application_Folder));
         result.warnings.write_to(&*warning_files);
         const InputStamps stamps(files, state);
@@ -273,15 +304,21 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
         result.ok = false;
         result.outcome = RunResult::Outcome::Stopped;
         result.error = stopped.what();
+    } catch (const InputRefused& refused) {
+        result.ok = false;
+        result.outcome = RunResult::Outcome::Refused;
+        result.error = refused.what();
     } catch (const std::exception& error) {
         result.ok = false;
         if (result.outcome == RunResult::Outcome::Done) result.outcome = RunResult::Outcome::Failed;
-        result.error = failure_message(error, staging ? &*staging : nullptr);
+        result.error = staging ? staging->describe(error) : error.what();
     }
     result.warnings.write_to(nullptr);
     outputs.reset();
-    // Every run that held the folder leaves its report, whatever happened.
-    if (lock) write_report(state, result, files, warning_files ? &*warning_files : nullptr, staging ? &*staging : nullptr);
+    // Every run that held its folders leaves its report, whatever happened;
+    // one that refused an input writes nothing.
+    if (!locks.empty() && result.outcome != RunResult::Outcome::Busy && result.outcome != RunResult::Outcome::Refused)
+        write_report(state, result, files, warning_files ? &*warning_files : nullptr, staging ? &*staging : nullptr);
     return result;
 }
 

@@ -29,6 +29,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An input the run would remove, replace or write: the run writes nothing.
+class InputRefused : public RunError {
+public:
+    using RunError::RunError;
+};
+
 // The user asked the run to stop.
 class RunStopped : public std::runtime_error {
 public:
@@ -53,7 +59,8 @@ struct RunResult {
     enum class Outcome {
         Done,
         Failed,   // a file could not be read or written, or the input is wrong
-        Busy,     // another run works in the application folder
+        Busy,     // another run works in the application folder, or in its lib or tmp
+        Refused,  // an input is one of the files the run removes, replaces or writes
         Stopped,  // the user asked the run to stop
     };
     bool ok = true;
@@ -106,10 +113,11 @@ public:
 };
 
 // Runs the frame. Failures are returned in the result, never thrown; the
-// hourglass is released whatever happens. The run holds the application
-// folder's lock throughout, writes its files in a staging folder and puts
-// them in place only when all are complete: a run that does not finish
-// changes no file.
+// hourglass is released whatever happens. The run holds the locks of the
+// application folder, lib and tmp throughout (links followed: two
+// application folders that share a lib exclude each other), writes its
+// files in folders of its own and puts them in place only when all are
+// complete and on the disk: a run that does not finish changes no file.
 RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSystem& files);
 
 
@@ -122,7 +130,8 @@ std::string run_format(const Module1& state);
 // it ended, and every warning.
 std::filesystem::path run_report_path(const std::filesystem::path& application_folder);
 
-// The file whose lock a run holds, in the application folder.
-std::filesystem::path run_lock_path(const std::filesystem::path& application_folder);
+// The file whose lock a run holds in each folder it writes (the application
+// folder, lib, tmp).
+std::filesystem::path run_lock_path(const std::filesystem::path& folder);
 
 }  // namespace marrowgate

@@ -87,6 +87,13 @@ void write_warnings(const RunResult& result, WarningFiles& warnings,
 void write_report(const Module1& state, RunResult& result, FileSystem& files, WarningFiles* warnings,
                   Staging* staging) {
     const auto target = run_report_path(state.Application_Folder);
+    // Never opened where it stands (it may be another file's second name):
+    // written in the run's folder of new files and moved into its place.
+    if (!staging) {
+        result.warnings.report_error = display_path(target) +
+                                       ": the run ended before it had a folder of its own to write the report in";
+        return;
+    }
     try {
         // The groups memory did not keep come first, so that every count
         // the report and the summaries give is exact.
@@ -98,8 +105,8 @@ void write_report(const Module1& state, RunResult& result, FileSystem& files, Wa
             spilled[k].emplace(result.warnings, *warnings, kind);
             result.warnings.set_groups(kind, static_cast<long long>(tally.kept.size()) + spilled[k]->count());
         }
-        const auto written = staging ? staging->own_folder() / "report.new" : target;
-        ReportOut out(files.open_write(written, WriteMode::Truncate));
+        staging->abandon();  // the run's own files are in place, or never will be
+        ReportOut out(files.open_write(staging->add(target), WriteMode::Truncate));
         out.text(report_head_text(result));
         if (warnings && !result.warnings.empty()) {
             write_warnings(result, *warnings, spilled, out);
@@ -109,10 +116,10 @@ void write_report(const Module1& state, RunResult& result, FileSystem& files, Wa
             for (const auto& line : warning_lines(result.warnings, 0)) out.line(line);
         }
         out.close();
-        if (written != target) files.replace(written, target);
+        staging->commit([] {});
         result.warnings.report = target;
     } catch (const std::exception& error) {
-        result.warnings.report_error = error.what();
+        result.warnings.report_error = staging->describe(error);
     }
 }
 
@@ -132,6 +139,7 @@ long long earlier_files(const Module1& state, FileSystem& files, const std::vect
     long long count = 0;
     for (const auto& name : files.names_in(lib).value_or(std::vector<std::filesystem::path>())) {
         if (std::binary_search(written.begin(), written.end(), fold(name))) continue;
+        if (name == run_lock_path(lib).filename()) continue;  // held by every run
         const auto kind = files.look(lib / name, false).kind;
         count += kind == FileEntry::Kind::File || kind == FileEntry::Kind::Link;
     }

@@ -10,9 +10,9 @@ namespace marrowgate {
 
 class Staging;
 
-// Writes the report of `result` (in the run's staging folder first, then put
-// in place in one step, where there is one). A failure is kept in the
-// result's report_error; the run stays as it ended.
+// Writes the report of `result` in the run's folder of new files and puts it
+// in place in one step; without such a folder it writes none. A failure is
+// kept in the result's report_error; the run stays as it ended.
 void write_report(const Module1& state, RunResult& result, FileSystem& files, WarningFiles* warnings,
                   Staging* staging);
 

@@ -38,11 +38,12 @@ bool RecordReader::ensure(std::size_t bytes) {
     // The bytes not read yet go to the front of the buffer, then more after
     // them; the buffer grows only for a record longer than it.
     const std::size_t kept = bytes_.size();
+    // (Before the first read there are no bytes, and no pointer to copy from.)
     if (buffer_.size() < std::max(kPiece, bytes)) {
         std::string bigger(std::max(kPiece, bytes), '\0');
-        std::memcpy(bigger.data(), bytes_.data(), kept);
+        if (kept > 0) std::memcpy(bigger.data(), bytes_.data(), kept);
         buffer_.swap(bigger);
-    } else {
+    } else if (kept > 0) {
         std::memmove(buffer_.data(), bytes_.data(), kept);
     }
     std::size_t have = kept;

@@ -1,7 +1,10 @@
 #include "sort/Sorts.h"
 
+#include <memory>
+
 #include "library/Folders.h"
 #include "library/PartHeader.h"
+#include "library/RunChecks.h"
 #include "sort/DecalIndex.h"
 #include "state/Module1.h"
 
@@ -146,26 +149,48 @@ private:
     DecalIndex index_;
 };
 
+// The rule of each key, with the list files of its run.
+std::unique_ptr<KeyRule> rule_for(SortKey key, const Module1& state) {
+    switch (key) {
+        case SortKey::Alphanumeric:
+            return std::make_unique<WordKeyRule>(SortKey::Alphanumeric, "Alphanumeric Order", &initial_key,
+                                                 &initial_source, 50, "Alphanumeric.dat", "Alphabetic.dat");
+        case SortKey::LogicFamily:
+            return std::make_unique<WordKeyRule>(SortKey::LogicFamily, "Logic Family", &logic_family_key,
+                                                 &family_source, 50, "Logic_Families.dat", "Logic_Families.dat");
+        case SortKey::DecalName:
+            return std::make_unique<WordKeyRule>(SortKey::DecalName, "PCB Decal Name", &decal_name_key,
+                                                 &first_decal_view, 1024, "Decals.dat", "Decals.dat");
+        case SortKey::PadCount: break;
+    }
+    return std::make_unique<PadCountRule>(state);
+}
+
 }  // namespace
 
 RunResult SORT_by_Alpanumeric_Order(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(SortKey::Alphanumeric, "Alphanumeric Order", &initial_key, &initial_source, 50, "Alphanumeric.dat", "Alphabetic.dat");
-    return run_frame(state, rule, status, files);
+    return run_frame(state, *rule_for(SortKey::Alphanumeric, state), status, files);
 }
 
 RunResult SORT_by_Logic_Family(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(SortKey::LogicFamily, "Logic Family", &logic_family_key, &family_source, 50, "Logic_Families.dat", "Logic_Families.dat");
-    return run_frame(state, rule, status, files);
+    return run_frame(state, *rule_for(SortKey::LogicFamily, state), status, files);
 }
 
 RunResult SORT_by_PCB_Decal(Module1& state, StatusDisplay& status, FileSystem& files) {
-    WordKeyRule rule(SortKey::DecalName, "PCB Decal Name", &decal_name_key, &first_decal_view, 1024, "Decals.dat", "Decals.dat");
-    return run_frame(state, rule, status, files);
+    return run_frame(state, *rule_for(SortKey::DecalName, state), status, files);
 }
 
 RunResult SORT_by_Number_of_Pads_in_PCB_Decal(Module1& state, StatusDisplay& status, FileSystem& files) {
-    PadCountRule rule(state);
-    return run_frame(state, rule, status, files);
+    return run_frame(state, *rule_for(SortKey::PadCount, state), status, files);
+}
+
+std::optional<std::string> own_file_refusal(const Module1& state, SortKey key, FileSystem& files) {
+    try {
+        check_inputs_are_not_own_files(state, *rule_for(key, state), files);
+    } catch (const InputRefused& refused) {
+        return std::string(refused.what());
+    }
+    return std::nullopt;
 }
 
 RunResult run_sort(Module1& state, SortKey key, StatusDisplay& status, FileSystem& files) {

@@ -34,4 +34,10 @@ RunResult SORT_by_Number_of_Pads_in_PCB_Decal(Module1& state, StatusDisplay& sta
 // The run of a key, as "Execute" dispatches on Sort_Option.
 RunResult run_sort(Module1& state, SortKey key, StatusDisplay& status, FileSystem& files);
 
+// Why the run of `key` would refuse its inputs before it began: one of them
+// is a file it removes, replaces or writes besides its outputs (see
+// check_inputs_are_not_own_files). The command line and the window ask
+// before they make any folder; the run asks again.
+std::optional<std::string> own_file_refusal(const Module1& state, SortKey key, FileSystem& files);
+
 }  // namespace marrowgate

@@ -318,7 +318,8 @@ std::optional<std::string> WindowLogic::refusal_before_run() const {
         if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
         return text;
     }
-    return std::nullopt;
+    // So is a file the run would remove, replace or write.
+    return own_file_refusal(state_, static_cast<SortKey>(*state_.Sort_Option), files_);
 }
 
 void WindowLogic::Command1_Click() {
@@ -386,6 +387,7 @@ void WindowLogic::report(const RunResult& result) {
     switch (result.outcome) {
         case RunResult::Outcome::Stopped: return;
         case RunResult::Outcome::Busy:
+        case RunResult::Outcome::Refused:
             // No run of this window worked: its "Processing..." goes.
             set_visible(Control::Label2, false);
             warn(result.error);

@@ -6,12 +6,15 @@
 #include <memory>
 
 #include "library/RunFrame.h"
+#include "library/Staging.h"
 
 #include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 #ifndef _WIN32
 #include <csignal>
+#include <iostream>
+#include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,6 +135,22 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
         {sort({file("esc.p", library_bytes({part("\x1b]0;X\x07Q DIP8 I TTL 1 1 0 0 0"),
                                             part("\x1b]0;X\x07Q DIP8 I TTL 1 1 0 0 0")}))}),
          0, "  part \\x1b]0;X\\x07Q, 2 blocks: esc.p part 1 at line 3", [] {}},
+        {{"--no-sync", "--sort=alphanumeric", a, b}, 0, "Wrote 4 parts into 2 library files", [] {}},
+        // An input that is a file of the run's own: refused before anything is written.
+        {pads(utf8_from_path(app / "marrowgate-report.txt"), a), 2, "marrowgate-report.txt: refused: it is the report",
+         [&] { write_file(app / "marrowgate-report.txt", read_file(decals)); }},
+        {pads(utf8_from_path(app / "tmp" / "Pads_Number_in_Decals.dat"), a), 2,
+         "Pads_Number_in_Decals.dat: refused: it is the list file", [&] {
+             fs::create_directories(app / "tmp");
+             write_file(app / "tmp" / "Pads_Number_in_Decals.dat", read_file(decals));
+         }},
+        {sort({utf8_from_path(app / "lib" / ".marrowgate-staging-q1w2e3" / "in.p")}), 2,
+         "in.p: refused: it is " + utf8_from_path(app / "lib" / ".marrowgate-staging-q1w2e3" / "in.p") +
+             ", left by a run that was stopped",
+         [&] {
+             fs::create_directories(app / "lib" / ".marrowgate-staging-q1w2e3");
+             write_file(app / "lib" / ".marrowgate-staging-q1w2e3" / "in.p", read_file(good));
+         }},
     };
 #ifndef _WIN32
     // Refused unread: a FIFO, a device named through a link (reading them would
@@ -188,11 +207,161 @@ TEST_F(Cli, TheProgramSaysWhatItDidAndExitsWithItsStatus) {
 }
 
 #ifndef _WIN32
+// The dry run fails where the run fails, saying the same, and leaves the
+// application folder exactly as it was: it takes the locks and tries in
+// folders of its own what the run does. Where the tests run as root, the
+// program runs as the user nobody, so that folders and files it may not
+// write stop it as they stop a user; the rows that mount a folder need root
+// and are skipped, saying so, where mount refuses.
+TEST_F(Cli, DryRunFailsExactlyWhereTheRunFails) {
+    namespace fs = std::filesystem;
+    if (!fs::exists(MARROWGATE_CLI_PATH)) GTEST_SKIP() << "program not found here: " << MARROWGATE_CLI_PATH;
+    const bool root = ::geteuid() == 0;
+    if (root && std::system("setpriv --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "the tests run as root, and setpriv is missing to run the program as another user";
+    const uid_t nobody = 65534;
+    const auto q = [](const std::string& text) { return "'" + text + "'"; };
+    const auto good = file("good.p", library_bytes({part("A1 DIP8 I TTL 1 1 0 0 0")}));
+    const auto program = [&](const fs::path& folder, bool dry) {
+        const std::string command = (root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+                                    q(MARROWGATE_CLI_PATH) + (dry ? " --dry-run" : "") + " --app-folder " +
+                                    q(utf8_from_path(folder)) + " --sort alphanumeric " + q(good) + " >/dev/null 2>" +
+                                    q(utf8_from_path(dir / "err.txt"));
+        const int status = std::system(command.c_str());
+        return std::pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(dir / "err.txt"));
+    };
+    // Every name below a folder with what it is, and a file's bytes.
+    const auto snapshot = [](const fs::path& folder) {
+        std::map<std::string, std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            const auto name = entry.path().lexically_relative(folder).generic_string();
+            names[name] = entry.is_symlink()        ? "<link " + fs::read_symlink(entry.path()).string() + ">"
+                          : entry.is_directory()    ? "<folder>"
+                          : entry.is_regular_file() ? read_file(entry.path())
+                                                    : "<other>";
+        }
+        return names;
+    };
+    const auto give_to_nobody = [&](const fs::path& path) {
+        if (!root) return;
+        ASSERT_EQ(::lchown(path.c_str(), nobody, nobody), 0);
+        if (!fs::is_directory(fs::symlink_status(path))) return;
+        for (const auto& entry : fs::recursive_directory_iterator(path))
+            ASSERT_EQ(::lchown(entry.path().c_str(), nobody, nobody), 0);
+    };
+    // A lock file of the user's own.
+    const auto lock_file = [&](const fs::path& path) {
+        write_file(path, "");
+        give_to_nobody(path);
+    };
+    const auto shell = [](const std::string& command) { return std::system((command + " 2>/dev/null").c_str()) == 0; };
+    fs::path deep = dir.path();
+    while (utf8_from_path(deep).size() + 201 < 4076) deep /= std::string(200, 'd');
+    deep /= std::string(4076 - utf8_from_path(deep).size() - 1, 'e');
+    ASSERT_EQ(utf8_from_path(deep).size(), 4076u);
+    const fs::path other = dir / "other-lib";
+    struct Row {
+        std::string name;
+        std::function<bool()> make;  // false: the row cannot be made here
+        int code;
+        std::string said;
+        fs::path folder = {};  // the application folder; empty: app
+    };
+    const std::vector<Row> rows = {
+        {"lock_file_a_folder", [&] { return fs::create_directory(app / ".marrowgate.lock"); }, 1,
+         ".marrowgate.lock: cannot be opened: " + system_reason(EISDIR)},
+        {"lock_file_of_lib_a_folder", [&] { return fs::create_directory(app / "lib" / ".marrowgate.lock"); }, 1,
+         "lib/.marrowgate.lock: cannot be opened: " + system_reason(EISDIR)},
+        {"lock_file_read_only", [&] {  // locked as it may be read
+             lock_file(app / ".marrowgate.lock");
+             fs::permissions(app / ".marrowgate.lock", fs::perms::owner_read | fs::perms::group_read);
+             return true;
+         }, 0, ""},
+        {"application_folder_not_writable", [&] {
+             fs::permissions(app, fs::perms::owner_write, fs::perm_options::remove);
+             return true;
+         }, 1, ".marrowgate.lock: cannot be opened: " + system_reason(EACCES)},
+        {"application_folder_not_writable_its_lock_file_there", [&] {
+             lock_file(app / ".marrowgate.lock");
+             fs::permissions(app, fs::perms::owner_write, fs::perm_options::remove);
+             return true;
+         }, 1, "a folder for the run's new files cannot be made in it: " + system_reason(EACCES)},
+        {"lib_not_writable", [&] {
+             fs::permissions(app / "lib", fs::perms::owner_write, fs::perm_options::remove);
+             return true;
+         }, 1, "lib/.marrowgate.lock: cannot be opened: " + system_reason(EACCES)},
+        {"lib_not_writable_its_lock_file_there", [&] {
+             lock_file(app / "lib" / ".marrowgate.lock");
+             fs::permissions(app / "lib", fs::perms::owner_write, fs::perm_options::remove);
+             return true;
+         }, 1, "lib: a folder for the run's new files cannot be made in it: " + system_reason(EACCES)},
+        {"lib_on_a_read_only_file_system", [&] {
+             const std::string lib = q(utf8_from_path(app / "lib"));
+             return root && shell("mount --bind " + lib + " " + lib + " && mount -o remount,bind,ro " + lib);
+         }, 1, "lib/.marrowgate.lock: cannot be opened: " + system_reason(EROFS)},
+        {"lib_a_bind_mount", [&] {
+             fs::create_directories(other);
+             give_to_nobody(other);
+             return root && shell("mount --bind " + q(utf8_from_path(other)) + " " + q(utf8_from_path(app / "lib")));
+         }, 0, ""},
+        {"a_library_file_mounted_over", [&] {
+             write_file(app / "lib" / "LIB_A.p", "of an earlier run");
+             write_file(dir / "mounted.p", "mounted");
+             return root && shell("mount --bind " + q(utf8_from_path(dir / "mounted.p")) + " " +
+                                  q(utf8_from_path(app / "lib" / "LIB_A.p")));
+         }, 1, "LIB_A.p: cannot be replaced: something is mounted there"},
+        {"application_path_of_4076_bytes", [&] {
+             fs::create_directories(deep / "lib");
+             fs::create_directories(deep / "tmp");
+             give_to_nobody(deep);
+             return true;
+         }, 1, "lib/.marrowgate.lock: cannot be opened: " + system_reason(ENAMETOOLONG), deep},
+        {"old_folder_of_new_files_a_link", [&] {
+             fs::create_directories(dir / "elsewhere");
+             write_file(dir / "elsewhere" / "kept.txt", "kept");
+             fs::create_directory_symlink(dir / "elsewhere", app / ".marrowgate-staging");
+             return true;
+         }, 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(app);
+        fs::create_directories(app / "lib");
+        fs::create_directories(app / "tmp");
+        give_to_nobody(app);
+        if (!row.make()) {
+            std::cout << "[  SKIPPED ] " << row.name << ": the folder cannot be mounted here\n";
+            continue;
+        }
+        const fs::path folder = row.folder.empty() ? app : row.folder;
+        const auto before = snapshot(folder);
+        const auto [dry_code, dry_said] = program(folder, true);
+        EXPECT_EQ(snapshot(folder), before) << "the dry run changed the application folder";
+        const auto [code, said] = program(folder, false);
+        EXPECT_EQ(dry_code, row.code) << dry_said;
+        EXPECT_EQ(code, row.code) << said;
+        EXPECT_NE(said.find(row.said), std::string::npos) << said;
+        // The run adds where its report is, or why there is none.
+        EXPECT_EQ(dry_said, said.substr(0, std::min(said.find("Report: "), said.find("The report could not"))));
+        for (const auto& mounted : {app / "lib" / "LIB_A.p", app / "lib"}) shell("umount " + q(utf8_from_path(mounted)));
+        std::error_code ec;
+        for (const auto& folder : {app, app / "lib"}) fs::permissions(folder, fs::perms::owner_all, ec);
+    }
+    EXPECT_EQ(read_file(dir / "elsewhere" / "kept.txt"), "kept");
+}
+
 // The program as a child process on a library of 20,000 parts over 1,000
-// decals, signalled or killed once its run has begun (its staging folder is
-// there): lib holds each file old or complete new.
+// decals, signalled or killed once its run has begun (its folder of new files
+// is in lib): lib holds each file old or complete new.
 TEST_F(Cli, SignalOrKillAtAnyMomentLeavesEachFileOldOrCompleteNew) {
     if (!std::filesystem::exists(MARROWGATE_CLI_PATH)) GTEST_SKIP() << "program not found: " << MARROWGATE_CLI_PATH;
+    const auto staging_folders = [&] {
+        std::vector<std::filesystem::path> found;
+        for (const auto& folder : {app, app / "lib", app / "tmp"})
+            for (const auto& name : file_names(folder))
+                if (name.rfind(Staging::kFolderName, 0) == 0) found.push_back(folder / name);
+        return found;
+    };
     const auto big = [&](const std::string& variant) {
         std::string bytes = std::string(kPartTypeMarkerV4) + "\r\n\r\n";
         for (int i = 0; i < 20000; ++i)
@@ -210,7 +379,7 @@ TEST_F(Cli, SignalOrKillAtAnyMomentLeavesEachFileOldOrCompleteNew) {
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        while (!std::filesystem::exists(app / ".marrowgate-staging"))
+        while (staging_folders().empty())
             if (waitpid(pid, nullptr, WNOHANG) == pid) return pid_t{0};
         return pid;
     };
@@ -231,7 +400,7 @@ TEST_F(Cli, SignalOrKillAtAnyMomentLeavesEachFileOldOrCompleteNew) {
         EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
         EXPECT_NE(read_file(dir / "err.txt").find("was changed"), std::string::npos);
         EXPECT_EQ(folder_files(app / "lib"), before);
-        EXPECT_FALSE(std::filesystem::exists(app / ".marrowgate-staging"));
+        EXPECT_TRUE(staging_folders().empty());
     }
     // Killed: each file old or new; the lock dies with the process.
     for (const int delay_us : {0, 2000, 10000, 40000, 80000, 120000, 160000, 200000, 240000}) {
@@ -240,11 +409,12 @@ TEST_F(Cli, SignalOrKillAtAnyMomentLeavesEachFileOldOrCompleteNew) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
-        const auto now = folder_files(app / "lib");
+        auto now = folder_files(app / "lib");
+        std::erase_if(now, [](const auto& file) { return file.first.rfind(Staging::kFolderName, 0) == 0; });
         ASSERT_EQ(now.size(), before.size()) << delay_us;
         for (const auto& [name, bytes] : now)
             EXPECT_TRUE(bytes == before.at(name) || bytes == after.at(name)) << name << " after " << delay_us;
-        std::filesystem::remove_all(app / ".marrowgate-staging");  // as the next run would
+        for (const auto& left : staging_folders()) std::filesystem::remove_all(left);  // as the next run would
     }
     const auto last = run_cli({"--app-folder", utf8_from_path(app), "--sort", "decal-name", input});
     ASSERT_EQ(last.code, 0) << last.err;

@@ -14,10 +14,15 @@
 //   byte 0   bits 0-1 the sort key (0 initial, 1 family, 2 decal name, 3 pad
 //            count); bit 2 the last file of the inputs is the decal library;
 //            bit 3 the files are listed through the marker check where they
-//            pass it
+//            pass it; bits 4-6 where the last file of the first inputs is
+//            placed: 0 with the others; else as one of the files a run
+//            removes, replaces or writes (the report, either list file, the
+//            lock file of the application folder or of lib, a file in a
+//            folder a stopped run left in lib or in the application folder),
+//            which the run must refuse, changing nothing
 //   byte 1   what goes wrong in the last run: bits 0-2 the operation (0 open
 //            for reading, 1 read, 2 open for writing, 3 write, 4 close,
-//            5 move, 6 and 7 a stop asked for by the status display); bits
+//            5 move, 6 a stop asked for by the status display, 7 a sync); bits
 //            3-7, with byte 2 above them, which one: counted modulo how many
 //            chances the first run gave
 //   byte 2   see byte 1
@@ -64,9 +69,13 @@ struct Inputs {
     std::optional<std::string> decal_file;
 };
 
+// Where the last file of the first inputs is placed.
+enum class Placed { WithTheOthers, Report, FirstList, SecondList, Lock, LibLock, LeftInLib, LeftInApp };
+
 struct Case {
     SortKey key = SortKey::Alphanumeric;
     bool through_marker_check = false;
+    Placed placed = Placed::WithTheOthers;
     std::optional<Op> fault;  // none: a stop
     unsigned which = 0;       // the fault's or the stop's number, before the modulo
     Inputs first;
@@ -101,8 +110,10 @@ inline Case parse_case(const std::uint8_t* data, std::size_t size) {
     c.key = static_cast<SortKey>(byte(0) & 3);
     const bool has_decals = (byte(0) & 4) != 0;
     c.through_marker_check = (byte(0) & 8) != 0;
+    c.placed = static_cast<Placed>((byte(0) >> 4) & 7);
     static constexpr Op kOps[] = {Op::OpenRead, Op::Read, Op::OpenWrite, Op::Write, Op::Close, Op::Move};
     if ((byte(1) & 7) < 6) c.fault = kOps[byte(1) & 7];
+    if ((byte(1) & 7) == 7) c.fault = Op::Sync;
     c.which = static_cast<unsigned>(byte(1) >> 3) | static_cast<unsigned>(byte(2)) << 5;
     const std::string_view rest = size > 3 ? std::string_view(reinterpret_cast<const char*>(data) + 3, size - 3)
                                            : std::string_view();
@@ -121,13 +132,32 @@ struct Workspace {
     test::MemoryFileSystem files;
     Module1 state;
 
-    // The application folder as a run leaves it for the user: the lock file
-    // and the report aside, which every run leaves.
+    // The application folder as a run leaves it for the user: the lock files
+    // of the folders it holds and the report aside, which every run leaves.
     Tree app_tree() const {
         Tree tree = files.tree(app);
-        tree.erase(utf8_from_path(run_lock_path(app).filename()));
+        for (const char* lock : {".marrowgate.lock", "lib/.marrowgate.lock", "tmp/.marrowgate.lock"}) tree.erase(lock);
         tree.erase(utf8_from_path(run_report_path(app).filename()));
         return tree;
+    }
+    // The path of a file placed among the run's own, as the model knows them.
+    fs::path placed_path(Placed placed, SortKey key) const {
+        static const char* const kLists[][2] = {{"tmp/Alphanumeric.dat", "tmp/Alphabetic.dat"},
+                                                {"tmp/Logic_Families.dat", "tmp/Logic_Families.dat"},
+                                                {"tmp/Decals.dat", "tmp/Decals.dat"},
+                                                {"tmp/Pads_Number_in_Decals.dat", "Pads_Number_in_Decals.dat"}};
+        const auto lists = kLists[static_cast<int>(key)];
+        switch (placed) {
+            case Placed::WithTheOthers: break;
+            case Placed::Report: return app / "marrowgate-report.txt";
+            case Placed::FirstList: return app / fs::path(lists[0]).lexically_normal();
+            case Placed::SecondList: return app / fs::path(lists[1]).lexically_normal();
+            case Placed::Lock: return app / ".marrowgate.lock";
+            case Placed::LibLock: return app / "lib" / ".marrowgate.lock";
+            case Placed::LeftInLib: return app / "lib" / ".marrowgate-staging-0x1z2y" / "0.new";
+            case Placed::LeftInApp: return app / ".marrowgate-staging" / "lib" / "LIB_A.p";
+        }
+        return {};
     }
     // Everything else.
     Tree outside_tree() const { return files.tree(root, app); }
@@ -144,8 +174,23 @@ inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w
     };
     const std::string folder = utf8_from_path(w.in) + static_cast<char>(fs::path::preferred_separator);
     const MarkerRule rule = MarkerRule::part_types_any_version();
+    // The last file in a place of the run's own, listed as it is.
+    const auto place = [&](const std::string& bytes, std::string& listed_folder, std::string& listed_name) {
+        const fs::path path = w.placed_path(c.placed, c.key);
+        w.files.put(path, bytes);
+        listed_folder = utf8_from_path(path.parent_path()) + static_cast<char>(fs::path::preferred_separator);
+        listed_name = utf8_from_path(path.filename());
+    };
+    const bool placing = c.placed != Placed::WithTheOthers && &inputs == &c.first;
     for (std::size_t i = 0; i < inputs.part_files.size(); ++i) {
         const std::string name = "part" + std::to_string(i + 1) + ".p";
+        if (placing && !inputs.decal_file && i + 1 == inputs.part_files.size()) {
+            const auto slot = static_cast<std::size_t>(++w.state.File_Count);
+            place(inputs.part_files[i], w.state.File_Folder[slot], w.state.File_Name[slot]);
+            w.state.File_Parts[slot] = count_part_types(w.files, listed_file_path(w.state, w.state.File_Count));
+            w.state.Total_Parts += w.state.File_Parts[slot];
+            continue;
+        }
         write(w.in / name, inputs.part_files[i]);
         if (c.through_marker_check) {
             const auto added = add_part_type_file(w.state, w.in / name, w.files, rule);
@@ -166,10 +211,14 @@ inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w
         w.state.Total_Parts += w.state.File_Parts[slot];
     }
     if (inputs.decal_file) {
-        write(w.in / "decals.d", *inputs.decal_file);
         w.state.Decal_Count = 1;
-        w.state.Decal_Folder[1] = folder;
-        w.state.Decal_Name[1] = "decals.d";
+        if (placing) {
+            place(*inputs.decal_file, w.state.Decal_Folder[1], w.state.Decal_Name[1]);
+        } else {
+            write(w.in / "decals.d", *inputs.decal_file);
+            w.state.Decal_Folder[1] = folder;
+            w.state.Decal_Name[1] = "decals.d";
+        }
     }
     return {};
 }
@@ -205,7 +254,8 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
                              const test::RecordingStatus& status, const Tree& app_before, const Tree& outside_before,
                              Tree& app_after) {
     if (status.hourglass) return "the hourglass was left on";
-    if (!w.files.lock(run_lock_path(w.app), false)) return "the run kept its lock";
+    for (const auto& folder : {w.app, w.app / "lib", w.app / "tmp"})
+        if (!w.files.lock(run_lock_path(folder), false)) return "the run kept the lock of " + utf8_from_path(folder);
     if (w.outside_tree() != outside_before) return "a file outside the application folder was changed";
     app_after = w.app_tree();
     // A header line too long to hold refuses the run; nothing else does so.
@@ -326,9 +376,24 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size) {
     if (auto problem = list_inputs(c, c.first, w); !problem.empty()) return problem;
     Tree app_before = w.app_tree();
     Tree outside_before = w.outside_tree();
+    const Tree whole_before = w.files.tree(w.app);
     test::FaultyFileSystem counting(w.files);
     test::RecordingStatus status;
     const RunResult first = run_sort(w.state, c.key, status, counting);
+    if (c.placed != Placed::WithTheOthers && (w.state.File_Count > 0 || w.state.Decal_Count > 0)) {
+        // Refused before anything is written: every file as it was, but for
+        // the lock files the run made (empty) in the folders it holds.
+        if (first.outcome != RunResult::Outcome::Refused) return "a run did not refuse an input of its own: " + first.error;
+        if (first.error.find(display_path(w.placed_path(c.placed, c.key))) == std::string::npos)
+            return "a refusal does not name the file: " + first.error;
+        if (status.hourglass) return "the hourglass was left on";
+        Tree after = w.files.tree(w.app);
+        for (const char* lock : {".marrowgate.lock", "lib/.marrowgate.lock", "tmp/.marrowgate.lock"})
+            if (whole_before.count(lock) == 0 && after.count(lock) > 0 && after[lock].empty()) after.erase(lock);
+        if (after != whole_before) return "a refused run changed the application folder";
+        if (w.outside_tree() != outside_before) return "a refused run changed a file outside the application folder";
+        return {};
+    }
     Tree app_after;
     if (auto problem = check_run(c.first, c.key, w, first, status, app_before, outside_before, app_after);
         !problem.empty())

@@ -54,16 +54,27 @@ TEST(ApplicationFolder, PortableCopyInstalledCopyAndGivenFolder) {
     EXPECT_EQ(choose(given).message_file, given / "marrowgate_msg.dat");
 }
 
+// The same through a dry run's layer, which makes them for the run to try
+// and removes them when it goes.
 TEST(ApplicationFolder, IsCreatedWithItsParentsAndRefusedWhenAFileBlocksIt) {
     TempDir root;
-    EXPECT_TRUE(working_folders_possible(root / "a" / "b" / "marrowgate"));
+    Module1 state;
+    const auto made = [&](const std::filesystem::path& folder, bool dry) {
+        state.Application_Folder = folder;
+        DiscardingFileSystem trial(real_file_system());
+        return make_working_folders(state, dry ? static_cast<FileSystem&>(trial) : real_file_system());
+    };
+    EXPECT_TRUE(made(root / "a" / "b" / "marrowgate", true));
+    EXPECT_FALSE(std::filesystem::exists(root / "a"));
+    EXPECT_TRUE(made(root / "a" / "b" / "marrowgate", false));
+    EXPECT_TRUE(std::filesystem::is_directory(root / "a" / "b" / "marrowgate" / "tmp"));
     EXPECT_TRUE(make_application_folder(root / "a" / "b" / "marrowgate"));
-    EXPECT_TRUE(std::filesystem::is_directory(root / "a" / "b" / "marrowgate"));
     test::write_file(root / "file", "");
-    EXPECT_FALSE(working_folders_possible(root / "file" / "marrowgate"));
     EXPECT_FALSE(make_application_folder(root / "file" / "marrowgate"));
+    for (const bool dry : {true, false}) EXPECT_FALSE(made(root / "file" / "marrowgate", dry));
+    std::filesystem::remove(root / "a" / "b" / "marrowgate" / "tmp");
     test::write_file(root / "a" / "b" / "marrowgate" / "tmp", "");
-    EXPECT_FALSE(working_folders_possible(root / "a" / "b" / "marrowgate"));
+    for (const bool dry : {true, false}) EXPECT_FALSE(made(root / "a" / "b" / "marrowgate", dry));
 }
 
 #ifndef _WIN32

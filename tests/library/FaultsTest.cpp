@@ -6,12 +6,16 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <map>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "fuzz/EngineCheck.h"
 #include "library/Background.h"
 #include "library/LineReader.h"
+#include "library/RunText.h"
 #include "sort/SortFixture.h"
 #include "support/FaultyFileSystem.h"
 
@@ -157,8 +161,8 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     const int chances = status.pumps - pumps;
     ASSERT_EQ(counting.count(Op::Move), 5);  // two outputs, two list files, the report
 
-    const std::vector<std::pair<Op, int>> faults = {
-        {Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO}, {Op::Move, EXDEV}, {Op::Read, EIO}};
+    const std::vector<std::pair<Op, int>> faults = {{Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO},
+                                                    {Op::Move, EXDEV},       {Op::Read, EIO},     {Op::Sync, EIO}};
     for (const auto& [op, error] : faults) {
         for (long nth = 1; nth <= counting.count(op); ++nth) {
             SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth));
@@ -188,7 +192,7 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
     EXPECT_EQ(lib("Z"), "of another run");
     EXPECT_EQ(lib("B"), output_bytes({part("BAV99 SOT23 I DIO 2 1 0 0 0")}));
-    EXPECT_EQ(file_names(state.Application_Folder), (Lines{".marrowgate.lock", "lib", "marrowgate-report.txt", "tmp"}));
+    EXPECT_EQ(file_names(state.Application_Folder), (Lines{"lib", "marrowgate-report.txt", "tmp"}));
 
     // A report that cannot be put in place leaves the run done, and says why.
     FaultyFileSystem faulty;
@@ -263,18 +267,134 @@ TEST_F(Faults, LinkInThePlaceOfAnOutputOrListFileIsNeverWrittenThrough) {
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
 }
 
-// What a killed run left in its staging folders, in the application folder
-// and in lib and tmp (where those are on another file system), goes with the
-// next run.
+// What killed runs left in their folders of new files, in the application
+// folder, lib and tmp (and the one folder of an earlier version), goes with
+// the next run.
 TEST_F(Faults, NextRunRemovesWhatAKilledRunLeft) {
     list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    const Lines left = {".marrowgate-staging", ".marrowgate-staging-a1b2c3"};
     for (const char* folder : {".", "lib", "tmp"}) {
-        fs::create_directories(app(folder) / Staging::kFolderName / "lib");
-        write_file(app(folder) / Staging::kFolderName / "lib" / "LIB_7.p", "half written");
+        for (const auto& name : left) {
+            fs::create_directories(app(folder) / name / "lib");
+            write_file(app(folder) / name / "lib" / "LIB_7.p", "half written");
+        }
     }
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-    for (const char* folder : {".", "lib", "tmp"}) EXPECT_FALSE(fs::exists(app(folder) / Staging::kFolderName)) << folder;
+    for (const char* folder : {".", "lib", "tmp"})
+        for (const auto& name : left) EXPECT_FALSE(fs::exists(app(folder) / name)) << folder << " " << name;
     EXPECT_EQ(lib_files(), Lines{"LIB_7.p"});
+}
+
+// Two application folders whose lib is one folder (through a link): while a
+// run works in the first, a run or a dry run in the second is refused, as a
+// second run in one application folder is, and takes nothing of the first's
+// (its folder of new files in lib stays); then it runs in turn.
+TEST_F(Faults, ApplicationFoldersSharingLibExcludeEachOther) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    Module1 other = state;
+    other.Application_Folder = dir / "other";
+    fs::create_directories(other.Application_Folder);
+    std::error_code ec;
+    fs::create_directory_symlink(lib_folder(state), lib_folder(other), ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    ASSERT_TRUE(tmp_makedir(other));
+
+    // The first run is held at its first read, its locks taken.
+    FaultyFileSystem held;
+    std::promise<void> reading, go_on;
+    std::once_flag once;
+    held.before_open_read = [&](const fs::path&) {
+        std::call_once(once, [&] {
+            reading.set_value();
+            go_on.get_future().wait();
+        });
+    };
+    std::thread first([&] { run(SortKey::Alphanumeric, held); });
+    reading.get_future().wait();
+    DiscardingFileSystem dry(real_file_system());
+    for (FileSystem* files : {&real_file_system(), static_cast<FileSystem*>(&dry)}) {
+        RecordingStatus other_status;
+        const RunResult second = run_sort(other, SortKey::LogicFamily, other_status, *files);
+        EXPECT_EQ(second.outcome, RunResult::Outcome::Busy) << second.error;
+        EXPECT_NE(second.error.find(display_path(lib_folder(other))), std::string::npos) << second.error;
+    }
+    go_on.set_value();
+    first.join();
+    ASSERT_TRUE(result.ok) << result.error;
+    expect_outputs({{"7", {part("74LS00 DIP14 I TTL 2 1 0 0 0")}}, {"B", {part("BAT54 SOT23 I DIO 2 1 0 0 0")}}});
+    RecordingStatus other_status;
+    EXPECT_TRUE(run_sort(other, SortKey::LogicFamily, other_status, real_file_system()).ok);
+    EXPECT_EQ(lib_files(), (Lines{"LIB_7.p", "LIB_B.p", "LIB_DIO.p", "LIB_TTL.p"}));
+}
+
+// Every file a run puts in place is on the disk before the first of them
+// moves, and each folder it moved files into is synced after the last. A
+// file that takes the place of another takes its permissions; a new one
+// gets the usual ones under the umask.
+TEST_F(Faults, FilesReachTheDiskBeforeTheyArePutInPlaceAndKeepTheirPermissions) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+#ifndef _WIN32
+    const auto bits = [](const fs::path& path) { return fs::status(path).permissions() & fs::perms::all; };
+    const fs::perms usual = bits(output_library_path(state, "B"));
+    fs::permissions(output_library_path(state, "7"), fs::perms::owner_read | fs::perms::owner_write);
+#endif
+
+    list_parts("more.p", {part("1N4148 SOD80 I DIO 2 1 0 0 0")});
+    FaultyFileSystem files;
+    ASSERT_TRUE(run(SortKey::Alphanumeric, files).ok) << result.error;
+    std::set<fs::path> synced;
+    std::map<fs::path, std::size_t> last_move_into;
+    const auto steps = files.steps();
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].op == Op::Sync) {
+            synced.insert(steps[i].path);
+            continue;
+        }
+        EXPECT_EQ(synced.count(steps[i].path), 1u) << display_path(steps[i].to) << " moved before it was on the disk";
+        last_move_into[steps[i].to.parent_path()] = i;
+    }
+    EXPECT_EQ(last_move_into.size(), 3u);  // lib, tmp, the application folder
+    for (const auto& [folder, last] : last_move_into) {
+        const auto after = std::find_if(steps.begin() + static_cast<std::ptrdiff_t>(last), steps.end(),
+                                        [&](const auto& step) { return step.op == Op::Sync && step.path == folder; });
+        EXPECT_NE(after, steps.end()) << display_path(folder) << " not synced after its last move";
+    }
+#ifndef _WIN32
+    EXPECT_EQ(bits(output_library_path(state, "7")), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(bits(output_library_path(state, "1")), usual);
+#endif
+}
+
+// The report is never opened where it stands, as a second name of another
+// file would be written through: it is put in place by a move, also when the
+// run fails before its work (a leftover it cannot remove). Where no folder
+// of its own can be made, the run writes no report and says so.
+TEST_F(Faults, ReportIsPutInPlaceOnlyByAMove) {
+    list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0")});
+    const fs::path report = run_report_path(state.Application_Folder);
+    const fs::path other = dir / "other.txt";
+    std::error_code ec;
+    write_file(other, "another file's bytes");
+    fs::create_hard_link(other, report, ec);
+    if (ec) GTEST_SKIP() << "no hard links here: " << ec.message();
+    fs::create_directories(app(".marrowgate-staging-left"));
+    FaultyFileSystem faulty;
+    faulty.fail(Op::Remove, 1, EACCES);
+    fails(SortKey::Alphanumeric, app(".marrowgate-staging-left"), system_reason(EACCES), faulty);
+    EXPECT_EQ(result.warnings.report, report) << result.warnings.report_error;
+    EXPECT_NE(read_file(report).find(system_reason(EACCES)), std::string::npos);
+    EXPECT_EQ(read_file(other), "another file's bytes");
+
+    fs::remove(report);
+    fs::create_hard_link(other, report);
+    FaultyFileSystem no_folder;
+    for (const long nth : {1, 2}) no_folder.fail(Op::MakeFolder, nth, EACCES, state.Application_Folder);
+    fails(SortKey::Alphanumeric, state.Application_Folder, system_reason(EACCES), no_folder);
+    EXPECT_TRUE(result.warnings.report.empty());
+    EXPECT_NE(result.warnings.report_error.find(system_reason(EACCES)), std::string::npos) << result.warnings.report_error;
+    EXPECT_NE(run_summary_text(result, false).find("The report could not be written"), std::string::npos);
+    EXPECT_EQ(read_file(other), "another file's bytes");
 }
 
 // One run at a time in an application folder; the lock goes with its holder.
@@ -336,42 +456,60 @@ TEST_F(Faults, SixtyFourMegabyteLineIsCopiedExactlyInSlices) {
     }
 }
 
-// An input the run would write over or empty: a part-type library that is one
-// of its outputs, a decal library that is one of its outputs or list files.
-TEST_F(Faults, FileThatWouldBeItsOwnOutputIsRefusedBeforeWriting) {
+// An input the run would write over, empty, replace or remove: an output
+// (under its own name, a hard link or a symbolic link), a list file, the
+// report, a lock file, a file a stopped run left in a folder of new files.
+// The run refuses it before it writes or removes anything, naming it; the
+// file keeps its bytes and writes no report.
+TEST_F(Faults, InputThatIsOneOfTheRunsOwnFilesIsRefusedUntouched) {
     const std::string text = library_bytes({part("A100 SO8 I ANA 2 1 0 0 0"), part("B200 SO8 I ANA 2 1 0 0 0")});
     const auto own = output_library_path(state, "A");
     write_file(own, text);
-    add(own);
-    fails(SortKey::Alphanumeric, own, "would destroy it");
-    EXPECT_EQ(read_file(own), text);
-    EXPECT_EQ(lib_files().size(), 1u);
-
-    // The same file listed under another name: a hard link, a symbolic link.
-    for (const bool hard : {true, false}) {
+    const auto refused = [&](SortKey key, const fs::path& file, const std::string& reason, const std::string& bytes) {
+        SCOPED_TRACE(display_path(file));
+        const auto before = folder_files(state.Application_Folder);
+        fails(key, file, reason);
+        EXPECT_EQ(result.outcome, RunResult::Outcome::Refused);
+        EXPECT_EQ(read_file(file), bytes);
+        EXPECT_EQ(folder_files(state.Application_Folder), before);
+        const fs::path report = run_report_path(state.Application_Folder);
+        EXPECT_FALSE(fs::exists(report) && file != report) << "a refused run wrote its report";
+    };
+    // The same file listed under its own name and others.
+    for (const std::string how : {"itself", "hard", "soft"}) {
         state = {};
         state.Application_Folder = dir / "app";
-        const fs::path other = dir / (hard ? "hard.p" : "soft.p");
+        const fs::path other = how == "itself" ? own : dir / (how + ".p");
         std::error_code ec;
-        if (hard) fs::create_hard_link(own, other, ec);
-        else fs::create_symlink(own, other, ec);
+        if (how == "hard") fs::create_hard_link(own, other, ec);
+        if (how == "soft") fs::create_symlink(own, other, ec);
         if (ec) continue;  // links not allowed here
         add(other);
-        fails(SortKey::Alphanumeric, own, "would destroy it");
-        EXPECT_EQ(read_file(own), text);
-        EXPECT_EQ(lib_files().size(), 1u);
+        refused(SortKey::Alphanumeric, own, "would destroy it", text);
     }
 
-    state = {};
-    state.Application_Folder = dir / "app";
-    list_parts("parts.p", {part("A100 DIP14 I ANA 2 1 0 0 0")});
-    for (const auto& decals : {output_library_path(state, "14"), app("Pads_Number_in_Decals.dat")}) {
-        write_file(decals, kDecals);
-        choose_decals(decals);
-        fails(SortKey::PadCount, decals, "would destroy it");
-        EXPECT_EQ(read_file(decals), kDecals);
-        EXPECT_EQ(lib_files(), (Lines{"LIB_14.p", "LIB_A.p"}));
-        EXPECT_FALSE(fs::exists(app("tmp") / "Pads_Number_in_Decals.dat"));
+    const struct {
+        fs::path file;  // in the application folder, given as the decal library
+        std::string reason;
+    } own_files[] = {
+        {"lib/LIB_14.p", "would destroy it"},
+        {"Pads_Number_in_Decals.dat", "refused: it is the list file"},
+        {"tmp/Pads_Number_in_Decals.dat", "refused: it is the list file"},
+        {"marrowgate-report.txt", "refused: it is the report"},
+        {".marrowgate.lock", "refused: it is the lock file"},
+        {"tmp/.marrowgate.lock", "refused: it is the lock file"},
+        {"lib/.marrowgate-staging-x1y2z3/lib.d", "left by a run that was stopped"},
+        {".marrowgate-staging/lib/in.d", "left by a run that was stopped"},
+    };
+    for (const auto& [file, reason] : own_files) {
+        state = {};
+        state.Application_Folder = dir / "app";
+        list_parts("parts.p", {part("A100 DIP14 I ANA 2 1 0 0 0")});
+        fs::create_directories(app(file).parent_path());
+        write_file(app(file), kDecals);
+        choose_decals(app(file).lexically_normal());
+        refused(SortKey::PadCount, app(file).lexically_normal(), reason, kDecals);
+        fs::remove(app(file));
     }
 }
 

@@ -95,6 +95,35 @@ std::string answers(FileSystem& files, const fs::path& root, bool links) {
         note("lock " + std::to_string(held != nullptr) + ", again " + std::to_string(again));
     }
     note("after it is let go " + std::to_string(files.lock(d / "lock", true) != nullptr));
+#ifndef _WIN32
+    {
+        // A lock file removed while it is held: the next one made is free.
+        // (Windows removes an open file only when its last handle closes.)
+        const auto held = files.lock(d / "lock", true);
+        files.remove(d / "lock");
+        note("a lock file made again after it was removed: " + std::to_string(files.lock(d / "lock", true) != nullptr));
+    }
+#endif
+    // Folders of new files: each new, with the name asked for and six
+    // characters more; only an empty folder goes.
+    const fs::path one = files.make_unique_folder(d, "u-");
+    const fs::path two = files.make_unique_folder(d, "u-");
+    note("unique folders " + kind(one, false) + kind(two, false) + ", differ " + std::to_string(one != two) +
+         ", named " + std::to_string(one.filename().string().size()) + " " + one.filename().string().substr(0, 2));
+    attempt("unique folder in a missing folder", [&] { files.make_unique_folder(d / "x", "u-"); });
+    write(one / "f", "x", WriteMode::Truncate);
+    files.remove_empty_folder(one);
+    files.remove_empty_folder(two);
+    files.remove_empty_folder(d / "a");
+    note("after removing empty folders: " + kind(one, false) + kind(two, false) + kind(d / "a", false));
+    files.sync(std::vector<fs::path>{one / "f", d});
+    attempt("sync a missing file", [&] { files.sync(std::vector<fs::path>{d / "none"}); });
+#ifndef _WIN32
+    files.set_permissions(d / "a", 0600);
+    note("permissions " + std::to_string(files.permissions(d / "a").value_or(0)) + ", of a folder " +
+         std::to_string(files.permissions(d).has_value()));
+    attempt("permissions of a missing file", [&] { files.set_permissions(d / "none", 0600); });
+#endif
     opened.reset();
     files.remove(d);
     files.remove(d);

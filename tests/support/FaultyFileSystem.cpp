@@ -68,7 +68,7 @@ private:
     std::filesystem::path path_;
 };
 
-FaultyFileSystem::FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+FaultyFileSystem::FaultyFileSystem(FileSystem& inner) : ForwardingFileSystem(inner) {}
 
 void FaultyFileSystem::fail(Op op, long nth, int error, std::optional<std::filesystem::path> only) {
     faults_.emplace_back(op, nth - 1, error, std::move(only));
@@ -104,7 +104,7 @@ std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::pa
     }
     if (const int error = check(Op::OpenRead, path))
         throw FileError(path, "cannot be opened: " + system_reason(error));
-    return std::make_unique<Input>(*this, inner_.open_read(path), path);
+    return std::make_unique<Input>(*this, inner().open_read(path), path);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::path& path, WriteMode mode) {
@@ -114,12 +114,39 @@ std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::
     }
     if (const int error = check(Op::OpenWrite, path))
         throw FileError(path, "cannot be created: " + system_reason(error));
-    return std::make_unique<Output>(*this, inner_.open_write(path, mode), path);
+    return std::make_unique<Output>(*this, inner().open_write(path, mode), path);
 }
 
 void FaultyFileSystem::replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    {
+        std::lock_guard lock(mutex_);
+        steps_.push_back(Step{Op::Move, from, to});
+    }
     if (const int error = check(Op::Move, to)) throw FileError(to, "cannot be replaced: " + system_reason(error));
-    inner_.replace(from, to);
+    inner().replace(from, to);
+}
+
+void FaultyFileSystem::sync(const std::vector<std::filesystem::path>& paths) {
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& path : paths) steps_.push_back(Step{Op::Sync, path, {}});
+    }
+    const std::filesystem::path first = paths.empty() ? std::filesystem::path() : paths.front();
+    if (const int error = check(Op::Sync, first))
+        throw FileError(first, "cannot be stored on the disk: " + system_reason(error));
+    inner().sync(paths);
+}
+
+std::filesystem::path FaultyFileSystem::make_unique_folder(const std::filesystem::path& folder,
+                                                           const std::string& prefix) {
+    if (const int error = check(Op::MakeFolder, folder))
+        throw FileError(folder, "a folder for the run's new files cannot be made in it: " + system_reason(error));
+    return inner().make_unique_folder(folder, prefix);
+}
+
+void FaultyFileSystem::remove(const std::filesystem::path& path) {
+    if (const int error = check(Op::Remove, path)) throw FileError(path, "cannot be removed: " + system_reason(error));
+    inner().remove(path);
 }
 
 }  // namespace marrowgate::test

@@ -3,8 +3,10 @@
 // way a real system would: an open that is refused, a read that breaks off, a
 // write that stores only part of its bytes before the disk is full, a close
 // whose flush fails. It also records every path opened for writing, so a test
-// can check that a run wrote nowhere else than it should. The engine reads
-// and writes on threads of its own, so every count is kept under a lock.
+// can check that a run wrote nowhere else than it should, and every move and
+// sync in order, so a test can check that files reach the disk before they
+// are put in place. The engine reads and writes on threads of its own, so
+// every count is kept under a lock.
 #pragma once
 
 #include <array>
@@ -25,9 +27,17 @@
 
 namespace marrowgate::test {
 
-class FaultyFileSystem final : public FileSystem {
+class FaultyFileSystem final : public ForwardingFileSystem {
 public:
-    enum class Op { OpenRead, Read, OpenWrite, Write, Close, Move };
+    // A failing sync fails for the first of the paths it was given;
+    // MakeFolder is the making of a unique folder, by the folder it is made in.
+    enum class Op { OpenRead, Read, OpenWrite, Write, Close, Move, Sync, Remove, MakeFolder };
+    // A move (from, to) or a sync of one path (path, empty), in order.
+    struct Step {
+        Op op;
+        std::filesystem::path path;
+        std::filesystem::path to;
+    };
 
     explicit FaultyFileSystem(FileSystem& inner = real_file_system());
 
@@ -65,24 +75,19 @@ public:
     const std::vector<std::filesystem::path>& written_paths() const { return written_paths_; }
     // How often each path was opened for reading.
     long read_opens(const std::filesystem::path& path) const;
+    // Every move and every path synced, in order.
+    std::vector<Step> steps() const {
+        std::lock_guard lock(mutex_);
+        return steps_;
+    }
 
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
-    FileEntry look(const std::filesystem::path& path, bool follow) override { return inner_.look(path, follow); }
-    std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return inner_.identity(path); }
-    void make_folder(const std::filesystem::path& path) override { inner_.make_folder(path); }
     // A move that fails leaves both files as they were, as a rename does.
     void replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
-    bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override {
-        return inner_.add_name(existing, name);
-    }
-    void remove(const std::filesystem::path& path) override { inner_.remove(path); }
-    std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override {
-        return inner_.lock(path, create);
-    }
-    std::optional<std::vector<std::filesystem::path>> names_in(const std::filesystem::path& folder) override {
-        return inner_.names_in(folder);
-    }
+    void sync(const std::vector<std::filesystem::path>& paths) override;
+    void remove(const std::filesystem::path& path) override;
+    std::filesystem::path make_unique_folder(const std::filesystem::path& folder, const std::string& prefix) override;
 
 private:
     class Input;
@@ -100,12 +105,12 @@ private:
     // Without a lock: a fuzz case reads a few bytes at a time.
     int check(Op op, const std::filesystem::path& path);
 
-    FileSystem& inner_;
     mutable std::mutex mutex_;
     std::deque<Fault> faults_;  // set before the run; only `remaining` changes during it
-    std::array<std::atomic<long>, 6> counts_{};  // by Op
+    std::array<std::atomic<long>, 9> counts_{};  // by Op
     std::map<std::filesystem::path, long> read_opens_;
     std::vector<std::filesystem::path> written_paths_;
+    std::vector<Step> steps_;
     std::optional<std::size_t> free_space_;
     std::atomic<std::size_t> bytes_read_ = 0;  // counted beside the lock: a read takes it once
     std::size_t bytes_written_ = 0;

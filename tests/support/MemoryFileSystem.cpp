@@ -47,18 +47,19 @@ private:
     std::shared_ptr<Node> node_;
 };
 
+// Held on a file, not on its name, as the system's locks are.
 class MemoryFileSystem::Lock final : public FolderLock {
 public:
-    Lock(MemoryFileSystem* owner, Key key) : owner_(owner), key_(std::move(key)) {}
+    Lock(MemoryFileSystem* owner, std::uint64_t file) : owner_(owner), file_(file) {}
     ~Lock() override {
         if (!owner_) return;
         std::lock_guard lock(owner_->mutex_);
-        owner_->locked_.erase(key_);
+        owner_->locked_.erase(file_);
     }
 
 private:
     MemoryFileSystem* owner_;  // none for the lock of a missing file
-    Key key_;
+    std::uint64_t file_;
 };
 
 MemoryFileSystem::MemoryFileSystem(const MemoryFileSystem& other) {
@@ -75,6 +76,7 @@ MemoryFileSystem::MemoryFileSystem(const MemoryFileSystem& other) {
     }
     clock_ = other.clock_;
     numbers_ = other.numbers_;
+    unique_folders_ = other.unique_folders_;
 }
 
 MemoryFileSystem::KeyView MemoryFileSystem::key_of(const fs::path& path, Key& normal) {
@@ -279,6 +281,62 @@ void MemoryFileSystem::make_folder(const fs::path& path) {
     entries_.emplace(Key(key), Entry{Kind::Folder, new_node(), {}});
 }
 
+fs::path MemoryFileSystem::make_unique_folder(const fs::path& folder, const std::string& prefix) {
+    std::lock_guard lock(mutex_);
+    Key normal;
+    const KeyView key = key_of(folder, normal);
+    const Entry* there = is_root(key) ? nullptr : find(key, false);
+    if (!is_root(key) && (!there || there->kind != Kind::Folder))
+        throw FileError(folder, "a folder for the run's new files cannot be made in it: " +
+                                    system_reason(there ? ENOTDIR : ENOENT));
+    for (;;) {
+        const std::string number = std::to_string(++unique_folders_);
+        const fs::path made = folder / (prefix + std::string(6 - std::min<std::size_t>(6, number.size()), '0') + number);
+        Key made_normal;
+        const Key made_key(key_of(made, made_normal));
+        if (entries_.count(made_key) > 0) continue;
+        entries_.emplace(made_key, Entry{Kind::Folder, new_node(), {}});
+        return made;
+    }
+}
+
+void MemoryFileSystem::remove_empty_folder(const fs::path& path) {
+    std::lock_guard lock(mutex_);
+    Key normal;
+    const auto it = entries_.find(key_of(path, normal));
+    if (it == entries_.end() || it->second.kind != Kind::Folder) return;
+    const Key prefix = it->first + fs::path::preferred_separator;
+    const auto below = entries_.lower_bound(prefix);
+    if (below != entries_.end() && below->first.starts_with(prefix)) return;
+    entries_.erase(it);
+}
+
+std::optional<std::uint32_t> MemoryFileSystem::permissions(const fs::path& path) {
+    std::lock_guard lock(mutex_);
+    Key normal;
+    const Entry* entry = find(key_of(path, normal), true);
+    if (!entry || entry->kind != Kind::File) return std::nullopt;
+    return entry->node->permissions;
+}
+
+void MemoryFileSystem::set_permissions(const fs::path& path, std::uint32_t bits) {
+    std::lock_guard lock(mutex_);
+    Key normal;
+    const Entry* entry = find(key_of(path, normal), true);
+    if (!entry || entry->kind != Kind::File)
+        throw FileError(path, "cannot be given the permissions of the file it replaces: " + system_reason(ENOENT));
+    entry->node->permissions = bits & 0777;
+}
+
+void MemoryFileSystem::sync(const std::vector<fs::path>& paths) {
+    std::lock_guard lock(mutex_);
+    for (const auto& path : paths) {
+        Key normal;
+        if (!find(key_of(path, normal), true))
+            throw FileError(path, "cannot be stored on the disk: " + system_reason(ENOENT));
+    }
+}
+
 void MemoryFileSystem::replace(const fs::path& from, const fs::path& to) {
     std::lock_guard lock(mutex_);
     Key normal_from;
@@ -330,18 +388,19 @@ std::unique_ptr<FolderLock> MemoryFileSystem::lock(const fs::path& path, bool cr
     std::lock_guard lock(mutex_);
     Key normal;
     const Key key(key_of(path, normal));
-    const auto it = entries_.find(key);
+    auto it = entries_.find(key);
     if (it == entries_.end()) {
-        if (!create) return std::make_unique<Lock>(nullptr, key);
+        if (!create) return std::make_unique<Lock>(nullptr, 0);
         need_parent(key, path, "cannot be opened: ");
-        entries_.emplace(key, Entry{Kind::File, new_node(), {}});
+        it = entries_.emplace(key, Entry{Kind::File, new_node(), {}}).first;
     } else if (it->second.kind == Kind::Link) {
         throw FileError(path, "cannot be opened: it is a link");
     } else if (it->second.kind == Kind::Folder) {
         throw FileError(path, "cannot be opened: " + system_reason(EISDIR));
     }
-    if (!locked_.insert(key).second) return nullptr;
-    return std::make_unique<Lock>(this, key);
+    const std::uint64_t file = it->second.node->number;
+    if (!locked_.insert(file).second) return nullptr;
+    return std::make_unique<Lock>(this, file);
 }
 
 }  // namespace marrowgate::test

@@ -4,8 +4,10 @@
 // keeps reading the bytes it opened when another file is moved over its name,
 // a second name shares the bytes of the first, a write through a link is
 // refused, a folder is removed with all it holds, and a file's time of change
-// (a counter here) moves on with every write. A link is followed where it is
-// the last name of a path. Every operation holds one lock, as the engine's
+// (a counter here) moves on with every write, a file keeps its permission
+// bits (0644 when new), and a unique folder's name ends in a number counted
+// up. A link is followed where it is the last name of a path. Nothing needs
+// to reach a disk: a sync only checks that what it names is there. Every operation holds one lock, as the engine's
 // writer thread works beside the run.
 #pragma once
 
@@ -48,6 +50,11 @@ public:
     FileEntry look(const std::filesystem::path& path, bool follow) override;
     std::optional<FileIdentity> identity(const std::filesystem::path& path) override;
     void make_folder(const std::filesystem::path& path) override;
+    std::filesystem::path make_unique_folder(const std::filesystem::path& folder, const std::string& prefix) override;
+    void remove_empty_folder(const std::filesystem::path& path) override;
+    std::optional<std::uint32_t> permissions(const std::filesystem::path& path) override;
+    void set_permissions(const std::filesystem::path& path, std::uint32_t bits) override;
+    void sync(const std::vector<std::filesystem::path>& paths) override;
     void replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
     bool add_name(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     void remove(const std::filesystem::path& path) override;
@@ -60,11 +67,13 @@ private:
     class Lock;
     using Key = std::filesystem::path::string_type;
     using KeyView = std::basic_string_view<std::filesystem::path::value_type>;
-    // What a file's names share: its bytes, its time of change, its number.
+    // What a file's names share: its bytes, its time of change, its number,
+    // its permissions.
     struct Node {
         std::string bytes;
         std::int64_t modified = 0;
         std::uint64_t number = 0;
+        std::uint32_t permissions = 0644;
     };
     struct Entry {
         FileEntry::Kind kind = FileEntry::Kind::File;
@@ -108,9 +117,10 @@ private:
     mutable std::mutex mutex_;
 #endif
     std::map<Key, Entry, KeyOrder> entries_;
-    std::set<Key, KeyOrder> locked_;
+    std::set<std::uint64_t> locked_;  // the numbers of the files locked
     std::int64_t clock_ = 0;
     std::uint64_t numbers_ = 0;
+    std::uint64_t unique_folders_ = 0;
 };
 
 }  // namespace marrowgate::test

@@ -9,6 +9,10 @@
 
 namespace marrowgate::test {
 
+namespace {
+constexpr const char* kLockName = ".marrowgate.lock";
+}  // namespace
+
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
@@ -45,7 +49,7 @@ std::vector<std::string> file_names(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        names.push_back(entry.path().filename().string());
+        if (entry.path().filename() != kLockName) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -54,7 +58,8 @@ std::map<std::string, std::string> folder_files(const std::filesystem::path& roo
     std::map<std::string, std::string> files;
     std::error_code ec;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ec))
-        if (entry.is_regular_file() && entry.path().filename() != "marrowgate-report.txt")  // every run leaves it
+        if (entry.is_regular_file() && entry.path().filename() != "marrowgate-report.txt" &&  // every run leaves it
+            entry.path().filename() != kLockName)
             files[std::filesystem::relative(entry.path(), root).generic_string()] = read_file(entry.path());
     return files;
 }

@@ -36,7 +36,8 @@ std::string read_file(const std::filesystem::path& path);
 std::string crlf(const std::vector<std::string>& lines);
 // The names in a folder, sorted; every file below a folder, by its path
 // relative to it ('/' between names), with its bytes (the report of the
-// last run aside).
+// last run aside). The lock files runs leave in the folders they write are
+// left out of both.
 std::vector<std::string> file_names(const std::filesystem::path& folder);
 std::map<std::string, std::string> folder_files(const std::filesystem::path& root);
 

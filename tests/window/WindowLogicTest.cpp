@@ -469,7 +469,7 @@ TEST(AfterARun, FailureBusyAndWarnings) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0], "Run failed.");
     EXPECT_EQ(seen[1].rfind("error Vorlane: ", 0), 0u) << seen[1];
-    EXPECT_NE(seen[1].find("LIB_P.p"), std::string::npos) << seen[1];
+    EXPECT_NE(seen[1].find(display_path(w.app / "lib") + " is not a folder"), std::string::npos) << seen[1];
     // The failure goes from the status line when the list changes.
     w.act("+:a.p");
     EXPECT_EQ(w.status(), "");
@@ -499,6 +499,18 @@ TEST(AfterARun, FailureBusyAndWarnings) {
     EXPECT_NE(seen[1].find("decal X0"), std::string::npos) << seen[1];
     EXPECT_FALSE(execute_under_box);
     EXPECT_LE(std::count(seen[1].begin(), seen[1].end(), '\n'), 20) << seen[1];
+
+    // A decal library that is the report every run replaces: "Execute"
+    // refuses it in a warning box naming it, and it keeps its bytes.
+    const fs::path report = w.app / "marrowgate-report.txt";
+    const std::string decals = test::read_file(w.input("d.d"));
+    write_file(report, decals);
+    w.act("option:3");
+    w.face.answers.push_back(report);
+    seen = w.act("File Execute");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().rfind(box + display_path(report) + ": refused: it is the report", 0), 0u) << seen.back();
+    EXPECT_EQ(test::read_file(report), decals);
 }
 
 // "Exit" or the close box during a run stop it; the window closes once it
