@@ -37,12 +37,13 @@
 #include <string>
 #include <vector>
 
-#include "generator/LibraryGenerator.h"
-#include "library/FileList.h"
-#include "library/LineReader.h"
 #include "LiteralSort.h"
+#include "generator/LibraryGenerator.h"
+#include "io/Paths.h"
 #include "sort/Sorts.h"
 #include "state/Module1.h"
+#include "text/LineReader.h"
+#include "workspace/FileList.h"
 
 extern char** environ;
 

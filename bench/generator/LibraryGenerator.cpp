@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace marrowgate::bench {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace marrowgate::cli {
 

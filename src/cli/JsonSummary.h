@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "library/RunFrame.h"
+#include "report/RunResult.h"
 
 namespace marrowgate::cli {
 

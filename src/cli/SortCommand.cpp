@@ -5,12 +5,14 @@
 #include <ostream>
 
 #include "cli/JsonSummary.h"
-#include "library/FileList.h"
-#include "library/Folders.h"
-#include "library/RunFrame.h"
-#include "library/RunText.h"
+#include "io/Paths.h"
+#include "io/RunError.h"
+#include "report/RunText.h"
+#include "run/RunFrame.h"
 #include "sort/Sorts.h"
 #include "state/Module1.h"
+#include "workspace/FileList.h"
+#include "workspace/Folders.h"
 
 namespace marrowgate::cli {
 

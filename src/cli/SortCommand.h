@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace marrowgate::cli {
 

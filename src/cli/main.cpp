@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/SortCommand.h"
+#include "io/Paths.h"
 #include "state/Module1.h"
 
 #ifdef _WIN32

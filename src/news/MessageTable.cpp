@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "library/LineReader.h"
 #include "state/Module1.h"
+#include "text/LineReader.h"
 
 namespace marrowgate {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace marrowgate {
 

@@ -5,7 +5,8 @@
 #include <QNetworkRequest>
 #include <QSaveFile>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
+#include "io/Paths.h"
 #include "news/NewsFile.h"
 #include "state/Module1.h"
 #include "window/WindowStart.h"

@@ -1,6 +1,6 @@
 #include "news/NewsFile.h"
 
-#include "library/LineReader.h"
+#include "text/LineReader.h"
 
 namespace marrowgate {
 

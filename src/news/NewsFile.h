@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace marrowgate {
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "library/LineReader.h"
-#include "library/PartHeader.h"
-#include "library/RunFrame.h"
+#include "io/RunError.h"
+#include "text/LineReader.h"
+#include "text/PartHeader.h"
 
 namespace marrowgate {
 

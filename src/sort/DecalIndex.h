@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "library/FileSystem.h"
-#include "library/RunWarnings.h"
-#include "library/StringIndex.h"
+#include "io/FileSystem.h"
+#include "keys/StringIndex.h"
+#include "report/RunWarnings.h"
 
 namespace marrowgate {
 

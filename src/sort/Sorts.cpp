@@ -2,11 +2,12 @@
 
 #include <memory>
 
-#include "library/Folders.h"
-#include "library/PartHeader.h"
-#include "library/RunChecks.h"
+#include "io/RunError.h"
+#include "run/RunChecks.h"
 #include "sort/DecalIndex.h"
 #include "state/Module1.h"
+#include "text/PartHeader.h"
+#include "workspace/Folders.h"
 
 namespace marrowgate {
 

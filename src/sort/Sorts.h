@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "library/FileSystem.h"
-#include "library/RunFrame.h"
-#include "library/StatusDisplay.h"
+#include "io/FileSystem.h"
+#include "run/RunFrame.h"
+#include "run/StatusDisplay.h"
 
 namespace marrowgate {
 

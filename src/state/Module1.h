@@ -64,8 +64,4 @@ std::filesystem::path listed_file_path(const Module1& state, int i);
 // Full path of the decal file (entry 1); empty when none was chosen.
 std::filesystem::path decal_file_path(const Module1& state);
 
-// Conversion between the UTF-8 text kept in the state and a filesystem path.
-std::filesystem::path path_from_utf8(const std::string& text);
-std::string utf8_from_path(const std::filesystem::path& path);
-
 }  // namespace marrowgate

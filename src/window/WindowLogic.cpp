@@ -3,12 +3,14 @@
 #include <exception>
 #include <utility>
 
-#include "library/FileList.h"
-#include "library/Folders.h"
-#include "library/RunText.h"
-#include "library/RunWarnings.h"
+#include "io/Paths.h"
+#include "io/RunError.h"
 #include "news/MessageTable.h"
+#include "report/RunText.h"
+#include "report/RunWarnings.h"
 #include "sort/Sorts.h"
+#include "workspace/FileList.h"
+#include "workspace/Folders.h"
 
 namespace marrowgate::window {
 

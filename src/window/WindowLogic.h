@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "library/FileSystem.h"
-#include "library/RunFrame.h"
+#include "io/FileSystem.h"
+#include "run/RunFrame.h"
 #include "state/Module1.h"
 #include "window/WindowFace.h"
 

@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 
-#include "library/Folders.h"
+#include "io/Paths.h"
 #include "state/Module1.h"
+#include "workspace/Folders.h"
 
 namespace marrowgate::window {
 

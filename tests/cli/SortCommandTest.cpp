@@ -5,9 +5,10 @@
 #include <functional>
 #include <memory>
 
-#include "library/RunFrame.h"
-#include "library/Staging.h"
+#include "run/RunFrame.h"
+#include "workspace/Staging.h"
 
+#include "io/Paths.h"
 #include "support/CliRun.h"
 #include "support/TestSupport.h"
 

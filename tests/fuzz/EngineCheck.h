@@ -44,16 +44,18 @@
 #include <string_view>
 #include <vector>
 
-#include "library/FileList.h"
-#include "library/Folders.h"
-#include "library/RunFrame.h"
-#include "library/Staging.h"
+#include "io/Paths.h"
+#include "report/RunReportFile.h"
+#include "run/RunFrame.h"
 #include "sort/Sorts.h"
 #include "state/Module1.h"
 #include "support/FaultyFileSystem.h"
 #include "support/LibraryModel.h"
 #include "support/MemoryFileSystem.h"
 #include "support/TestSupport.h"
+#include "workspace/FileList.h"
+#include "workspace/Folders.h"
+#include "workspace/Staging.h"
 
 namespace marrowgate::fuzz {
 

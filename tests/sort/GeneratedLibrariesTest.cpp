@@ -13,9 +13,9 @@
 #include <string>
 
 #include "generator/LibraryGenerator.h"
-#include "library/Folders.h"
 #include "sort/SortFixture.h"
 #include "support/LibraryModel.h"
+#include "workspace/Folders.h"
 
 namespace marrowgate::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <set>
 #include <sstream>
 
-#include "library/RunText.h"
+#include "report/RunText.h"
 #include "sort/SortFixture.h"
 
 namespace marrowgate::test {

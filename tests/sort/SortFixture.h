@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "library/FileList.h"
-#include "library/Folders.h"
+#include "run/Progress.h"
 #include "sort/Sorts.h"
 #include "state/Module1.h"
 #include "support/TestSupport.h"
+#include "workspace/FileList.h"
+#include "workspace/Folders.h"
 
 namespace marrowgate::test {
 

@@ -3,14 +3,6 @@
 namespace marrowgate::test {
 namespace {
 
-TEST(RunFrame, ProgressCaption) {
-    EXPECT_EQ(progress_caption("Processing...", 1, 3), "Processing... 33 %");
-    EXPECT_EQ(progress_caption("Processing...", 2, 3), "Processing... 66 %");
-    EXPECT_EQ(progress_caption("First pass...", 1, 200), "First pass... 0 %");
-    EXPECT_EQ(progress_caption("Processing...", 5, 4), "Processing... 125 %");
-    EXPECT_EQ(progress_caption("Processing...", 3, 0), "Processing...");
-}
-
 // Part headers and the key of the file each must go to, read from two files.
 // Keys that differ in letter case only ("a" and "A", e-acute and E-acute in
 // code page 1252) share the file of the first where the lib folder ignores

@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace marrowgate::test {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "library/LineReader.h"
 #include "sort/Sorts.h"
+#include "text/LineReader.h"
 
 namespace marrowgate::test {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "io/Paths.h"
 #include "state/Module1.h"
 
 namespace marrowgate::test {

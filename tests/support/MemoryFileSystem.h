@@ -23,7 +23,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace marrowgate::test {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "library/StatusDisplay.h"
+#include "run/StatusDisplay.h"
 #include "state/Module1.h"
 
 namespace marrowgate::test {

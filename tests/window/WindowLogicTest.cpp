@@ -14,11 +14,12 @@
 #include <regex>
 #include <sstream>
 
-#include "library/Folders.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TestSupport.h"
 #include "window/WindowLogic.h"
 #include "window/WindowStart.h"
+#include "workspace/Folders.h"
+#include "workspace/Staging.h"
 
 namespace marrowgate::window {
 namespace {

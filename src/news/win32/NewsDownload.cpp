@@ -10,7 +10,7 @@
 #include <optional>
 #include <thread>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 #include "news/NewsFile.h"
 #include "ui/win32/Text.h"
 

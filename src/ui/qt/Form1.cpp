@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <cmath>
 
+#include "io/Paths.h"
 #include "news/NewsDownload.h"
 #include "state/Module1.h"
 #include "ui/qt/Dialogs.h"

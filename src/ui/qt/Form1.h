@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "library/FileSystem.h"
+#include "io/FileSystem.h"
 #include "window/WindowFace.h"
 #include "window/WindowLogic.h"
 

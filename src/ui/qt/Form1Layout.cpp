@@ -14,6 +14,7 @@
 
 #include <QShortcut>
 
+#include "io/Paths.h"
 #include "state/Module1.h"
 #include "ui/qt/FileListView.h"
 #include "ui/qt/Form1.h"

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "NewsServer.h"
+#include "io/Paths.h"
 #include "news/NewsDownload.h"
 #include "state/Module1.h"
 

@@ -14,6 +14,7 @@
 #include "ui/win32/Text.h"
 // After LocalServer.h: winsock2.h goes before windows.h.
 #include "WindowDriver.h"
+#include "io/Paths.h"
 
 namespace marrowgate::test {
 namespace {

@@ -1,0 +1,29 @@
+// The report every run that held the application folder leaves there: what
+// it read, how it ended, every group of warnings, then every warning.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "io/FileSystem.h"
+#include "report/RunResult.h"
+
+namespace marrowgate {
+
+struct Module1;
+class Staging;
+
+// Writes the report of `result` in the run's folder of new files and puts it
+// in place in one step; without such a folder it writes none. A failure is
+// kept in the result's report_error; the run stays as it ended.
+void write_report(const Module1& state, RunResult& result, FileSystem& files, WarningFiles* warnings,
+                  Staging* staging);
+
+// The files of lib that the run writing `outputs` did not write.
+long long earlier_files(const Module1& state, FileSystem& files, const std::vector<OutputSummary>& outputs);
+
+// The report every run leaves in the application folder: what it read, how
+// it ended, and every warning.
+std::filesystem::path run_report_path(const std::filesystem::path& application_folder);
+
+}  // namespace marrowgate

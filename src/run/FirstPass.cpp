@@ -1,0 +1,221 @@
+#include "run/FirstPass.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "io/Background.h"
+#include "io/RunError.h"
+#include "keys/KeyTable.h"
+#include "run/DuplicateNames.h"
+#include "run/KeyRule.h"
+#include "run/Progress.h"
+#include "run/RunStopped.h"
+#include "state/Module1.h"
+#include "text/LineReader.h"
+#include "text/PartHeader.h"
+
+namespace marrowgate {
+
+namespace {
+
+// The line of part `part` (from 1) of a file.
+long long line_of_part(FileSystem& files, const std::filesystem::path& file, long long part) {
+    LineReader lines(files, file);
+    lines.number_lines();
+    PartBlockReader blocks(lines);
+    std::string_view header;
+    for (long long met = 1; blocks.next_header(header); ++met) {
+        if (met == part) return lines.line_number();
+        blocks.skip_body();
+    }
+    return 0;
+}
+
+// Adds the key of a header line to the table, worked out once for each key
+// source. Throws KeyTooLong for a key longer than kLongestKey, which no table
+// holds: with up to 1,024 keys of a header line's length, the tables would
+// take a gigabyte before the run fails.
+void add_key(std::string_view header, const KeyRule& rule, std::string& looked_up, KeySourceCache& met, KeyTable& table) {
+    const std::optional<std::string_view> source = rule.key_source(header);
+    if (source && met.find(*source)) return;
+    if (auto key = rule.key_of(header, looked_up)) {
+        if (key->size() > kLongestKey) throw KeyTooLong{key->size()};
+        table.add(*key);
+    }
+    if (source) met.insert(*source, 0);
+}
+
+// add_key() for part number `part` of `file`: a key too long for a file
+// name refuses the run, naming the file and the line.
+void add_key_of_part(std::string_view header, const KeyRule& rule, std::string& looked_up, KeySourceCache& met,
+                     KeyTable& table, FileSystem& files, const std::filesystem::path& file, long long part) {
+    try {
+        add_key(header, rule, looked_up, met, table);
+    } catch (const KeyTooLong& too_long) {
+        throw RunError(display_path(file) + ", line " + with_thousands(line_of_part(files, file, part)) +
+                       ": the part's key is " + with_thousands(static_cast<long long>(too_long.size)) +
+                       " bytes long, longer than a file name may be: its library file cannot be created. "
+                       "Nothing was written.");
+    }
+}
+
+// The keys of one listed file in order of first appearance, and the failure
+// that ended its reading, if any. At most `most` keys: once a file alone
+// holds more keys than the table can, the table is full before its last one.
+// Every 256 parts and at the end, the parts read are added to `parts`. A
+// stop asked for in `stop` ends the reading at the next part or chunk.
+struct FileKeys {
+    std::vector<std::string> keys;
+    std::exception_ptr failure;
+};
+
+FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSystem& files, std::size_t most,
+                      bool ignore_case, DuplicateNames& names, std::atomic<long long>& parts,
+                      const std::atomic<bool>& stop) {
+    KeyTable seen(most, ignore_case);
+    FileKeys result;
+    long long unreported = 0;
+    try {
+        const auto check_stop = [&] {
+            if (stop.load(std::memory_order_relaxed)) throw RunStopped();
+        };
+        const auto path = listed_file_path(state, i);
+        LineReader lines(files, path, read_ahead_beside(2));  // two files side by side
+        lines.check_between_chunks(check_stop);
+        PartBlockReader blocks(lines);
+        std::string looked_up;
+        std::string_view header;
+        KeySourceCache met(most);
+        for (long long part = 1; seen.keys().size() < most && blocks.next_header(header); ++part) {
+            check_stop();
+            if (++unreported == 256) {
+                parts.fetch_add(unreported, std::memory_order_relaxed);
+                unreported = 0;
+            }
+            check_header_held(lines.held(), header, files, path, 0, part);
+            add_key_of_part(header, rule, looked_up, met, seen, files, path, part);
+            names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
+            blocks.skip_body();
+        }
+    } catch (...) {
+        result.failure = std::current_exception();
+    }
+    parts.fetch_add(unreported, std::memory_order_relaxed);
+    result.keys = seen.keys();
+    return result;
+}
+
+// The collection pass over several files on a machine with more than one
+// processor: the files are read side by side, two at a time, and their keys
+// enter the table in file order, so that the table, and the first failure
+// met, are what reading them one after another gives. Meanwhile this thread
+// asks every 20 ms whether the user wants the run to stop, and where the
+// pass shows its progress shows it from the parts read so far, every
+// percentage in turn.
+void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, KeyTable& table,
+                  DuplicateNames& names, Progress& progress, bool shown) {
+    const auto count = static_cast<std::size_t>(state.File_Count);
+    std::vector<FileKeys> per_file(count);
+    std::atomic<std::size_t> next{0};
+    std::atomic<long long> parts{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> working{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+    const std::size_t most = rule.capacity() + 1;
+    const bool ignore_case = table.ignores_case();
+    const auto work = [&] {
+        for (std::size_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < count;)
+            per_file[i] =
+                keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case, names, parts, stop);
+        std::lock_guard lock(mutex);
+        --working;
+        finished.notify_all();
+    };
+    std::vector<std::thread> helpers;
+    for (int n = 0; n < 2; ++n) {
+        try {
+            ++working;
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            --working;  // no thread to be had: fewer files side by side
+        }
+    }
+    if (helpers.empty()) {
+        ++working;
+        work();
+    }
+    bool stopped = false;
+    {
+        std::unique_lock lock(mutex);
+        while (working > 0) {
+            finished.wait_for(lock, std::chrono::milliseconds(20));
+            lock.unlock();
+            if (shown) progress.advance_to(parts.load(std::memory_order_relaxed));
+            if (!stopped && progress.stop_asked()) {
+                stopped = true;
+                stop.store(true, std::memory_order_relaxed);
+            }
+            lock.lock();
+        }
+    }
+    for (auto& helper : helpers) helper.join();
+    if (stopped) throw RunStopped();
+    if (shown) progress.advance_to(parts.load());
+    for (const FileKeys& file : per_file) {
+        for (const auto& key : file.keys) table.add(key);
+        if (file.failure) std::rethrow_exception(file.failure);
+    }
+}
+
+}  // namespace
+
+void check_header_held(LineReader::Held held, std::string_view header, FileSystem& files,
+                       const std::filesystem::path& file, long long line, long long part) {
+    if (held == LineReader::Held::Whole) return;
+    Words<5> words{};
+    if (held == LineReader::Held::Start && split_words<5>(header, words) >= 4) return;
+    if (line == 0) line = line_of_part(files, file, part);
+    const std::string where = display_path(file) + ", line " + with_thousands(line) +
+                              ": the part header line is longer than " +
+                              with_thousands(static_cast<long long>(LineReader::kLongestHeld)) + " bytes and ";
+    throw RunError(where +
+                   (held == LineReader::Held::None ? "its \" I \" or \" M \" comes only after them"
+                                                   : "its first four words (name, decals, units, logic family) "
+                                                     "do not end within them") +
+                   ": its key is too long to read. Nothing was written.");
+}
+
+void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& files, KeyTable& table,
+                     DuplicateNames& names, Progress& progress, bool shown) {
+    if (state.File_Count > 1 && background_threads()) {
+        collect_keys(state, rule, files, table, names, progress, shown);
+        return;
+    }
+    KeySourceCache met(rule.capacity());
+    std::string looked_up;
+    for (int i = 1; i <= state.File_Count; ++i) {
+        const auto path = listed_file_path(state, i);
+        LineReader lines(files, path);
+        lines.check_between_chunks([&] { progress.check_stop(); });
+        PartBlockReader blocks(lines);
+        std::string_view header;
+        for (long long part = 1; blocks.next_header(header); ++part) {
+            if (shown) progress.step();
+            progress.check_stop();
+            check_header_held(lines.held(), header, files, path, 0, part);
+            add_key_of_part(header, rule, looked_up, met, table, files, path, part);
+            names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
+            blocks.skip_body();
+        }
+    }
+}
+
+}  // namespace marrowgate

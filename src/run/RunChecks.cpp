@@ -1,0 +1,172 @@
+#include "run/RunChecks.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+
+#include "io/RunError.h"
+#include "keys/KeyNames.h"
+#include "report/RunReportFile.h"
+#include "run/KeyRule.h"
+#include "state/Module1.h"
+#include "workspace/Folders.h"
+#include "workspace/Staging.h"
+
+namespace marrowgate {
+
+void check_names_fit(const std::vector<std::filesystem::path>& targets) {
+    constexpr std::size_t kLongestName = 255;  // bytes on Linux, UTF-16 units on Windows
+    for (const auto& target : targets) {
+        if (target.filename().native().size() > kLongestName)
+            throw RunError(display_path(target) + ": cannot be created: the name is longer than the " +
+                           std::to_string(kLongestName) +
+                           " characters a file name may have, because its key is too long. Nothing was written.");
+    }
+}
+
+namespace {
+
+// The names in the folders of a run's outputs, each folder listed once, so
+// that only the outputs that exist already need looking at. Names compare
+// with ASCII letters folded (a superset where the folder tells case apart);
+// a folder that cannot be listed, or holds a name of other characters, may
+// hold any name.
+class ExistingNames {
+public:
+    explicit ExistingNames(FileSystem& files) : files_(files) {}
+
+    bool may_hold(const std::filesystem::path& target) {
+        const std::filesystem::path parent = target.parent_path();
+        auto [folder, listed] = folders_.try_emplace(parent.empty() ? std::filesystem::path(".") : parent);
+        if (listed) list(folder->first, folder->second);
+        const std::optional<std::filesystem::path::string_type> name = folded(target.filename().native());
+        return !folder->second.complete || !name || folder->second.names.count(*name) > 0;
+    }
+
+private:
+    struct Folder {
+        bool complete = false;
+        std::set<std::filesystem::path::string_type> names;
+    };
+
+    static std::optional<std::filesystem::path::string_type> folded(std::filesystem::path::string_type name) {
+        using Unit = std::make_unsigned_t<std::filesystem::path::value_type>;
+        for (const auto c : name)
+            if (static_cast<Unit>(c) > 0x7F) return std::nullopt;
+        return ascii_lower(std::move(name));
+    }
+
+    void list(const std::filesystem::path& path, Folder& folder) {
+        const auto names = files_.names_in(path);
+        if (!names) {
+            folder.complete = files_.look(path, true).kind == FileEntry::Kind::None;  // no folder, no file
+            return;
+        }
+        for (const auto& entry : *names) {
+            const auto name = folded(entry.native());
+            if (!name) return;
+            folder.names.insert(*name);
+        }
+        folder.complete = true;
+    }
+
+    FileSystem& files_;
+    std::map<std::filesystem::path, Folder> folders_;
+};
+
+}  // namespace
+
+namespace {
+std::vector<std::filesystem::path> input_paths(const Module1& state) {
+    std::vector<std::filesystem::path> inputs;
+    for (int i = 1; i <= state.File_Count; ++i) inputs.push_back(listed_file_path(state, i));
+    if (state.Decal_Count > 0) inputs.push_back(decal_file_path(state));
+    return inputs;
+}
+}  // namespace
+
+void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
+    const std::vector<std::filesystem::path> inputs = input_paths(state);
+    std::vector<std::optional<FileIdentity>> identities;
+    for (const auto& input : inputs) identities.push_back(files.identity(input));
+    ExistingNames existing(files);
+    for (const auto& target : targets) {
+        if (!existing.may_hold(target)) continue;
+        const std::optional<FileIdentity> identity = files.identity(target);
+        if (!identity) continue;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            std::error_code ec;
+            const bool same = identities[i] ? *identities[i] == *identity
+                                            : std::filesystem::equivalent(target, inputs[i], ec) && !ec;
+            if (same)
+                throw InputRefused("the output file " + display_path(target) + " is the input file " +
+                               display_path(inputs[i]) +
+                               "; sorting would destroy it. Move the input elsewhere. Nothing was written.");
+        }
+    }
+}
+
+void check_inputs_are_not_own_files(const Module1& state, const KeyRule& rule, FileSystem& files) {
+    const std::vector<std::filesystem::path> inputs = input_paths(state);
+    std::vector<std::optional<FileIdentity>> identities;
+    for (const auto& input : inputs) identities.push_back(files.identity(input));
+    const auto refuse_input = [&](const std::filesystem::path& own, const std::string& what) {
+        const std::optional<FileIdentity> identity = files.identity(own);
+        if (!identity) return;
+        for (std::size_t i = 0; i < inputs.size(); ++i)
+            if (identities[i] == identity)
+                throw InputRefused(display_path(inputs[i]) + ": refused: it is " + what +
+                                   ". Move it elsewhere. Nothing was written.");
+    };
+    // Everything a stopped run left: its files, and the files in its folders
+    // (a link in them goes, not what it names).
+    const std::function<void(const std::filesystem::path&, int)> left = [&](const std::filesystem::path& path,
+                                                                            int depth) {
+        switch (files.look(path, false).kind) {
+            case FileEntry::Kind::File:
+                refuse_input(path, display_path(path) + ", left by a run that was stopped, which the next run removes");
+                break;
+            case FileEntry::Kind::Folder:
+                if (depth < 8)
+                    for (const auto& name : files.names_in(path).value_or(std::vector<std::filesystem::path>()))
+                        left(path / name, depth + 1);
+                break;
+            default: break;
+        }
+    };
+    const std::filesystem::path& application = state.Application_Folder;
+    for (const auto& folder : {application, lib_folder(state), tmp_folder(state)}) {
+        refuse_input(run_lock_path(folder), "the lock file " + display_path(run_lock_path(folder)) +
+                                                 ", which every run holds while it works");
+        for (const auto& leftover : Staging::leftovers(files, folder)) left(leftover, 0);
+    }
+    refuse_input(run_report_path(application),
+                 "the report " + display_path(run_report_path(application)) + ", which every run replaces");
+    for (const auto& list : {application / rule.first_list_file(), application / rule.second_list_file()})
+        refuse_input(list, "the list file " + display_path(list) + ", which every " + rule.name() + " run empties");
+}
+
+InputStamps::InputStamps(FileSystem& files, const Module1& state) : files_(files) {
+    const auto add = [&](std::filesystem::path path) {
+        stamps_.push_back(files_.look(path, true));
+        inputs_.push_back(std::move(path));
+    };
+    for (int i = 1; i <= state.File_Count; ++i) add(listed_file_path(state, i));
+    if (state.Decal_Count > 0) add(decal_file_path(state));
+}
+
+void InputStamps::check(std::size_t i) const {
+    if (files_.look(inputs_[i], true) != stamps_[i])
+        throw RunError(display_path(inputs_[i]) +
+                       " changed while it was being sorted. Nothing was changed; sort it again once it is complete.");
+}
+
+void InputStamps::check_all() const {
+    for (std::size_t i = 0; i < inputs_.size(); ++i) check(i);
+}
+
+}  // namespace marrowgate

@@ -1,0 +1,65 @@
+// The part header line and its words.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#include <emmintrin.h>
+#define MARROWGATE_PART_HEADER_SSE2 1
+#else
+#define MARROWGATE_PART_HEADER_SSE2 0
+#endif
+
+namespace marrowgate {
+
+// Words 1..N of a header line; index 0 is never used.
+template <std::size_t N>
+using Words = std::array<std::string_view, N + 1>;
+
+// Words 1..N-1 end at the first N-1 spaces of the line and word N is the rest.
+// The split never fails: when the line has fewer spaces, the last word found
+// holds the rest of the line and the later words are empty. Returns the number
+// of spaces that ended a word.
+template <std::size_t N>
+std::size_t split_words(std::string_view line, Words<N>& words) {
+    std::size_t cuts = 0;
+    std::size_t start = 0;  // of the word in hand
+    std::size_t from = 0;   // every space before it has cut a word
+    const auto cut = [&](std::size_t space) {
+        words[++cuts] = std::string_view(line.data() + start, space - start);
+        start = space + 1;
+    };
+#if MARROWGATE_PART_HEADER_SSE2
+    // Sixteen bytes at a time: every part of both passes cuts its header line,
+    // and a search call per word costs more than the words are long.
+    for (; cuts + 1 < N && from + 16 <= line.size(); from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + from));
+        auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+        for (; spaces != 0 && cuts + 1 < N; spaces &= spaces - 1)
+            cut(from + static_cast<std::size_t>(std::countr_zero(spaces)));
+    }
+#endif
+    while (cuts + 1 < N) {
+        const std::size_t space = line.find(' ', std::max(from, start));
+        if (space == std::string_view::npos) {
+            words[cuts + 1] = line.substr(start);
+            for (std::size_t later = cuts + 2; later <= N; ++later) words[later] = {};
+            return cuts;
+        }
+        cut(space);
+    }
+    words[N] = line.substr(start);
+    return cuts;
+}
+
+// Every run of two or more spaces of Line_01 becomes one space, in place;
+// nothing else changes.
+void Suppression_Des_Espaces(std::string& Line_01);
+
+}  // namespace marrowgate

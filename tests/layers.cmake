@@ -1,0 +1,25 @@
+# Checks that every engine folder includes only itself and the folders before
+# it in LAYERS (io keys text state workspace report run sort): the arrows
+# between the engine's parts run one way.
+#   cmake -DSOURCE_DIR=src "-DLAYERS=io;keys;..." -P tests/layers.cmake
+cmake_minimum_required(VERSION 3.25)
+set(below "")
+set(faults "")
+foreach(layer IN LISTS LAYERS)
+  file(GLOB sources ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
+  foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^#include \"[a-z0-9_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^#include \"([a-z0-9_]+)/.*" "\\1" folder "${line}")
+      if(NOT folder STREQUAL layer AND NOT folder IN_LIST below)
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+        list(APPEND faults "${name}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+  list(APPEND below ${layer})
+endforeach()
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "Includes against the engine's layers:\n  ${text}")
+endif()
