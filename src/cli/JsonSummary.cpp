@@ -105,7 +105,7 @@ std::string json_summary(const RunResult& result, const std::string& key, const 
         {"decal_without_pad_count", result.unplaced[static_cast<std::size_t>(Unplaced::DecalWithoutPadCount)]}};
     ordered_json& outputs = out["outputs"] = ordered_json::array();
     for (const auto& output : result.outputs)
-        outputs.push_back({{"file", text(display_path(output.file))}, {"key", text(output.key)}, {"parts", output.blocks}});
+        outputs.push_back({{"file", text(display_path(output.file))}, {"key", text(output.key)}, {"parts", output.parts}});
     out["earlier_files"] = result.earlier_files;
     // The warnings by kind, each kind's groups with their counts and first
     // examples; the report file holds every one.

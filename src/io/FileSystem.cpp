@@ -260,7 +260,7 @@ public:
 #endif
     }
 
-    FileEntry look(const std::filesystem::path& path, bool follow) override {
+    FileEntry status(const std::filesystem::path& path, bool follow) override {
         FileEntry entry;
 #ifdef _WIN32
         WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -628,7 +628,7 @@ std::unique_ptr<OutputFile> DiscardingFileSystem::open_write(const std::filesyst
 }
 
 void DiscardingFileSystem::make_folder(const std::filesystem::path& path) {
-    const bool missing = inner().look(path, false).kind == FileEntry::Kind::None;
+    const bool missing = inner().status(path, false).kind == FileEntry::Kind::None;
     inner().make_folder(path);
     if (missing) made_.push_back(path);
 }
@@ -659,7 +659,7 @@ void DiscardingFileSystem::set_permissions(const std::filesystem::path& path, st
 }
 
 std::unique_ptr<FolderLock> DiscardingFileSystem::lock(const std::filesystem::path& path, bool create) {
-    const bool there = inner().look(path, false).kind != FileEntry::Kind::None;
+    const bool there = inner().status(path, false).kind != FileEntry::Kind::None;
     auto held = inner().lock(path, create);
     if (!held || there || !create) return held;
     return std::make_unique<TrialLock>(inner(), path, std::move(held));

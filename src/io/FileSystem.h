@@ -95,7 +95,7 @@ public:
     virtual std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) = 0;
 
     // What `path` names; a link as a link unless `follow`.
-    virtual FileEntry look(const std::filesystem::path& path, bool follow) = 0;
+    virtual FileEntry status(const std::filesystem::path& path, bool follow) = 0;
     // Which file `path` names (links followed); nothing when there is no
     // such file or it cannot be looked at.
     virtual std::optional<FileIdentity> identity(const std::filesystem::path& path) = 0;
@@ -160,7 +160,7 @@ public:
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override {
         return inner_.open_write(path, mode);
     }
-    FileEntry look(const std::filesystem::path& path, bool follow) override { return inner_.look(path, follow); }
+    FileEntry status(const std::filesystem::path& path, bool follow) override { return inner_.status(path, follow); }
     std::optional<FileIdentity> identity(const std::filesystem::path& path) override { return inner_.identity(path); }
     void make_folder(const std::filesystem::path& path) override { inner_.make_folder(path); }
     std::filesystem::path make_unique_folder(const std::filesystem::path& folder, const std::string& prefix) override {

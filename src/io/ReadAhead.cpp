@@ -108,7 +108,6 @@ ReadAhead::Chunk ReadAhead::take() {
         return Chunk{data, got, slot};
     }
     std::unique_lock lock(mutex_);
-    if (!thread_.joinable() && ready_.empty() && !done_ && !free_.empty()) read_next(lock);
     changed_.wait(lock, [this] { return !ready_.empty() || done_; });
     if (!ready_.empty()) {
         const Chunk chunk = ready_.front();

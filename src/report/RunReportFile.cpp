@@ -138,7 +138,7 @@ long long earlier_files(const Module1& state, FileSystem& files, const std::vect
     for (const auto& name : files.names_in(lib).value_or(std::vector<std::filesystem::path>())) {
         if (std::binary_search(written.begin(), written.end(), fold(name))) continue;
         if (name == run_lock_path(lib).filename()) continue;  // held by every run
-        const auto kind = files.look(lib / name, false).kind;
+        const auto kind = files.status(lib / name, false).kind;
         count += kind == FileEntry::Kind::File || kind == FileEntry::Kind::Link;
     }
     return count;

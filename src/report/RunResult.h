@@ -14,7 +14,7 @@ namespace marrowgate {
 struct OutputSummary {
     std::string key;
     std::filesystem::path file;
-    long long blocks = 0;
+    long long parts = 0;  // part blocks written into the file
 };
 
 // Why a part was placed in no file.

@@ -145,7 +145,7 @@ std::vector<std::string> output_table(const RunResult& result, bool dry_run) {
     rows.reserve(result.outputs.size());
     std::size_t name_width = 0, key_width = 0, count_width = 0;
     for (const auto& output : result.outputs) {
-        Row row{display_path(output.file.filename()), with_thousands(output.blocks), 0, width(output.key) + 2, &output};
+        Row row{display_path(output.file.filename()), with_thousands(output.parts), 0, width(output.key) + 2, &output};
         row.name_width = width(row.name);
         name_width = std::max(name_width, row.name_width);
         key_width = std::max(key_width, row.key_width);
@@ -162,7 +162,7 @@ std::vector<std::string> output_table(const RunResult& result, bool dry_run) {
         line.append(row->name).append(name_width - row->name_width + 3, ' ').append("key \"");
         line.append(row->output->key).append("\"").append(key_width - row->key_width + 3, ' ');
         line.append(count_width - row->count.size(), ' ').append(row->count);
-        line.append(row->output->blocks == 1 ? " part" : " parts");
+        line.append(row->output->parts == 1 ? " part" : " parts");
         lines.push_back(std::move(line));
     }
     if (rows.empty()) lines.push_back("  (no library file)");

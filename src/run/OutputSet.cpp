@@ -7,7 +7,7 @@ namespace marrowgate {
 
 OutputSet::OutputSet(FileSystem& files, std::string marker, std::size_t budget, std::size_t most_open,
                      Writing writing)
-    : files_io_(files),
+    : files_(files),
       marker_(std::move(marker)),
       opening_(marker_ + "\r\n\r\r\n"),
       budget_(budget),
@@ -34,32 +34,32 @@ OutputSet::~OutputSet() {
 }
 
 std::size_t OutputSet::add(std::filesystem::path path) {
-    files_.push_back(Entry{std::move(path), {}, false});
-    return files_.size() - 1;
+    outputs_.push_back(Entry{std::move(path), {}, false});
+    return outputs_.size() - 1;
 }
 
 void OutputSet::create_all() {
     // Half the budget gathers, half waits to be written.
-    per_file_ = std::clamp<std::size_t>(budget_ / 2 / std::max<std::size_t>(files_.size(), 1),
+    per_file_ = std::clamp<std::size_t>(budget_ / 2 / std::max<std::size_t>(outputs_.size(), 1),
                                         std::min<std::size_t>(16 << 10, budget_ / 2), 1 << 20);
-    open_.resize(files_.size());
-    last_write_.assign(files_.size(), 0);
-    for (std::size_t i = 0; i < files_.size(); ++i) {
+    open_.resize(outputs_.size());
+    last_write_.assign(outputs_.size(), 0);
+    for (std::size_t i = 0; i < outputs_.size(); ++i) {
         // The opening lines go out with the first bytes gathered: one write
         // fewer for every file.
-        files_[i].pending.reserve(per_file_ + per_file_ / 4);  // grown once, not by doubling
-        files_[i].pending.assign(opening_);
+        outputs_[i].pending.reserve(per_file_ + per_file_ / 4);  // grown once, not by doubling
+        outputs_[i].pending.assign(opening_);
         post(Job{i, WriteMode::Truncate, {}});
     }
 }
 
 void OutputSet::write_line(std::size_t index, std::string_view line) {
-    Entry& entry = files_[index];
+    Entry& entry = outputs_[index];
     gather(entry, line);
     gather(entry, "\r\n");
 }
 
-void OutputSet::write_bytes(std::size_t index, std::string_view bytes) { gather(files_[index], bytes); }
+void OutputSet::write_bytes(std::size_t index, std::string_view bytes) { gather(outputs_[index], bytes); }
 
 void OutputSet::gather(Entry& entry, std::string_view bytes) {
     // What does not fit the room the file's bytes were given (a long line: a
@@ -90,7 +90,7 @@ void OutputSet::flush(Entry& entry, std::string_view tail, bool last) {
     data.swap(entry.pending);
     data.append(tail);  // one write for both
     if (!last && entry.pending.capacity() < per_file_) entry.pending.reserve(per_file_ + per_file_ / 4);
-    post(Job{static_cast<std::size_t>(&entry - files_.data()), WriteMode::Append, std::move(data), last});
+    post(Job{static_cast<std::size_t>(&entry - outputs_.data()), WriteMode::Append, std::move(data), last});
 }
 
 void OutputSet::post(Job job) {
@@ -128,7 +128,7 @@ OutputFile& OutputSet::open_file(std::size_t index, WriteMode mode) {
             if (open_[i] && (oldest == index || last_write_[i] < last_write_[oldest])) oldest = i;
         close_file(oldest);
     }
-    open_[index] = files_io_.open_write(files_[index].path, mode);
+    open_[index] = files_.open_write(outputs_[index].path, mode);
     ++open_count_;
     return *open_[index];
 }
@@ -140,7 +140,7 @@ void OutputSet::close_file(std::size_t index) {
         file->close();
     } catch (...) {
         std::lock_guard lock(mutex_);
-        files_[index].failed = true;
+        outputs_[index].failed = true;
         if (!failure_) failure_ = std::current_exception();
     }
 }
@@ -154,7 +154,7 @@ void OutputSet::carry_out(Job& job) {
     bool skip = false;
     {
         std::lock_guard lock(mutex_);
-        skip = files_[job.index].failed;
+        skip = outputs_[job.index].failed;
     }
     if (!skip) {
         try {
@@ -167,7 +167,7 @@ void OutputSet::carry_out(Job& job) {
                 --open_count_;
             }
             std::lock_guard lock(mutex_);
-            files_[job.index].failed = true;
+            outputs_[job.index].failed = true;
             if (!failure_) failure_ = std::current_exception();
         }
     }
@@ -220,7 +220,7 @@ void OutputSet::wait() {
 
 void OutputSet::close_all() {
     static constexpr std::string_view kEnd = "*END*\r\n";
-    for (Entry& entry : files_) flush(entry, kEnd, true);
+    for (Entry& entry : outputs_) flush(entry, kEnd, true);
     wait();
 }
 

@@ -55,8 +55,8 @@ public:
 
     // Registers the file of the next key; returns its index.
     std::size_t add(std::filesystem::path path);
-    std::size_t size() const { return files_.size(); }
-    const std::filesystem::path& path(std::size_t index) const { return files_[index].path; }
+    std::size_t size() const { return outputs_.size(); }
+    const std::filesystem::path& path(std::size_t index) const { return outputs_[index].path; }
 
     // Creation pass: creates or empties every file, in order; its two opening
     // lines are the first bytes gathered for it.
@@ -100,12 +100,12 @@ private:
     void rethrow_failure();
     void wait_idle(std::unique_lock<std::mutex>& lock);
 
-    FileSystem& files_io_;
+    FileSystem& files_;
     std::string marker_;
     std::string opening_;
     std::size_t budget_;
     std::size_t per_file_ = 0;
-    std::vector<Entry> files_;
+    std::vector<Entry> outputs_;
 
     // Writing behind: jobs in order, the bytes they hold bounded by half the
     // budget.

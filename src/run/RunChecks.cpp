@@ -63,7 +63,7 @@ private:
     void list(const std::filesystem::path& path, Folder& folder) {
         const auto names = files_.names_in(path);
         if (!names) {
-            folder.complete = files_.look(path, true).kind == FileEntry::Kind::None;  // no folder, no file
+            folder.complete = files_.status(path, true).kind == FileEntry::Kind::None;  // no folder, no file
             return;
         }
         for (const auto& entry : *names) {
@@ -126,7 +126,7 @@ void check_inputs_are_not_own_files(const Module1& state, const KeyRule& rule, F
     // (a link in them goes, not what it names).
     const std::function<void(const std::filesystem::path&, int)> left = [&](const std::filesystem::path& path,
                                                                             int depth) {
-        switch (files.look(path, false).kind) {
+        switch (files.status(path, false).kind) {
             case FileEntry::Kind::File:
                 refuse_input(path, display_path(path) + ", left by a run that was stopped, which the next run removes");
                 break;
@@ -152,7 +152,7 @@ void check_inputs_are_not_own_files(const Module1& state, const KeyRule& rule, F
 
 InputStamps::InputStamps(FileSystem& files, const Module1& state) : files_(files) {
     const auto add = [&](std::filesystem::path path) {
-        stamps_.push_back(files_.look(path, true));
+        stamps_.push_back(files_.status(path, true));
         inputs_.push_back(std::move(path));
     };
     for (int i = 1; i <= state.File_Count; ++i) add(listed_file_path(state, i));
@@ -160,7 +160,7 @@ InputStamps::InputStamps(FileSystem& files, const Module1& state) : files_(files
 }
 
 void InputStamps::check(std::size_t i) const {
-    if (files_.look(inputs_[i], true) != stamps_[i])
+    if (files_.status(inputs_[i], true) != stamps_[i])
         throw RunError(display_path(inputs_[i]) +
                        " changed while it was being sorted. Nothing was changed; sort it again once it is complete.");
 }

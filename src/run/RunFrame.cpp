@@ -58,7 +58,7 @@ std::optional<std::filesystem::path> lock_run_folders(const Module1& state, File
     std::vector<FileIdentity> locked;
     if (const auto application = files.identity(state.Application_Folder)) locked.push_back(*application);
     for (const auto& folder : {lib_folder(state), tmp_folder(state)}) {
-        switch (files.look(folder, true).kind) {
+        switch (files.status(folder, true).kind) {
             case FileEntry::Kind::Folder: break;
             case FileEntry::Kind::None: files.make_folder(folder); break;
             default:

@@ -1,7 +1,6 @@
 #include "text/LineReader.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>

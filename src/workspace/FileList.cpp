@@ -49,7 +49,7 @@ std::string staged_full_path(const Module1& state) {
 // and a device may never end. A file that cannot be looked at is left to the
 // read, which says why.
 bool is_other_than_regular_file(FileSystem& files, const std::filesystem::path& path, AddResult& result) {
-    const FileEntry::Kind kind = files.look(path, true).kind;
+    const FileEntry::Kind kind = files.status(path, true).kind;
     if (kind == FileEntry::Kind::None || kind == FileEntry::Kind::File) return false;
     result.outcome = AddOutcome::NotRegularFile;
     return true;

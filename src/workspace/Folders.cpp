@@ -113,7 +113,7 @@ bool make_working_folders(const Module1& state, FileSystem& files) {
     try {
         std::vector<std::filesystem::path> missing;
         for (auto path = state.Application_Folder;
-             !path.empty() && files.look(path, true).kind == FileEntry::Kind::None; path = path.parent_path()) {
+             !path.empty() && files.status(path, true).kind == FileEntry::Kind::None; path = path.parent_path()) {
             missing.push_back(path);
             if (path == path.parent_path()) break;
         }

@@ -34,7 +34,7 @@ std::vector<std::filesystem::path> Staging::leftovers(FileSystem& files, const s
 
 const std::filesystem::path& Staging::root_for(const std::filesystem::path& folder) {
     if (const auto it = roots_.find(folder); it != roots_.end()) return it->second;
-    switch (files_.look(folder, true).kind) {
+    switch (files_.status(folder, true).kind) {
         case FileEntry::Kind::Folder: break;
         case FileEntry::Kind::None: files_.make_folder(folder); break;  // removed since the run began
         default:
@@ -46,7 +46,7 @@ const std::filesystem::path& Staging::root_for(const std::filesystem::path& fold
 
 std::filesystem::path Staging::add(const std::filesystem::path& target) {
     const auto& root = root_for(target.parent_path());
-    const FileEntry::Kind kind = files_.look(target, false).kind;
+    const FileEntry::Kind kind = files_.status(target, false).kind;
     switch (kind) {
         case FileEntry::Kind::None:
         case FileEntry::Kind::File: break;

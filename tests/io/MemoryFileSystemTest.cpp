@@ -43,7 +43,7 @@ std::string answers(FileSystem& files, const fs::path& root, bool links) {
     };
     const auto read = [&](const fs::path& path) { return read_all(*files.open_read(path)); };
     const auto kind = [&](const fs::path& path, bool follow) {
-        return std::to_string(static_cast<int>(files.look(path, follow).kind));
+        return std::to_string(static_cast<int>(files.status(path, follow).kind));
     };
     const fs::path d = root / "d";
 
@@ -51,10 +51,10 @@ std::string answers(FileSystem& files, const fs::path& root, bool links) {
     files.make_folder(d);  // there already
     attempt("write in a missing folder", [&] { write(d / "x" / "f", "x", WriteMode::Truncate); });
     write(d / "a", "old", WriteMode::Truncate);
-    const FileEntry first = files.look(d / "a", true);
+    const FileEntry first = files.status(d / "a", true);
     write(d / "a", "er", WriteMode::Append);
-    note("size " + std::to_string(files.look(d / "a", true).size) + ", changed " +
-         std::to_string(files.look(d / "a", true) != first));
+    note("size " + std::to_string(files.status(d / "a", true).size) + ", changed " +
+         std::to_string(files.status(d / "a", true) != first));
     std::unique_ptr<InputFile> opened;
 #ifndef _WIN32
     opened = files.open_read(d / "a");  // Windows refuses to move a file over an open one

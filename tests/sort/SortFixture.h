@@ -72,7 +72,7 @@ protected:
             expected.emplace_back(key, static_cast<long long>(blocks.size()));
             names.push_back(output_library_path(state, key).filename().string());
         }
-        for (const auto& output : result.outputs) reported.emplace_back(output.key, output.blocks);
+        for (const auto& output : result.outputs) reported.emplace_back(output.key, output.parts);
         EXPECT_EQ(reported, expected);
         std::sort(names.begin(), names.end());
         EXPECT_EQ(lib_files(), names);

@@ -248,7 +248,7 @@ std::unique_ptr<OutputFile> MemoryFileSystem::open_write(const fs::path& path, W
     return std::make_unique<Output>(*this, it->second.node);
 }
 
-FileEntry MemoryFileSystem::look(const fs::path& path, bool follow) {
+FileEntry MemoryFileSystem::status(const fs::path& path, bool follow) {
     std::lock_guard lock(mutex_);
     FileEntry result;
     Key normal;

@@ -47,7 +47,7 @@ public:
 
     std::unique_ptr<InputFile> open_read(const std::filesystem::path& path) override;
     std::unique_ptr<OutputFile> open_write(const std::filesystem::path& path, WriteMode mode) override;
-    FileEntry look(const std::filesystem::path& path, bool follow) override;
+    FileEntry status(const std::filesystem::path& path, bool follow) override;
     std::optional<FileIdentity> identity(const std::filesystem::path& path) override;
     void make_folder(const std::filesystem::path& path) override;
     std::filesystem::path make_unique_folder(const std::filesystem::path& folder, const std::string& prefix) override;
