@@ -9,7 +9,6 @@
 
 #include "report/RunText.h"
 #include "report/SpilledGroups.h"
-#include "state/Module1.h"
 #include "workspace/Folders.h"
 #include "workspace/Staging.h"
 
@@ -84,9 +83,9 @@ void write_warnings(const RunResult& result, WarningFiles& warnings,
 
 }  // namespace
 
-void write_report(const Module1& state, RunResult& result, FileSystem& files, WarningFiles* warnings,
+void write_report(const RunFolders& folders, RunResult& result, FileSystem& files, WarningFiles* warnings,
                   Staging* staging) {
-    const auto target = run_report_path(state.Application_Folder);
+    const auto target = run_report_path(folders.application);
     // Never opened where it stands (it may be another file's second name):
     // written in the run's folder of new files and moved into its place.
     if (!staging) {
@@ -123,10 +122,10 @@ void write_report(const Module1& state, RunResult& result, FileSystem& files, Wa
     }
 }
 
-long long earlier_files(const Module1& state, FileSystem& files, const std::vector<OutputSummary>& outputs) {
-    const auto lib = lib_folder(state);
+long long earlier_files(const RunFolders& folders, FileSystem& files, const std::vector<OutputSummary>& outputs) {
+    const std::filesystem::path& lib = folders.lib;
     // Where the folder ignores case, LIB_a.p was written over a file LIB_A.p.
-    const bool ignore_case = lib_folder_ignores_case(state, files);
+    const bool ignore_case = lib_folder_ignores_case(folders, files);
     const auto fold = [ignore_case](const std::filesystem::path& name) {
         const std::string text = display_path(name);
         return ignore_case ? ascii_lower(text) : text;

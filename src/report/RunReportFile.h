@@ -7,20 +7,20 @@
 
 #include "io/FileSystem.h"
 #include "report/RunResult.h"
+#include "workspace/Folders.h"
 
 namespace marrowgate {
 
-struct Module1;
 class Staging;
 
 // Writes the report of `result` in the run's folder of new files and puts it
 // in place in one step; without such a folder it writes none. A failure is
 // kept in the result's report_error; the run stays as it ended.
-void write_report(const Module1& state, RunResult& result, FileSystem& files, WarningFiles* warnings,
+void write_report(const RunFolders& folders, RunResult& result, FileSystem& files, WarningFiles* warnings,
                   Staging* staging);
 
 // The files of lib that the run writing `outputs` did not write.
-long long earlier_files(const Module1& state, FileSystem& files, const std::vector<OutputSummary>& outputs);
+long long earlier_files(const RunFolders& folders, FileSystem& files, const std::vector<OutputSummary>& outputs);
 
 // The report every run leaves in the application folder: what it read, how
 // it ended, and every warning.

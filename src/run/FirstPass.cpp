@@ -17,7 +17,7 @@
 #include "run/KeyRule.h"
 #include "run/Progress.h"
 #include "run/RunStopped.h"
-#include "state/Module1.h"
+#include "run/RunPlan.h"
 #include "text/LineReader.h"
 #include "text/PartHeader.h"
 
@@ -76,8 +76,8 @@ struct FileKeys {
     std::exception_ptr failure;
 };
 
-FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSystem& files, std::size_t most,
-                      bool ignore_case, DuplicateNames& names, std::atomic<long long>& parts,
+FileKeys keys_of_file(std::size_t file, const std::filesystem::path& path, const KeyRule& rule, FileSystem& files,
+                      std::size_t most, bool ignore_case, DuplicateNames& names, std::atomic<long long>& parts,
                       const std::atomic<bool>& stop) {
     KeyTable seen(most, ignore_case);
     FileKeys result;
@@ -86,7 +86,6 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
         const auto check_stop = [&] {
             if (stop.load(std::memory_order_relaxed)) throw RunStopped();
         };
-        const auto path = listed_file_path(state, i);
         LineReader lines(files, path, read_ahead_beside(2));  // two files side by side
         lines.check_between_chunks(check_stop);
         PartBlockReader blocks(lines);
@@ -101,7 +100,7 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
             }
             check_header_held(lines.held(), header, files, path, 0, part);
             add_key_of_part(header, rule, looked_up, met, seen, files, path, part);
-            names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
+            names.add_name(file, header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
     } catch (...) {
@@ -119,9 +118,9 @@ FileKeys keys_of_file(const Module1& state, int i, const KeyRule& rule, FileSyst
 // asks every 20 ms whether the user wants the run to stop, and where the
 // pass shows its progress shows it from the parts read so far, every
 // percentage in turn.
-void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, KeyTable& table,
+void collect_keys(const std::vector<std::filesystem::path>& inputs, const KeyRule& rule, FileSystem& files, KeyTable& table,
                   DuplicateNames& names, Progress& progress, bool shown) {
-    const auto count = static_cast<std::size_t>(state.File_Count);
+    const std::size_t count = inputs.size();
     std::vector<FileKeys> per_file(count);
     std::atomic<std::size_t> next{0};
     std::atomic<long long> parts{0};
@@ -133,8 +132,7 @@ void collect_keys(const Module1& state, const KeyRule& rule, FileSystem& files, 
     const bool ignore_case = table.ignores_case();
     const auto work = [&] {
         for (std::size_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < count;)
-            per_file[i] =
-                keys_of_file(state, static_cast<int>(i + 1), rule, files, most, ignore_case, names, parts, stop);
+            per_file[i] = keys_of_file(i, inputs[i], rule, files, most, ignore_case, names, parts, stop);
         std::lock_guard lock(mutex);
         --working;
         finished.notify_all();
@@ -193,16 +191,17 @@ void check_header_held(LineReader::Held held, std::string_view header, FileSyste
                    ": its key is too long to read. Nothing was written.");
 }
 
-void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& files, KeyTable& table,
-                     DuplicateNames& names, Progress& progress, bool shown) {
-    if (state.File_Count > 1 && background_threads()) {
-        collect_keys(state, rule, files, table, names, progress, shown);
+void collection_pass(const RunPlan& plan, FileSystem& files, KeyTable& table, DuplicateNames& names,
+                     Progress& progress, bool shown) {
+    const KeyRule& rule = *plan.rule;
+    if (plan.inputs.size() > 1 && background_threads()) {
+        collect_keys(plan.inputs, rule, files, table, names, progress, shown);
         return;
     }
     KeySourceCache met(rule.capacity());
     std::string looked_up;
-    for (int i = 1; i <= state.File_Count; ++i) {
-        const auto path = listed_file_path(state, i);
+    for (std::size_t i = 0; i < plan.inputs.size(); ++i) {
+        const std::filesystem::path& path = plan.inputs[i];
         LineReader lines(files, path);
         lines.check_between_chunks([&] { progress.check_stop(); });
         PartBlockReader blocks(lines);
@@ -212,7 +211,7 @@ void collection_pass(const Module1& state, const KeyRule& rule, FileSystem& file
             progress.check_stop();
             check_header_held(lines.held(), header, files, path, 0, part);
             add_key_of_part(header, rule, looked_up, met, table, files, path, part);
-            names.add_name(static_cast<std::size_t>(i - 1), header.substr(0, header.find(' ')));
+            names.add_name(i, header.substr(0, header.find(' ')));
             blocks.skip_body();
         }
     }

@@ -12,7 +12,6 @@
 #include "keys/KeyNames.h"
 #include "report/RunReportFile.h"
 #include "run/KeyRule.h"
-#include "state/Module1.h"
 #include "workspace/Folders.h"
 #include "workspace/Staging.h"
 
@@ -80,17 +79,8 @@ private:
 
 }  // namespace
 
-namespace {
-std::vector<std::filesystem::path> input_paths(const Module1& state) {
-    std::vector<std::filesystem::path> inputs;
-    for (int i = 1; i <= state.File_Count; ++i) inputs.push_back(listed_file_path(state, i));
-    if (state.Decal_Count > 0) inputs.push_back(decal_file_path(state));
-    return inputs;
-}
-}  // namespace
-
-void check_inputs_survive(const Module1& state, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
-    const std::vector<std::filesystem::path> inputs = input_paths(state);
+void check_inputs_survive(const RunPlan& plan, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
+    const std::vector<std::filesystem::path> inputs = plan.read_files();
     std::vector<std::optional<FileIdentity>> identities;
     for (const auto& input : inputs) identities.push_back(files.identity(input));
     ExistingNames existing(files);
@@ -110,8 +100,9 @@ void check_inputs_survive(const Module1& state, const std::vector<std::filesyste
     }
 }
 
-void check_inputs_are_not_own_files(const Module1& state, const KeyRule& rule, FileSystem& files) {
-    const std::vector<std::filesystem::path> inputs = input_paths(state);
+void check_inputs_are_not_own_files(const RunPlan& plan, FileSystem& files) {
+    const KeyRule& rule = *plan.rule;
+    const std::vector<std::filesystem::path> inputs = plan.read_files();
     std::vector<std::optional<FileIdentity>> identities;
     for (const auto& input : inputs) identities.push_back(files.identity(input));
     const auto refuse_input = [&](const std::filesystem::path& own, const std::string& what) {
@@ -138,8 +129,8 @@ void check_inputs_are_not_own_files(const Module1& state, const KeyRule& rule, F
             default: break;
         }
     };
-    const std::filesystem::path& application = state.Application_Folder;
-    for (const auto& folder : {application, lib_folder(state), tmp_folder(state)}) {
+    const std::filesystem::path& application = plan.folders.application;
+    for (const auto& folder : {application, plan.folders.lib, plan.folders.tmp}) {
         refuse_input(run_lock_path(folder), "the lock file " + display_path(run_lock_path(folder)) +
                                                  ", which every run holds while it works");
         for (const auto& leftover : Staging::leftovers(files, folder)) left(leftover, 0);
@@ -150,13 +141,8 @@ void check_inputs_are_not_own_files(const Module1& state, const KeyRule& rule, F
         refuse_input(list, "the list file " + display_path(list) + ", which every " + rule.name() + " run empties");
 }
 
-InputStamps::InputStamps(FileSystem& files, const Module1& state) : files_(files) {
-    const auto add = [&](std::filesystem::path path) {
-        stamps_.push_back(files_.status(path, true));
-        inputs_.push_back(std::move(path));
-    };
-    for (int i = 1; i <= state.File_Count; ++i) add(listed_file_path(state, i));
-    if (state.Decal_Count > 0) add(decal_file_path(state));
+InputStamps::InputStamps(FileSystem& files, const RunPlan& plan) : files_(files), inputs_(plan.read_files()) {
+    for (const auto& input : inputs_) stamps_.push_back(files_.status(input, true));
 }
 
 void InputStamps::check(std::size_t i) const {

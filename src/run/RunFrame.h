@@ -10,6 +10,7 @@
 #include "io/FileSystem.h"
 #include "report/RunResult.h"
 #include "run/KeyRule.h"
+#include "run/RunPlan.h"
 #include "run/StatusDisplay.h"
 
 namespace marrowgate {
@@ -27,6 +28,7 @@ RunResult run_frame(Module1& state, KeyRule& rule, StatusDisplay& status, FileSy
 // The marker line of a run's outputs: the one marker of the listed files (V4
 // where none was found). Throws RunError naming each file and its marker when
 // they differ: one library file cannot hold two formats.
+std::string run_format(const RunPlan& plan);
 std::string run_format(const Module1& state);
 
 }  // namespace marrowgate

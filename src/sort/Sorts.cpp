@@ -1,6 +1,7 @@
 #include "sort/Sorts.h"
 
 #include <memory>
+#include <utility>
 
 #include "io/RunError.h"
 #include "run/RunChecks.h"
@@ -113,7 +114,7 @@ private:
 
 class PadCountRule final : public KeyRule {
 public:
-    explicit PadCountRule(const Module1& state) : state_(state) {}
+    explicit PadCountRule(std::filesystem::path decal_file) : decal_file_(std::move(decal_file)) {}
     std::string name() const override { return sort_key_name(SortKey::PadCount); }
     std::string title() const override { return "PCB Decal Pads Number"; }
     std::size_t capacity() const override { return 1024; }
@@ -123,11 +124,11 @@ public:
     std::filesystem::path second_list_file() const override { return "Pads_Number_in_Decals.dat"; }
     bool shows_first_pass() const override { return true; }
     void prepare(FileSystem& files, RunResult& result, const std::function<void()>& check_stop) override {
-        if (state_.Decal_Count < 1) {
+        if (decal_file_.empty()) {
             result.warnings.add(WarningKind::NoDecalFile, "No PCB decal file was chosen, so no part could be placed.");
             return;
         }
-        index_.load(files, decal_file_path(state_), result.warnings, check_stop);
+        index_.load(files, decal_file_, result.warnings, check_stop);
     }
     std::optional<std::string_view> key_source(std::string_view header) const override {
         return first_decal_view(header);
@@ -141,17 +142,18 @@ public:
         return key;
     }
     Unplaced why_unplaced(std::string_view looked_up) const override {
-        if (state_.Decal_Count < 1) return Unplaced::NoDecalLibrary;
+        if (decal_file_.empty()) return Unplaced::NoDecalLibrary;
         return index_.passed_over(looked_up) ? Unplaced::DecalWithoutPadCount : Unplaced::DecalNotInLibrary;
     }
 
 private:
-    const Module1& state_;
+    std::filesystem::path decal_file_;  // empty where none was chosen
     DecalIndex index_;
 };
 
 // The rule of each key, with the list files of its run.
 std::unique_ptr<KeyRule> rule_for(SortKey key, const Module1& state) {
+    // Only the pad count reads a file of its own: the decal library, from the state once.
     switch (key) {
         case SortKey::Alphanumeric:
             return std::make_unique<WordKeyRule>(SortKey::Alphanumeric, "Alphanumeric Order", &initial_key,
@@ -164,7 +166,7 @@ std::unique_ptr<KeyRule> rule_for(SortKey key, const Module1& state) {
                                                  &first_decal_view, 1024, "Decals.dat", "Decals.dat");
         case SortKey::PadCount: break;
     }
-    return std::make_unique<PadCountRule>(state);
+    return std::make_unique<PadCountRule>(decal_file_path(state));
 }
 
 }  // namespace
@@ -187,7 +189,8 @@ RunResult SORT_by_Number_of_Pads_in_PCB_Decal(Module1& state, StatusDisplay& sta
 
 std::optional<std::string> own_file_refusal(const Module1& state, SortKey key, FileSystem& files) {
     try {
-        check_inputs_are_not_own_files(state, *rule_for(key, state), files);
+        const auto rule = rule_for(key, state);
+        check_inputs_are_not_own_files(plan_run(state, rule.get()), files);
     } catch (const InputRefused& refused) {
         return std::string(refused.what());
     }

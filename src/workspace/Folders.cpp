@@ -124,8 +124,12 @@ bool make_working_folders(const Module1& state, FileSystem& files) {
     }
 }
 
-std::filesystem::path lib_folder(const Module1& state) { return state.Application_Folder / "lib"; }
-std::filesystem::path tmp_folder(const Module1& state) { return state.Application_Folder / "tmp"; }
+RunFolders run_folders(const std::filesystem::path& application_folder) {
+    return {application_folder, application_folder / "lib", application_folder / "tmp"};
+}
+
+std::filesystem::path lib_folder(const Module1& state) { return run_folders(state.Application_Folder).lib; }
+std::filesystem::path tmp_folder(const Module1& state) { return run_folders(state.Application_Folder).tmp; }
 
 bool tmp_makedir(const Module1& state, FileSystem& files) {
     try {
@@ -141,9 +145,13 @@ std::filesystem::path output_library_path(const Module1& state, std::string_view
     return lib_folder(state) / output_file_name(key);
 }
 
+bool lib_folder_ignores_case(const RunFolders& folders, FileSystem& files) {
+    const auto upper = files.identity(folders.application / "LIB");
+    return upper && files.identity(folders.lib) == upper;
+}
+
 bool lib_folder_ignores_case(const Module1& state, FileSystem& files) {
-    const auto upper = files.identity(state.Application_Folder / "LIB");
-    return upper && files.identity(lib_folder(state)) == upper;
+    return lib_folder_ignores_case(run_folders(state.Application_Folder), files);
 }
 
 }  // namespace marrowgate

@@ -53,6 +53,14 @@ bool make_working_folders(const Module1& state, FileSystem& files);
 std::filesystem::path lib_folder(const Module1& state);
 std::filesystem::path tmp_folder(const Module1& state);
 
+// The folders a run writes: the application folder, and lib and tmp in it.
+struct RunFolders {
+    std::filesystem::path application;
+    std::filesystem::path lib;
+    std::filesystem::path tmp;
+};
+RunFolders run_folders(const std::filesystem::path& application_folder);
+
 // Creates the lib folder, then the tmp folder. A folder that exists already is
 // no failure; any other failure ends the procedure quietly (the tmp folder is
 // then not attempted). Returns false when a folder could not be created.
@@ -62,6 +70,7 @@ std::filesystem::path output_library_path(const Module1& state, std::string_view
 
 // Whether names in the lib folder ignore letter case (Windows, macOS, some
 // mounts). Decided by looking the folder up under another spelling.
+bool lib_folder_ignores_case(const RunFolders& folders, FileSystem& files);
 bool lib_folder_ignores_case(const Module1& state, FileSystem& files = real_file_system());
 
 }  // namespace marrowgate
