@@ -20,10 +20,12 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace marrowgate {
 class NewsDownload;
@@ -108,6 +110,12 @@ protected:
 private:
     // In Form1Layout.cpp: the controls, where they sit, which handler each calls.
     void build_controls();
+    void build_banner(QVBoxLayout* window_layout);
+    void build_panel(QVBoxLayout* frame_layout);
+    void build_file_rows(QGridLayout* grid);
+    void build_options(QGridLayout* grid);
+    void build_bottom_row(QVBoxLayout* frame_layout);
+    void connect_handlers();
     void size_file_list();
     int list_row_height() const;
     void place_exit_button();

@@ -84,18 +84,7 @@ void Form1::build_controls() {
     window_layout->setContentsMargins(0, 0, 0, 0);
     window_layout->setSpacing(0);
     window_layout->setSizeConstraint(QLayout::SetMinimumSize);
-
-    // Banner with the product name.
-    picBanner = named(new Picture(QStringLiteral(":/marrowgate/banner.png"), kBannerFill, this), Control::picBanner);
-    picBanner->setFixedHeight(kBannerHeight);
-    lblSelected = make_label(Control::lblSelected, picBanner);
-    QFont banner_font(QStringLiteral("Tahoma"), 15);
-    banner_font.setBold(true);
-    lblSelected->setFont(banner_font);
-    set_text_colour(lblSelected, Qt::white);
-    lblSelected->move(72, 8);
-    lblSelected->resize(lblSelected->sizeHint());
-    window_layout->addWidget(picBanner);
+    build_banner(window_layout);
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(12, 12, 12, 12);
@@ -107,7 +96,32 @@ void Form1::build_controls() {
     auto* frame_layout = new QVBoxLayout(Frame1);
     frame_layout->setContentsMargins(0, 0, 0, 0);
     frame_layout->setSpacing(8);
+    build_panel(frame_layout);
+    Text1 = named(new QLineEdit(QString::fromUtf8(window::info(Control::Text1).caption), Frame1), Control::Text1);
+    Text1->setReadOnly(true);
+    // A line to read, not a stop on the way from one button to the next.
+    Text1->setFocusPolicy(Qt::ClickFocus);
+    frame_layout->addWidget(Text1);
 
+    build_bottom_row(frame_layout);
+    connect_handlers();
+}
+
+void Form1::build_banner(QVBoxLayout* window_layout) {
+    // Banner with the product name.
+    picBanner = named(new Picture(QStringLiteral(":/marrowgate/banner.png"), kBannerFill, this), Control::picBanner);
+    picBanner->setFixedHeight(kBannerHeight);
+    lblSelected = make_label(Control::lblSelected, picBanner);
+    QFont banner_font(QStringLiteral("Tahoma"), 15);
+    banner_font.setBold(true);
+    lblSelected->setFont(banner_font);
+    set_text_colour(lblSelected, Qt::white);
+    lblSelected->move(72, 8);
+    lblSelected->resize(lblSelected->sizeHint());
+    window_layout->addWidget(picBanner);
+}
+
+void Form1::build_panel(QVBoxLayout* frame_layout) {
     // Main panel: the file list, the options and the link over the image.
     Picture1 = named(new Picture(QStringLiteral(":/marrowgate/panel.png"), kPanelFill, Frame1), Control::Picture1);
     Picture1->setBorder(kPanelBorder);
@@ -119,6 +133,29 @@ void Form1::build_controls() {
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(12);
 
+    build_file_rows(grid);
+    build_options(grid);
+    auto* link_row = new QHBoxLayout;
+    link_row->setSpacing(5);
+    Label1[0] = make_label(Control::Label1_0, Picture1);
+    lblLink = make_label(Control::lblLink, Picture1);
+    Label1[1] = make_label(Control::Label1_1, Picture1);
+    QFont link_font = lblLink->font();
+    link_font.setUnderline(true);
+    lblLink->setFont(link_font);
+    set_text_colour(lblLink, kLinkColour);
+    lblLink->setCursor(Qt::PointingHandCursor);
+    lblLink->installEventFilter(this);
+    link_row->addWidget(Label1[0]);
+    link_row->addWidget(lblLink);
+    link_row->addWidget(Label1[1]);
+    link_row->addStretch(1);
+    grid->addLayout(link_row, 3, 0, 1, 4);
+    grid->setColumnStretch(3, 1);
+}
+
+// The file list with "+" and "-" beside it, and the version box under it.
+void Form1::build_file_rows(QGridLayout* grid) {
     Label3 = make_label(Control::Label3, Picture1);
     Label4 = make_label(Control::Label4, Picture1);
     for (QLabel* heading : {Label3, Label4}) {
@@ -148,7 +185,10 @@ void Form1::build_controls() {
     chkAnyVersion = named(new QCheckBox(caption_of(Control::chkAnyVersion), Picture1), Control::chkAnyVersion);
     chkAnyVersion->setToolTip(QStringLiteral("Off: PADS V4 libraries only"));
     grid->addWidget(chkAnyVersion, 1, 1, Qt::AlignLeft);
+}
 
+// "Sort by" with the four options, "File ..." and the decal file's name.
+void Form1::build_options(QGridLayout* grid) {
     grid->addWidget(Label4, 2, 0, Qt::AlignTop | Qt::AlignLeft);
     auto* options = new QVBoxLayout;
     options->setSpacing(4);
@@ -170,31 +210,9 @@ void Form1::build_controls() {
     lblDecalFile = make_label(Control::lblDecalFile, Picture1);
     lblDecalFile->setSizePolicy(keep_place);
     grid->addWidget(lblDecalFile, 2, 3, Qt::AlignBottom | Qt::AlignLeft);
+}
 
-    auto* link_row = new QHBoxLayout;
-    link_row->setSpacing(5);
-    Label1[0] = make_label(Control::Label1_0, Picture1);
-    lblLink = make_label(Control::lblLink, Picture1);
-    Label1[1] = make_label(Control::Label1_1, Picture1);
-    QFont link_font = lblLink->font();
-    link_font.setUnderline(true);
-    lblLink->setFont(link_font);
-    set_text_colour(lblLink, kLinkColour);
-    lblLink->setCursor(Qt::PointingHandCursor);
-    lblLink->installEventFilter(this);
-    link_row->addWidget(Label1[0]);
-    link_row->addWidget(lblLink);
-    link_row->addWidget(Label1[1]);
-    link_row->addStretch(1);
-    grid->addLayout(link_row, 3, 0, 1, 4);
-    grid->setColumnStretch(3, 1);
-
-    Text1 = named(new QLineEdit(QString::fromUtf8(window::info(Control::Text1).caption), Frame1), Control::Text1);
-    Text1->setReadOnly(true);
-    // A line to read, not a stop on the way from one button to the next.
-    Text1->setFocusPolicy(Qt::ClickFocus);
-    frame_layout->addWidget(Text1);
-
+void Form1::build_bottom_row(QVBoxLayout* frame_layout) {
     // Bottom row: the status label on the left, "Execute" and "Exit" on the right.
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(kButtonGap);
@@ -221,7 +239,9 @@ void Form1::build_controls() {
     frame_layout->addLayout(bottom);
     Command1->installEventFilter(this);
     Frame1->installEventFilter(this);
+}
 
+void Form1::connect_handlers() {
     window::WindowLogic* logic = logic_.get();
     connect(option_group_, &QButtonGroup::idClicked, this, [logic](int index) { logic->Option1_Click(index); });
     const std::pair<QAbstractButton*, void (window::WindowLogic::*)()> handlers[] = {

@@ -170,7 +170,7 @@ private slots:
         w.click("Option1_0");
         w.click("Command1");
         QTRY_COMPARE(w.status(), "Done.");
-        QVERIFY(w.child("cmdDetails")->isVisible() && w.child("cmdDetails")->hasFocus());
+        QTRY_VERIFY(w.child("cmdDetails")->isVisible() && w.child("cmdDetails")->hasFocus());
         const std::string earlier = read_file(w.app / "lib" / "LIB_P.p");
 
         w.put("big.p", library_bytes(numbered_parts(200000, "Q")));
