@@ -267,7 +267,10 @@ std::string run_box_text(const RunResult& result) {
         lines.push_back(std::move(line));
     lines.insert(lines.end(), closing.begin(), closing.end());
     std::string text;
-    for (const auto& line : lines) text += (text.empty() ? "" : "\n") + shorten(line, kBoxWidth);
+    for (const auto& line : lines) {
+        if (!text.empty()) text += '\n';
+        text += shorten(line, kBoxWidth);
+    }
     return text;
 }
 

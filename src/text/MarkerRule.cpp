@@ -25,7 +25,8 @@ std::string MarkerRule::version_of(std::string_view line) const {
     for (const char c : version) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') return {};
     }
-    return "V" + std::string(version);
+    std::string name(1, 'V');
+    return name.append(version);
 }
 
 std::string MarkerRule::kind_name() const {

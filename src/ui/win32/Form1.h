@@ -71,6 +71,12 @@ private:
     // The fonts and pictures at the window's resolution.
     void apply_dpi();
     void layout();
+    struct Metrics;
+    struct PanelSize {
+        int width;
+        int height;
+    };
+    PanelSize layout_panel(const Metrics& m);
 
     Widget& widget(window::Control control) const;
     // Runs a handler of the logic; a failure it lets escape is shown, not fatal.

@@ -24,6 +24,8 @@ constexpr int kPanelWidth = 800;  // the panel's picture
 constexpr int kGap = 12;
 constexpr int kButtonGap = 8;
 
+int text_width(const Widget& widget) { return static_cast<int>(widget.text_size().cx); }
+
 int id(Control control) { return window::control_id(control); }
 
 // The first caption, with its access key marked.
@@ -137,17 +139,65 @@ void Form1::apply_dpi() {
     Picture1->set_picture(panel_picture_.bitmap(dpi));
 }
 
+// The measures every part of the layout starts from, at the window's DPI.
+struct Form1::Metrics {
+    UINT dpi;
+    int line;           // a line of the window's font
+    int button_height;
+    int row_height;     // a check box or an option
+    int box_room;       // the box or circle before a caption
+    int s(int length) const { return scaled(length, dpi); }
+};
+
 void Form1::layout() {
     const UINT dpi = this->dpi();
-    const auto s = [dpi](int length) { return scaled(length, dpi); };
     const int line = line_height(hwnd(), window_font_.get());
-    const int button_height = line + s(10);
-    const int row_height = line + s(6);      // a check box or an option
-    const int box_room = s(24);               // the box or circle before a caption
-    const auto text_width = [](const Widget& widget) { return static_cast<int>(widget.text_size().cx); };
+    const Metrics m{dpi, line, line + scaled(10, dpi), line + scaled(6, dpi), scaled(24, dpi)};
+    const PanelSize panel = layout_panel(m);
+    const auto s = [&m](int length) { return m.s(length); };
+    const int panel_width = panel.width;
+    const int button_height = m.button_height;
 
-    // Picture1: headings on the left, the list with "+" and "-", the version
-    // box, the options with "File ...", the link row.
+    // Frame1: the panel, the news line, then the status and the buttons.
+    int y = panel.height + s(kButtonGap);
+    const int news_height = line + s(10);
+    Text1->place(0, y, panel_width, news_height);
+    y += news_height + s(kButtonGap) + s(4);
+    const int status_line = line_height(hwnd(), status_font_.get());
+    const int status_width = text_width(*Label2) + s(2);
+    Label2->place(0, y + (button_height - status_line) / 2, status_width, status_line + s(2));
+    int x = status_width + s(kButtonGap);
+    for (Button* after_run : {cmdOpenFolder.get(), cmdDetails.get()}) {
+        const int width = text_width(*after_run) + s(36);
+        after_run->place(x, y, width, button_height);
+        x += width + s(kButtonGap);
+    }
+    const int wide_button = std::max(s(100), std::max(text_width(*Command1), text_width(*Command2)) + s(24));
+    Command1->place(panel_width - 2 * wide_button - s(kButtonGap), y, wide_button, button_height);
+    const int frame_height = y + button_height;
+
+    // The window: the banner, Frame1, and "Exit" on the right margin, in line with "Execute".
+    const int banner_height = s(kBannerHeight);
+    const int client_width = panel_width + 2 * s(kMargin);
+    picBanner->place(0, 0, client_width, banner_height);
+    const SIZE title = lblSelected->text_size();
+    lblSelected->place(s(72), s(8), title.cx + s(4), title.cy + s(2));
+    const int frame_top = banner_height + s(kMargin);
+    Frame1->place(s(kMargin), frame_top, panel_width, frame_height);
+    Command2->place(s(kMargin) + panel_width - wide_button, frame_top + y, wide_button, button_height);
+
+    const int client_height = frame_top + frame_height + s(kMargin);
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    if (client.right != client_width || client.bottom != client_height) set_client_size(client_width, client_height);
+}
+
+// Picture1: headings on the left, the list with "+" and "-", the version box,
+// the options with "File ...", the link row.
+Form1::PanelSize Form1::layout_panel(const Metrics& m) {
+    const auto s = [&m](int length) { return m.s(length); };
+    const UINT dpi = m.dpi;
+    const int line = m.line, button_height = m.button_height, row_height = m.row_height, box_room = m.box_room;
     const int heading_width = std::max(s(84), std::max(text_width(*Label3), text_width(*Label4)) + s(4));
     const int heading_height = line_height(hwnd(), heading_font_.get()) + s(2);
     const int left = s(16);
@@ -191,38 +241,7 @@ void Form1::layout() {
     lblDecalFile->place(name_left, options_bottom - button_height + (button_height - line) / 2,
                         panel_width - name_left - s(16), line + s(2));
 
-    // Frame1: the panel, the news line, then the status and the buttons.
-    y = panel_height + s(kButtonGap);
-    const int news_height = line + s(10);
-    Text1->place(0, y, panel_width, news_height);
-    y += news_height + s(kButtonGap) + s(4);
-    const int status_line = line_height(hwnd(), status_font_.get());
-    const int status_width = text_width(*Label2) + s(2);
-    Label2->place(0, y + (button_height - status_line) / 2, status_width, status_line + s(2));
-    x = status_width + s(kButtonGap);
-    for (Button* after_run : {cmdOpenFolder.get(), cmdDetails.get()}) {
-        const int width = text_width(*after_run) + s(36);
-        after_run->place(x, y, width, button_height);
-        x += width + s(kButtonGap);
-    }
-    const int wide_button = std::max(s(100), std::max(text_width(*Command1), text_width(*Command2)) + s(24));
-    Command1->place(panel_width - 2 * wide_button - s(kButtonGap), y, wide_button, button_height);
-    const int frame_height = y + button_height;
-
-    // The window: the banner, Frame1, and "Exit" on the right margin, in line with "Execute".
-    const int banner_height = s(kBannerHeight);
-    const int client_width = panel_width + 2 * s(kMargin);
-    picBanner->place(0, 0, client_width, banner_height);
-    const SIZE title = lblSelected->text_size();
-    lblSelected->place(s(72), s(8), title.cx + s(4), title.cy + s(2));
-    const int frame_top = banner_height + s(kMargin);
-    Frame1->place(s(kMargin), frame_top, panel_width, frame_height);
-    Command2->place(s(kMargin) + panel_width - wide_button, frame_top + y, wide_button, button_height);
-
-    const int client_height = frame_top + frame_height + s(kMargin);
-    RECT client{};
-    GetClientRect(hwnd(), &client);
-    if (client.right != client_width || client.bottom != client_height) set_client_size(client_width, client_height);
+    return {panel_width, panel_height};
 }
 
 }  // namespace marrowgate::win32
