@@ -6,10 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "state/Module1.h"
+#include "support/LibraryModel.h"
 
 namespace marrowgate::bench {
 namespace {
@@ -106,112 +108,6 @@ private:
     std::FILE* file_;
 };
 
-// The part header line test: " M " or " I " anywhere, both searches made.
-bool is_header_line(const std::string& line) {
-    const bool metric = line.find(" M ") != std::string::npos;
-    const bool imperial = line.find(" I ") != std::string::npos;
-    return metric || imperial;
-}
-
-using Words = std::array<std::string, 12>;  // words 1..11; 0 is never used
-
-// Words 1 to count-1 end at the first count-1 spaces of the line; word count is
-// the rest. Returns the number of spaces cut.
-//
-// Sorting rule: a line with fewer spaces does not fail. The word where the
-// spaces run out holds the rest of the line and the later words are empty:
-// later PADS versions write part headers of nine words (eight spaces), and a
-// line such as "NAME DECAL I " still has a name, a decal and an (empty) family.
-int split(std::string line, int count, Words& words) {
-    int cuts = 0;
-    for (int n = 1; n < count; ++n) {
-        const std::size_t p = line.find(' ');
-        if (p == std::string::npos) {
-            words[static_cast<std::size_t>(n)] = line;
-            for (int later = n + 1; later <= count; ++later) words[static_cast<std::size_t>(later)].clear();
-            return cuts;
-        }
-        words[static_cast<std::size_t>(n)] = line.substr(0, p);
-        line = line.substr(p + 1);
-        ++cuts;
-    }
-    words[static_cast<std::size_t>(count)] = line;
-    return cuts;
-}
-
-// Suppression_Des_Espaces, position by position over the length on entry.
-void collapse_spaces(std::string& line) {
-    const std::size_t length = line.size();
-    std::size_t i = 0;
-    while (i < length) {
-        if (i + 1 < line.size() && line[i] == ' ' && line[i + 1] == ' ') {
-            line.erase(i + 1, 1);  // and test position i again
-        } else {
-            ++i;
-        }
-    }
-}
-
-// Sorting rule: a character that Windows or Linux refuses in a file name
-// (\ / : * ? " < > | and the control characters) becomes "_" in the key, so
-// every key names a file of its own in the lib folder.
-std::string file_name_safe(std::string key) {
-    static const std::string refused = "\\/:*?\"<>|";
-    for (char& c : key) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 32 || byte == 127 || refused.find(c) != std::string::npos) c = '_';
-    }
-    return key;
-}
-
-void replace_first(std::string& text, char from) {
-    const std::size_t p = text.find(from);
-    if (p != std::string::npos) text = text.substr(0, p) + "_" + text.substr(p + 1);
-}
-
-// The alternates list: word 2 cut at every ":".
-std::vector<std::string> alternates(std::string rest) {
-    std::vector<std::string> names;
-    for (;;) {
-        const std::size_t colon = rest.find(':');
-        if (colon == std::string::npos) {
-            names.push_back(rest);
-            return names;
-        }
-        names.push_back(rest.substr(0, colon));
-        rest = rest.substr(colon + 1);
-    }
-}
-
-std::string initial_key(const std::string& header) {
-    Words words;
-    split(header, 10, words);
-    if (words[1].empty()) return "";
-    std::string initial(1, words[1][0]);
-    if (initial == "\\" || initial == "/" || initial == ".") initial = "_";
-    return file_name_safe(initial);
-}
-
-std::string family_key(const std::string& header) {
-    Words words;
-    split(header, 10, words);
-    return file_name_safe(words[4]);
-}
-
-std::string first_decal_name(const std::string& header) {
-    Words words;
-    split(header, 10, words);
-    return alternates(words[2])[0];
-}
-
-std::string decal_key(const std::string& header) {
-    std::string name = first_decal_name(header);
-    replace_first(name, '/');
-    replace_first(name, '\\');
-    replace_first(name, '.');
-    return file_name_safe(name);
-}
-
 // The distinct keys in order of first appearance; every addition compares the
 // candidate with all used positions.
 class KeyTable {
@@ -239,22 +135,25 @@ public:
         marker_ = state.File_Count > 0 && !marker.empty() ? marker : std::string(kPartTypeMarkerV4);
     }
 
-    void word_key(std::string (*key_of)(const std::string&), std::size_t capacity, const char* first_list,
-                  const char* second_list) {
+    // A key of the header line's words alone, which every part has.
+    //
+    // Sorting rules, in the model's key: a header line of fewer words does not
+    // fail, the word where the spaces run out holds the rest of the line and
+    // the later words are empty (later PADS versions write nine words, and
+    // "NAME DECAL I " has an empty family); a character that Windows or Linux
+    // refuses in a file name becomes "_", so every key names a file of its own.
+    void word_key(SortKey key, std::size_t capacity, const char* first_list, const char* second_list) {
         frame(
-            [key_of](const std::string& header, const KeyAction& act) {
-                act(key_of(header));
+            [key](const std::string& header, const KeyAction& act) {
+                act(*test::model_key(key, header, {}));
                 return true;
             },
             capacity, tmp(first_list), tmp(second_list));
     }
 
     void pad_count() {
-        frame(
-            [this](const std::string& header, const KeyAction& act) {
-                return look_up(first_decal_name(header), [&](const std::string& pads) { act(file_name_safe(pads)); });
-            },
-            1024, tmp("Pads_Number_in_Decals.dat"), state_.Application_Folder / "Pads_Number_in_Decals.dat");
+        frame([this](const std::string& header, const KeyAction& act) { return look_up(header, act); }, 1024,
+              tmp("Pads_Number_in_Decals.dat"), state_.Application_Folder / "Pads_Number_in_Decals.dat");
     }
 
 private:
@@ -270,7 +169,7 @@ private:
         for (int i = 1; i <= state_.File_Count; ++i) {
             InputLines in(listed_file_path(state_, i));
             while (in.read(line)) {
-                if (!is_header_line(line)) continue;
+                if (!test::model_is_header(line)) continue;
                 place(line, [&](const std::string& key) { table.add(key); });
                 skip_block(in);
             }
@@ -281,7 +180,7 @@ private:
         for (int i = 1; i <= state_.File_Count; ++i) {
             InputLines in(listed_file_path(state_, i));
             while (in.read(line)) {
-                if (!is_header_line(line)) continue;
+                if (!test::model_is_header(line)) continue;
                 const std::string saved = line;
                 // Sorting rule: a part without a key (its decal is not in the
                 // decal library) is passed over with its whole block; its
@@ -293,31 +192,28 @@ private:
         for (const std::string& key : table.keys()) close_output(key);
     }
 
-    // Reads the decal library from its first line to its last and calls
-    // `action` with the pad count of the decal named `name`. Returns whether it
-    // was found.
+    // Reads the decal library from its first line to its last for the decal
+    // the part names first, and calls `act` with the key of its pad count.
+    // Returns whether it was found.
     //
     // Sorting rules: where a decal is defined more than once, its first
     // definition decides, in both passes (a second definition neither adds a
     // pad count nor copies the part again); a decal header line with fewer
     // than ten spaces after the collapse holds no pad count and is passed over.
-    bool look_up(const std::string& name, const std::function<void(const std::string&)>& action) {
-        bool found = false;
+    bool look_up(const std::string& header, const KeyAction& act) const {
+        const std::string_view name = test::model_first_decal(header);
+        std::map<std::string, std::string> found;  // this decal only
         for (int e = 1; e <= state_.Decal_Count; ++e) {
             InputLines decals(decal_file_path(state_));
             std::string line;
             while (decals.read(line)) {
-                if (!is_header_line(line)) continue;
-                collapse_spaces(line);
-                Words words;
-                if (split(line, 11, words) < 10) continue;
-                if (words[1] == name && !found) {
-                    found = true;
-                    action(words[9]);
-                }
+                if (!test::model_is_header(line)) continue;
+                if (auto decal = test::model_decal(line); decal && decal->first == name) found.insert(std::move(*decal));
             }
         }
-        return found;
+        const auto key = test::model_key(SortKey::PadCount, header, found);
+        if (key) act(*key);
+        return key.has_value();
     }
 
     // Sorting rule: a key comes only from a part header line that opens a
@@ -377,9 +273,9 @@ private:
 void literal_sort(const Module1& state, SortKey key) {
     LiteralRun run(state);
     switch (key) {
-        case SortKey::Alphanumeric: return run.word_key(&initial_key, 50, "Alphanumeric.dat", "Alphabetic.dat");
-        case SortKey::LogicFamily: return run.word_key(&family_key, 50, "Logic_Families.dat", "Logic_Families.dat");
-        case SortKey::DecalName: return run.word_key(&decal_key, 1024, "Decals.dat", "Decals.dat");
+        case SortKey::Alphanumeric: return run.word_key(key, 50, "Alphanumeric.dat", "Alphabetic.dat");
+        case SortKey::LogicFamily: return run.word_key(key, 50, "Logic_Families.dat", "Logic_Families.dat");
+        case SortKey::DecalName: return run.word_key(key, 1024, "Decals.dat", "Decals.dat");
         case SortKey::PadCount: return run.pad_count();
     }
 }

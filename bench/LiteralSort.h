@@ -3,8 +3,10 @@
 // appending and closed again for every part block, and for every part (in the
 // collection pass and again in the copy pass) the decal library is read from
 // its first line to its last. It shares no code with the engine's runs: the
-// benchmark times it as the cost the engine avoids, and checks that both write
-// the same files.
+// key of a header line and the lines of a decal library are read as the tests'
+// library model reads them (tests/support/LibraryModel.h). The benchmark
+// times it as the cost the engine avoids, and checks that both write the same
+// files.
 //
 // It follows the same sorting rules as the engine where the plain passes would
 // lose or misplace data; each rule is stated where it applies in LiteralSort.cpp.

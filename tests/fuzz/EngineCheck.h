@@ -229,7 +229,7 @@ inline std::string list_inputs(const Case& c, const Inputs& inputs, Workspace& w
 // nowhere, one a line, in input order, with its place and the line of its
 // header in its file.
 inline std::string check_report(const Workspace& w, const RunResult& result,
-                                const std::vector<std::pair<std::string, std::string>>& nowhere) {
+                                const std::vector<test::ModelPart>& nowhere) {
     if (!result.warnings.report_error.empty() || nowhere.empty()) return {};
     const Tree app = w.files.tree(w.app);
     const auto report = app.find(utf8_from_path(run_report_path(w.app).filename()));
@@ -239,10 +239,13 @@ inline std::string check_report(const Workspace& w, const RunResult& result,
     if (at != std::string::npos) at = text.find("\nParts placed in no file (", at);
     if (at == std::string::npos) return "the report does not list every part placed nowhere";
     at = text.find('\n', at + 1) + 1;
-    for (const auto& [name, place] : nowhere) {
+    for (const auto& part : nowhere) {
+        const auto input = listed_file_path(w.state, static_cast<int>(part.file) + 1);
+        const std::string place = ", " + display_path(input.filename()) + " part " + with_thousands(part.ordinal) +
+                                  " at line " + with_thousands(part.line) + " (" + display_path(input) + ")";
         const std::size_t end = text.find('\n', at);
         const std::string_view line(text.data() + at, (end == std::string::npos ? text.size() : end) - at);
-        if (!line.starts_with(name + ": decal ") || !line.ends_with(place))
+        if (!line.starts_with(part.name + ": decal ") || !line.ends_with(place))
             return "the report says \"" + std::string(line) + "\" of the part placed nowhere at" + place;
         at = end + 1;
     }
@@ -286,47 +289,25 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
     // The model's outputs, found by the file each key names.
     std::map<std::string, std::string> pads;
     if (inputs.decal_file) pads = test::model_decals(*inputs.decal_file);
+    const auto listed = inputs.part_files.begin() + w.state.File_Count;
+    const test::ModelRun model = test::model_run(sort_key, {inputs.part_files.begin(), listed}, pads);
     std::vector<std::string> expected(result.outputs.size());  // between the opening lines and *END*
-    std::map<std::string, std::size_t> output_of_key;
-    long long parts = 0;
-    long long unplaced = 0;
-    std::vector<std::pair<std::string, std::string>> nowhere;  // each part placed nowhere: its name, its place
-    for (int i = 1; i <= w.state.File_Count; ++i) {
-        long long ordinal = 0;
-        for (const auto& block : test::model_blocks(inputs.part_files[static_cast<std::size_t>(i - 1)])) {
-            ++parts;
-            ++ordinal;
-            const auto key = test::model_key(sort_key, block.header, pads);
-            if (!key) {
-                ++unplaced;
-                const auto input = listed_file_path(w.state, i);
-                nowhere.emplace_back(block.header.substr(0, block.header.find(' ')),
-                                     ", " + display_path(input.filename()) + " part " + with_thousands(ordinal) +
-                                         " at line " + with_thousands(block.line) + " (" + display_path(input) + ")");
-                continue;
-            }
-            auto known = output_of_key.find(*key);
-            if (known == output_of_key.end()) {
-                const auto file = output_library_path(w.state, *key);
-                std::size_t j = 0;
-                // The same text: both paths are made by output_library_path.
-                while (j < result.outputs.size() && file.native() != result.outputs[j].file.native()) ++j;
-                if (j == result.outputs.size()) return "no output file for the key \"" + *key + "\"";
-                known = output_of_key.emplace(*key, j).first;
-            }
-            expected[known->second] += block.bytes;
-        }
+    for (const auto& [key, blocks] : model.outputs) {
+        const auto file = output_library_path(w.state, key);
+        std::size_t j = 0;
+        // The same text: both paths are made by output_library_path.
+        while (j < result.outputs.size() && file.native() != result.outputs[j].file.native()) ++j;
+        if (j == result.outputs.size()) return "no output file for the key \"" + key + "\"";
+        expected[j] += blocks;
     }
-    if (result.parts != parts)
-        return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(parts);
-    if (result.warnings.of(WarningKind::Unplaced).count != unplaced) return "wrong number of unplaced parts";
-    long long stray = 0;
-    for (int i = 1; i <= w.state.File_Count; ++i)
-        stray += test::model_stray_lines(inputs.part_files[static_cast<std::size_t>(i - 1)]);
-    if (result.warnings.of(WarningKind::PassedOver).count != stray)
+    if (result.parts != model.parts)
+        return "the run met " + std::to_string(result.parts) + " parts, the model " + std::to_string(model.parts);
+    if (result.warnings.of(WarningKind::Unplaced).count != static_cast<long long>(model.nowhere.size()))
+        return "wrong number of unplaced parts";
+    if (result.warnings.of(WarningKind::PassedOver).count != model.stray)
         return "the run told of " + std::to_string(result.warnings.of(WarningKind::PassedOver).count) +
-               " lines outside the part blocks, the model of " + std::to_string(stray);
-    if (auto problem = check_report(w, result, nowhere); !problem.empty()) return problem;
+               " lines outside the part blocks, the model of " + std::to_string(model.stray);
+    if (auto problem = check_report(w, result, model.nowhere); !problem.empty()) return problem;
     const std::string first_marker = w.state.File_Count > 0 && !w.state.File_Marker[1].empty()
                                          ? w.state.File_Marker[1]
                                          : std::string(kPartTypeMarkerV4);

@@ -83,54 +83,57 @@ TEST_F(Faults, HeaderLineLongerThanIsHeldIsCopiedWholeOrRefused) {
     }
 }
 
+// A key table holds 50 initials or families and 1024 decal names or pad
+// counts: a run that meets one key more stops before it writes any file,
+// naming the table's size and the key.
 TEST_F(Faults, AFullKeyTableStopsTheRunBeforeAnyFileIsWritten) {
-    // Fifty initials that stay distinct where letter case is ignored.
+    // Initials that stay distinct where letter case is ignored.
     const std::string initials = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ!#$%&'()+,-;=@[";
-    std::vector<Lines> blocks;
-    for (const char c : initials.substr(0, 50)) blocks.push_back(part(std::string(1, c) + "X DIP8 I TTL 1 1 0 0 0"));
-    list_parts("fifty.p", blocks);
-    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-    EXPECT_EQ(lib_files().size(), 50u);
+    Lines decals{kDecalMarkerV4, ""};
+    for (int i = 0; i <= 1024; ++i) decals.push_back("D" + std::to_string(i) + " M 0 0 0 2 1 0 " + std::to_string(i) + " 1 0");
+    write_file(dir / "decals.d", crlf(decals));
+    // Part i has key number i: its initial, family F<i>, decal D<i> of i pads.
+    const auto part_of = [&](int i) {
+        const std::string n = std::to_string(i);
+        return part(initials.substr(static_cast<std::size_t>(i) % 51, 1) + "X D" + n + " I F" + n + " 1 1 0 0 0");
+    };
+    const struct {
+        SortKey key;
+        int size;
+        std::string one_more;
+    } tables[] = {{SortKey::Alphanumeric, 50, "["}, {SortKey::LogicFamily, 50, "F50"},
+                  {SortKey::DecalName, 1024, "D1024"}, {SortKey::PadCount, 1024, "1024"}};
+    for (const auto& [key, size, one_more] : tables) {
+        SCOPED_TRACE(one_more);
+        state = {};
+        state.Application_Folder = dir / "app";
+        std::vector<Lines> blocks;
+        for (int i = 0; i < size; ++i) blocks.push_back(part_of(i));
+        const auto full = list_parts("full.p", blocks);
+        choose_decals(dir / "decals.d");
+        ASSERT_TRUE(run(key).ok) << result.error;
+        EXPECT_EQ(result.outputs.size(), static_cast<std::size_t>(size));
 
-    fs::remove_all(lib_folder(state));
-    fs::remove_all(app("tmp"));
-    ASSERT_TRUE(tmp_makedir(state));
-    list_parts("one-more.p", {part("[X DIP8 I TTL 1 1 0 0 0")});
-    run(SortKey::Alphanumeric);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("50"), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("\"[\""), std::string::npos) << result.error;
-    EXPECT_TRUE(lib_files().empty());
-    EXPECT_TRUE(file_names(app("tmp")).empty());
-    EXPECT_FALSE(status.hourglass);
+        const auto before = folder_files(state.Application_Folder);
+        const auto more = list_parts("one-more.p", {part_of(size)});
+        run(key);
+        EXPECT_NE(result.error.find(std::to_string(size) + " keys, and the key \"" + one_more + "\""), std::string::npos)
+            << result.error;
+        EXPECT_EQ(folder_files(state.Application_Folder), before);
+        EXPECT_FALSE(status.hourglass);
 
-    // The files are read side by side; the failure reported is still the one
-    // met first reading them in order: the full table, before the second
-    // file's read that breaks off after its key.
-    FaultyFileSystem broken;
-    broken.fail(FaultyFileSystem::Op::Read, 2, EIO, dir / "in" / "one-more.p");
-    run(SortKey::Alphanumeric, broken);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("\"[\""), std::string::npos) << result.error;
-    broken.fail(FaultyFileSystem::Op::Read, 1, EIO, dir / "in" / "fifty.p");
-    run(SortKey::Alphanumeric, broken);
-    EXPECT_NE(result.error.find("fifty.p"), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("cannot be read"), std::string::npos) << result.error;
-}
-
-TEST_F(Faults, DecalKeysHoldUpTo1024) {
-    std::vector<Lines> blocks;
-    for (int i = 1; i <= 1025; ++i) blocks.push_back(part("P D" + std::to_string(i) + " I TTL 1 1 0 0 0"));
-    const Lines last = blocks.back();
-    blocks.pop_back();
-    list_parts("many.p", blocks);
-    ASSERT_TRUE(run(SortKey::DecalName).ok) << result.error;
-    EXPECT_EQ(lib_files().size(), 1024u);
-    list_parts("last.p", {last});
-    run(SortKey::DecalName);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("1024"), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("D1025"), std::string::npos) << result.error;
+        // The files are read side by side; the failure reported is still the
+        // one met first reading them in order: the full table, before the
+        // second file's read that breaks off after its key.
+        FaultyFileSystem broken;
+        broken.fail(Op::Read, 2, EIO, more);
+        run(key, broken);
+        EXPECT_NE(result.error.find("\"" + one_more + "\""), std::string::npos) << result.error;
+        broken.fail(Op::Read, 1, EIO, full);
+        run(key, broken);
+        EXPECT_NE(result.error.find(display_path(full)), std::string::npos) << result.error;
+        EXPECT_NE(result.error.find("cannot be read"), std::string::npos) << result.error;
+    }
 }
 
 // A run that fails anywhere, or is stopped anywhere, changes nothing: the

@@ -55,7 +55,8 @@ protected:
                     std::string(kPartTypeMarkerV4) + "\r\n\r\r\n" + blocks + "*END*\r\n";
             EXPECT_EQ(folder_files(lib_folder(state)), expected) << sort_key_name(key);
             EXPECT_EQ(result.parts, model.parts);
-            EXPECT_EQ(result.warnings.of(WarningKind::Unplaced).count, model.unplaced);
+            EXPECT_EQ(result.warnings.of(WarningKind::Unplaced).count, static_cast<long long>(model.nowhere.size()));
+            EXPECT_EQ(result.warnings.of(WarningKind::PassedOver).count, model.stray);
         }
         return results;
     }

@@ -13,9 +13,7 @@ public:
     std::size_t read(char* buffer, std::size_t size) override {
         if (const int error = owner_.check(Op::Read, path_))
             throw FileError(path_, "cannot be read: " + system_reason(error));
-        const std::size_t got = inner_->read(buffer, size);
-        owner_.bytes_read_.fetch_add(got, std::memory_order_relaxed);
-        return got;
+        return inner_->read(buffer, size);
     }
 
 private:
@@ -37,22 +35,12 @@ public:
     }
 
     void write(const char* data, std::size_t size) override {
-        int error = owner_.check(Op::Write, path_);
-        std::size_t stored = error ? size / 2 : size;
+        const int error = owner_.check(Op::Write, path_);
         {
             std::lock_guard lock(owner_.mutex_);
-            if (owner_.free_space_) {
-                std::size_t& free = *owner_.free_space_;
-                if (stored > free) {
-                    stored = free;
-                    error = ENOSPC;
-                }
-                free -= stored;
-            }
-            owner_.bytes_written_ += stored;
             owner_.largest_write_ = std::max(owner_.largest_write_, size);
         }
-        inner_->write(data, stored);
+        inner_->write(data, error ? size / 2 : size);
         if (error) throw FileError(path_, "cannot be written: " + system_reason(error));
     }
 
@@ -108,10 +96,6 @@ std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::pa
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::path& path, WriteMode mode) {
-    {
-        std::lock_guard lock(mutex_);
-        written_paths_.push_back(path);
-    }
     if (const int error = check(Op::OpenWrite, path))
         throw FileError(path, "cannot be created: " + system_reason(error));
     return std::make_unique<Output>(*this, inner().open_write(path, mode), path);

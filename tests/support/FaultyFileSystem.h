@@ -2,10 +2,8 @@
 // by default) while counting what is done and failing chosen operations the
 // way a real system would: an open that is refused, a read that breaks off, a
 // write that stores only part of its bytes before the disk is full, a close
-// whose flush fails. It also records every path opened for writing, so a test
-// can check that a run wrote nowhere else than it should, and every move and
-// sync in order, so a test can check that files reach the disk before they
-// are put in place. The engine reads and writes on threads of its own, so
+// whose flush fails. It also records every move and sync in order, so a test
+// can check that files reach the disk before they are put in place. The engine reads and writes on threads of its own, so
 // every count is kept under a lock.
 #pragma once
 
@@ -46,9 +44,6 @@ public:
     // A failing write first stores the first half of its bytes, as a write
     // that meets a full disk does.
     void fail(Op op, long nth, int error, std::optional<std::filesystem::path> only = std::nullopt);
-    // A disk with `bytes` of free space left: writes store what still fits and
-    // fail with ENOSPC from then on.
-    void set_free_space(std::size_t bytes) { free_space_ = bytes; }
 
     // Called before every open for reading, on the thread that opens: a test
     // can hold a run there. Set before the run.
@@ -56,11 +51,6 @@ public:
 
     // Operations of a kind carried out or attempted so far.
     long count(Op op) const;
-    std::size_t bytes_read() const { return bytes_read_.load(std::memory_order_relaxed); }
-    std::size_t bytes_written() const {
-        std::lock_guard lock(mutex_);
-        return bytes_written_;
-    }
     // The most bytes written at once.
     std::size_t largest_write() const {
         std::lock_guard lock(mutex_);
@@ -71,8 +61,6 @@ public:
         std::lock_guard lock(mutex_);
         return most_open_;
     }
-    // Every path opened for writing, in order, repeats included.
-    const std::vector<std::filesystem::path>& written_paths() const { return written_paths_; }
     // How often each path was opened for reading.
     long read_opens(const std::filesystem::path& path) const;
     // Every move and every path synced, in order.
@@ -109,11 +97,7 @@ private:
     std::deque<Fault> faults_;  // set before the run; only `remaining` changes during it
     std::array<std::atomic<long>, 9> counts_{};  // by Op
     std::map<std::filesystem::path, long> read_opens_;
-    std::vector<std::filesystem::path> written_paths_;
     std::vector<Step> steps_;
-    std::optional<std::size_t> free_space_;
-    std::atomic<std::size_t> bytes_read_ = 0;  // counted beside the lock: a read takes it once
-    std::size_t bytes_written_ = 0;
     std::size_t largest_write_ = 0;
     std::size_t open_now_ = 0;
     std::size_t most_open_ = 0;

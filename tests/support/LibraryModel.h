@@ -1,9 +1,11 @@
 // What a sort run must write, worked out here independently of the engine:
 // the part blocks of a library as an output file holds them, the pad counts of
-// a decal library and the key of a part header line. Used by the fuzz check
-// and by the test over the real libraries.
+// a decal library and the key of a part header line. Used by the fuzz check,
+// the tests over generated and real libraries, and the benchmark's literal
+// passes.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -111,20 +113,29 @@ inline bool model_too_long(std::string_view line, std::size_t words, bool collap
     return spaces < words;
 }
 
+// The decal a decal header line defines, as (name, pad count): fields 1 and 9
+// once runs of spaces are one; none where fewer than ten spaces remain.
+inline std::optional<std::pair<std::string, std::string>> model_decal(std::string_view line) {
+    std::string collapsed;
+    for (const char ch : line)
+        if (ch != ' ' || collapsed.empty() || collapsed.back() != ' ') collapsed += ch;
+    if (std::count(collapsed.begin(), collapsed.end(), ' ') < 10) return std::nullopt;
+    return std::pair{std::string(model_field(collapsed, 1)), std::string(model_field(collapsed, 9))};
+}
+
 // Decal name -> pad count; the first definition of a name decides.
 inline std::map<std::string, std::string> model_decals(std::string_view file) {
     std::map<std::string, std::string> pads;
-    for (const auto line : model_lines(file)) {
-        if (!model_is_header(line)) continue;
-        std::string collapsed;
-        for (const char ch : line)
-            if (ch != ' ' || collapsed.empty() || collapsed.back() != ' ') collapsed += ch;
-        std::size_t spaces = 0;
-        for (const char ch : collapsed) spaces += ch == ' ';
-        if (spaces < 10) continue;
-        pads.emplace(std::string(model_field(collapsed, 1)), std::string(model_field(collapsed, 9)));
-    }
+    for (const auto line : model_lines(file))
+        if (model_is_header(line))
+            if (auto decal = model_decal(line)) pads.insert(std::move(*decal));
     return pads;
+}
+
+// The first of the decals a part header line names (field 2 up to a ':').
+inline std::string_view model_first_decal(std::string_view header) {
+    const auto decals = model_field(header, 2);
+    return decals.substr(0, decals.find(':'));
 }
 
 inline std::optional<std::string> model_key(SortKey key, std::string_view header,
@@ -137,16 +148,14 @@ inline std::optional<std::string> model_key(SortKey key, std::string_view header
         }
         case SortKey::LogicFamily: return model_safe(std::string(model_field(header, 4)));
         case SortKey::DecalName: {
-            const auto decals = model_field(header, 2);
-            std::string name(decals.substr(0, decals.find(':')));
+            std::string name(model_first_decal(header));
             model_replace_first(name, '/');
             model_replace_first(name, '\\');
             model_replace_first(name, '.');
             return model_safe(name);
         }
         case SortKey::PadCount: {
-            const auto decals = model_field(header, 2);
-            const auto it = pads.find(std::string(decals.substr(0, decals.find(':'))));
+            const auto it = pads.find(std::string(model_first_decal(header)));
             if (it == pads.end()) return std::nullopt;
             return model_safe(it->second);
         }
@@ -154,31 +163,45 @@ inline std::optional<std::string> model_key(SortKey key, std::string_view header
     return std::nullopt;
 }
 
+// A part placed in no file: its name, its file (0-based), its number in the
+// file and the line of its header.
+struct ModelPart {
+    std::string name;
+    std::size_t file = 0;
+    long long ordinal = 0;
+    long long line = 0;
+};
+
 // What a run of `key` writes into lib: for every key, in the order first met,
-// the blocks between the opening lines and "*END*"; and how many parts there
-// were and how many went to no file.
+// the blocks between the opening lines and "*END*"; how many parts there
+// were, the parts that went to no file, and the lines outside the part
+// blocks it tells of.
 struct ModelRun {
     std::vector<std::pair<std::string, std::string>> outputs;
     long long parts = 0;
-    long long unplaced = 0;
+    std::vector<ModelPart> nowhere;
+    long long stray = 0;
 };
 
 inline ModelRun model_run(SortKey key, const std::vector<std::string>& part_files,
                           const std::map<std::string, std::string>& pads) {
     ModelRun run;
     std::map<std::string, std::size_t> index;
-    for (const auto& file : part_files) {
-        for (const auto& block : model_blocks(file)) {
+    for (std::size_t file = 0; file < part_files.size(); ++file) {
+        long long ordinal = 0;
+        for (const auto& block : model_blocks(part_files[file])) {
             ++run.parts;
+            ++ordinal;
             const auto found = model_key(key, block.header, pads);
             if (!found) {
-                ++run.unplaced;
+                run.nowhere.push_back({block.header.substr(0, block.header.find(' ')), file, ordinal, block.line});
                 continue;
             }
             const auto [it, added] = index.emplace(*found, run.outputs.size());
             if (added) run.outputs.emplace_back(*found, std::string());
             run.outputs[it->second].second += block.bytes;
         }
+        run.stray += model_stray_lines(part_files[file]);
     }
     return run;
 }

@@ -63,23 +63,6 @@ private:
     std::uint64_t file_;
 };
 
-MemoryFileSystem::MemoryFileSystem(const MemoryFileSystem& other) {
-    std::lock_guard lock(other.mutex_);
-    std::map<const Node*, std::shared_ptr<Node>> copies;
-    for (const auto& [key, entry] : other.entries_) {
-        Entry copy = entry;
-        if (entry.node) {
-            auto& node = copies[entry.node.get()];
-            if (!node) node = std::make_shared<Node>(*entry.node);
-            copy.node = node;
-        }
-        entries_.emplace(key, std::move(copy));
-    }
-    clock_ = other.clock_;
-    numbers_ = other.numbers_;
-    unique_folders_ = other.unique_folders_;
-}
-
 MemoryFileSystem::KeyView MemoryFileSystem::key_of(const fs::path& path, Key& normal) {
     if constexpr (fs::path::preferred_separator == '/') {
         const KeyView text = path.native();

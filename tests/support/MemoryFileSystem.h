@@ -30,9 +30,7 @@ namespace marrowgate::test {
 class MemoryFileSystem final : public FileSystem {
 public:
     MemoryFileSystem() = default;
-    // A copy that shares nothing with the original (second names stay shared
-    // within the copy). Locks held are not copied.
-    MemoryFileSystem(const MemoryFileSystem& other);
+    MemoryFileSystem(const MemoryFileSystem&) = delete;
     MemoryFileSystem& operator=(const MemoryFileSystem&) = delete;
 
     // A file with these bytes, its missing folders made first.

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/LibraryModel.h"
@@ -42,21 +43,12 @@ private:
     std::size_t at_ = 0;
 };
 
-std::vector<std::string> lines_of(const std::string& bytes, std::size_t largest) {
-    LineReader reader(std::make_unique<PiecewiseInput>(bytes, 3, largest));
+std::vector<std::string> lines_of(const std::string& bytes, std::size_t largest, unsigned seed = 3) {
+    LineReader reader(std::make_unique<PiecewiseInput>(bytes, seed, largest));
     std::vector<std::string> lines;
     std::string_view line;
     while (reader.next(line)) lines.emplace_back(line);
     return lines;
-}
-
-TEST(LineReader, LineEndsAreCrLfOrLfAndALoneCrBelongsToItsLine) {
-    const std::string bytes = "a\r\nb\nc\rd\r\nends\r\r\n\r\n\n\rx\nlast";
-    const std::vector<std::string> expected{"a", "b", "c\rd", "ends\r", "", "", "\rx", "last"};
-    for (std::size_t largest : {1u, 2u, 3u, 1000u}) EXPECT_EQ(lines_of(bytes, largest), expected) << largest;
-    EXPECT_EQ(lines_of("", 1), std::vector<std::string>{});
-    EXPECT_EQ(lines_of("\r\n", 1), std::vector<std::string>{""});
-    EXPECT_EQ(lines_of("only\r", 1), std::vector<std::string>{"only\r"});
 }
 
 // The rest of a block read line by line, each line followed by CR LF, as the
@@ -94,29 +86,6 @@ std::string walk(const std::string& bytes, bool as_runs, unsigned seed, std::siz
     }
 }
 
-// 400 random texts of up to `most` picks from `alphabet`, to be read in
-// pieces of 1 to 7 bytes (odd seeds) or of up to 4096 (even seeds), so that
-// the scans meet both cut-up and long stretches.
-template <class Check>
-void for_random_texts(const std::vector<std::string>& alphabet, unsigned most, Check&& check) {
-    unsigned state = 7;
-    for (unsigned seed = 1; seed <= 400; ++seed) {
-        std::string bytes;
-        for (unsigned i = 0; i < seed % most; ++i) {
-            state = state * 1103515245u + 12345u;
-            bytes += alphabet[(state >> 8) % alphabet.size()];
-        }
-        check(bytes, seed, seed % 2 ? std::size_t{7} : std::size_t{4096});
-    }
-}
-
-TEST(BlockCopy, RunsOfBytesEqualTheLinesReadOneByOne) {
-    for_random_texts({"\r\n", "\r\n", "\n", "\r", "a", "b", " ", "\r\n\r\n", "\n\n", "\n\r\n"}, 150,
-                     [](const std::string& bytes, unsigned seed, std::size_t largest) {
-                         ASSERT_EQ(walk(bytes, true, seed, largest), walk(bytes, false, seed, largest)) << seed;
-                     });
-}
-
 // Every header line with its line number, found both ways; in one pass
 // counted from the lines passed over and numbered by the reader.
 std::string header_lines(const std::string& bytes, bool in_one_pass, unsigned seed, std::size_t largest) {
@@ -136,61 +105,62 @@ std::string header_lines(const std::string& bytes, bool in_one_pass, unsigned se
     } else {
         while (lines.next(line)) {
             ++number;
-            if (line.find(" M ") != line.npos || line.find(" I ") != line.npos) seen += std::to_string(number) + "[" + std::string(line) + "]";
+            if (test::model_is_header(line)) seen += std::to_string(number) + "[" + std::string(line) + "]";
         }
     }
     return seen;
 }
 
-TEST(BlockCopy, HeaderLinesFoundInOnePassAreTheLinesThatPassTheTest) {
-    for_random_texts({" ", " ", "M", "I", "m", "x", "\r\n", "\n", "\r", " I ", " M ", "  "}, 200,
-                     [](const std::string& bytes, unsigned seed, std::size_t largest) {
-                         ASSERT_EQ(header_lines(bytes, true, seed, largest), header_lines(bytes, false, seed, largest))
-                             << seed;
-                     });
+// Texts read line by line, as block bodies and for header lines, give what the
+// model and the lines read one by one give: 400 random texts, in pieces of 1
+// to 7 bytes (odd seeds) or up to 4096 (even seeds) so that the scans meet both
+// cut-up and long stretches; and texts in pieces up to more than the buffer.
+TEST(LineReader, EveryWayOfReadingGivesTheLinesWhereverTheReadsCutThem) {
+    std::vector<std::tuple<std::string, unsigned, std::size_t>> texts;  // bytes, seed, largest piece
+    const std::vector<std::string> alphabet = {"\r\n", "\r\n", "\n", "\r", "a", "M", "I", " ", " ", " I ", " M ",
+                                               "  ", "\r\n\r\n", "\n\n", "\n\r\n"};
+    unsigned state = 7;
+    for (unsigned seed = 1; seed <= 400; ++seed) {
+        std::string bytes;
+        for (unsigned i = 0; i < seed % 200; ++i) {
+            state = state * 1103515245u + 12345u;
+            bytes += alphabet[(state >> 8) % alphabet.size()];
+        }
+        texts.emplace_back(bytes, seed, seed % 2 ? std::size_t{7} : std::size_t{4096});
+    }
+    for (const std::size_t largest : {1u, 2u, 3u, 1000u})
+        texts.emplace_back("a\r\nb\nc\rd\r\nends\r\r\n\r\n\n\rx\nlast", 3, largest);
+    for (const std::string bytes : {"", "\r\n", "only\r"}) texts.emplace_back(bytes, 3, 1);
     // Long stretches without a header line, across refills of the buffer.
     std::string bytes;
     for (int line = 0; line < 200000; ++line)
         bytes += line % 997 == 0 ? "DIP14 M 0 0 0 2 3 0 14 1 0\r\n" : "T0 -0.04 0 -0.04 1 MI IM\r\n";
-    bytes += "last I line";
-    EXPECT_EQ(header_lines(bytes, true, 9, 3 * LineReader::kChunk), header_lines(bytes, false, 9, 3 * LineReader::kChunk));
+    texts.emplace_back(bytes + "last I line", 9, 3 * LineReader::kChunk);
     // Lines passed over that are all line ends.
     for (const std::string end : {"\n", "\r\n"}) {
-        std::string ends;
-        for (int line = 0; line < 100000; ++line) ends += end;
-        ends += "DIP14 M 0 0 0 2 3 0 14 1 0";
-        EXPECT_EQ(header_lines(ends, true, 5, 3 * LineReader::kChunk), "100001[DIP14 M 0 0 0 2 3 0 14 1 0]");
+        bytes.clear();
+        for (int line = 0; line < 100000; ++line) bytes += end;
+        texts.emplace_back(bytes + "DIP14 M 0 0 0 2 3 0 14 1 0", 5, 3 * LineReader::kChunk);
     }
-}
-
-TEST(LineReader, LinesOfEveryLengthAcrossChunks) {
     // An unfinished line is put before the next chunk when it is short, and
     // joined in a buffer of its own when it is long: lengths on both sides of
     // that room (64 KB) and up to the longest line held whole, some with a
     // header mark at their end, an empty line between blocks, a last line
-    // without line end. Read line by line, as block bodies and for header
-    // lines.
-    std::vector<std::string> expected;
-    std::string bytes;
+    // without line end.
+    bytes.clear();
+    int count = 0;
     for (const std::size_t length : std::initializer_list<std::size_t>{10, 65535, 65536, 0, 65537, 12, 200000, 3,
                                                                         LineReader::kLongestHeld, 1,
                                                                         LineReader::kLongestHeld - 1}) {
-        expected.emplace_back(length, static_cast<char>('a' + expected.size()));
-        if (length > 3 && expected.size() % 3 == 0) expected.back().replace(length - 3, 3, " M ");
-        bytes += expected.back() + (length % 2 ? "\n" : "\r\n");
+        std::string line(length, static_cast<char>('a' + count++));
+        if (length > 3 && count % 3 == 0) line.replace(length - 3, 3, " M ");
+        bytes += line + (length % 2 ? "\n" : "\r\n");
     }
     bytes.pop_back();
-    for (std::size_t largest : {4096u, 60000u, 3 * 65536u}) {
-        EXPECT_EQ(lines_of(bytes, largest), expected) << largest;
-        EXPECT_EQ(walk(bytes, true, 3, largest), walk(bytes, false, 3, largest)) << largest;
-        EXPECT_EQ(header_lines(bytes, true, 3, largest), header_lines(bytes, false, 3, largest)) << largest;
-    }
-}
-
-TEST(BlockCopy, BlocksAcrossManyRefillsOfTheBuffer) {
+    for (const std::size_t largest : {4096u, 60000u, 3 * 65536u}) texts.emplace_back(bytes, 3, largest);
     // Blocks of a few hundred lines, most ended by CR LF, some by a lone LF,
-    // some holding a stray CR, read in pieces up to twice the buffer.
-    std::string bytes;
+    // some holding a stray CR; the file ends inside a block, without a line end.
+    bytes.clear();
     for (int block = 0; block < 400; ++block) {
         bytes += "HEADER " + std::to_string(block) + " I X\r\n";
         for (int line = 0; line < 300; ++line) {
@@ -199,10 +169,16 @@ TEST(BlockCopy, BlocksAcrossManyRefillsOfTheBuffer) {
         }
         bytes += block % 5 == 0 ? "\n" : "\r\n";
     }
-    bytes += "last HEADER I\r\nunfinished";  // the file ends inside a block, without a line end
-    for (unsigned seed : {1u, 2u}) {
-        const std::size_t largest = seed == 1 ? 4099 : 2 * LineReader::kChunk;
-        EXPECT_EQ(walk(bytes, true, seed, largest), walk(bytes, false, seed, largest));
+    bytes += "last HEADER I\r\nunfinished";
+    for (const std::size_t largest : {std::size_t{4099}, 2 * LineReader::kChunk}) texts.emplace_back(bytes, 1, largest);
+
+    for (const auto& [text, seed, largest] : texts) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", pieces up to " + std::to_string(largest) + ", " +
+                     std::to_string(text.size()) + " bytes");
+        const auto model = test::model_lines(text);
+        ASSERT_EQ(lines_of(text, largest, seed), std::vector<std::string>(model.begin(), model.end()));
+        ASSERT_EQ(walk(text, true, seed, largest), walk(text, false, seed, largest));
+        ASSERT_EQ(header_lines(text, true, seed, largest), header_lines(text, false, seed, largest));
     }
 }
 

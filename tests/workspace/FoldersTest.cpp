@@ -28,11 +28,5 @@ TEST(Folders, TmpMakedir) {
     EXPECT_FALSE(std::filesystem::exists(tmp_folder(state)));
 }
 
-TEST(Folders, KeysAreMadeSafeForFileNames) {
-    std::string key = std::string("a\\b/c:d*e?f\"g<h>i|j") + '\t' + '\x7f' + "k.l-m" + "\xe9";
-    make_file_name_safe(key);
-    EXPECT_EQ(key, std::string("a_b_c_d_e_f_g_h_i_j__k.l-m") + "\xe9");
-}
-
 }  // namespace
 }  // namespace marrowgate::test
