@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "cli/JsonSummary.h"
-#include "io/Paths.h"
 #include "io/RunError.h"
 #include "report/RunText.h"
 #include "run/RunFrame.h"
@@ -98,12 +97,6 @@ Options parse(const std::vector<std::string>& args) {
         }
     }
     return options;
-}
-
-std::filesystem::path absolute_path(const std::string& text) {
-    std::error_code ec;
-    auto path = std::filesystem::absolute(path_from_utf8(text), ec);
-    return ec ? path_from_utf8(text) : path.lexically_normal();
 }
 
 // Where the run's report is, or why it could not be written.
@@ -205,7 +198,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
 
     Module1 state;
     std::optional<std::filesystem::path> given;
-    if (options.app_folder) given = absolute_path(*options.app_folder);
+    if (options.app_folder) given = absolute_argument(*options.app_folder);
     const FolderChoice folders = choose_folders(given);
     if (!folders.refusal.empty()) {
         streams.err << "marrowgate-cli: " << terminal_text(folders.refusal) << "\n";
@@ -217,7 +210,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     // The command line takes every version of the formats, not only V4.
     const MarkerRule part_rule = MarkerRule::part_types_any_version();
     for (const auto& file : options.files) {
-        const auto result = add_part_type_file(state, absolute_path(file), files, part_rule);
+        const auto result = add_part_type_file(state, absolute_argument(file), files, part_rule);
         if (result.outcome != AddOutcome::Added) {
             streams.err << "marrowgate-cli: " << terminal_text(file + ": refused: " + describe_refusal(result, part_rule))
                         << "\n";
@@ -226,7 +219,7 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
     }
     if (options.decal_file) {
         const MarkerRule decal_rule = MarkerRule::decals_any_version();
-        const auto result = choose_decal_file(state, absolute_path(*options.decal_file), files, decal_rule);
+        const auto result = choose_decal_file(state, absolute_argument(*options.decal_file), files, decal_rule);
         if (result.outcome != AddOutcome::Added) {
             const std::string reason = result.outcome == AddOutcome::AlreadyListed
                                            ? "it is listed as a part-type file"

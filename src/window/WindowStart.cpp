@@ -2,17 +2,10 @@
 
 #include <cstdlib>
 
-#include "io/Paths.h"
 #include "state/Module1.h"
 #include "workspace/Folders.h"
 
 namespace marrowgate::window {
-
-std::filesystem::path absolute_argument(const std::string& text) {
-    std::error_code ec;
-    auto path = std::filesystem::absolute(path_from_utf8(text), ec);
-    return ec ? path_from_utf8(text) : path.lexically_normal();
-}
 
 WindowArguments parse_window_arguments(const std::vector<std::string>& args) {
     WindowArguments parsed;
