@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/CommandLine.h"
 #include "cli/JsonSummary.h"
 #include "io/RunError.h"
 #include "report/RunText.h"
@@ -54,48 +55,25 @@ struct Options {
     bool no_sync = false;
 };
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using arguments::UsageError;
 
 Options parse(const std::vector<std::string>& args) {
     Options options;
-    bool only_files = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](const std::string& name) -> std::string {
-            if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
-            return args[++i];
-        };
-        if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
-            options.files.push_back(arg);
-        } else if (arg == "--") {
-            only_files = true;
-        } else if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--dry-run") {
-            options.dry_run = true;
-        } else if (arg == "--no-sync") {
-            options.no_sync = true;
-        } else if (arg == "--sort" || arg.rfind("--sort=", 0) == 0) {
-            const std::string name = arg == "--sort" ? value(arg) : arg.substr(7);
-            options.key = sort_key_from_name(name);
-            if (!options.key)
-                throw UsageError("unknown sort key \"" + name +
-                                 "\" (use alphanumeric, logic-family, decal-name or pad-count)");
-        } else if (arg == "--decal-file" || arg.rfind("--decal-file=", 0) == 0) {
-            options.decal_file = arg == "--decal-file" ? value(arg) : arg.substr(13);
-        } else if (arg == "--app-folder" || arg.rfind("--app-folder=", 0) == 0) {
-            options.app_folder = arg == "--app-folder" ? value(arg) : arg.substr(13);
-        } else {
-            throw UsageError("unknown option " + arg);
-        }
-    }
+    arguments::CommandLine line;
+    line.flag("--help", options.help, {"-h"});
+    line.flag("--version", options.version);
+    line.flag("--json", options.json);
+    line.flag("--dry-run", options.dry_run);
+    line.flag("--no-sync", options.no_sync);
+    line.value("--sort", [&](const std::string& name) {
+        options.key = sort_key_from_name(name);
+        if (!options.key)
+            throw UsageError("unknown sort key \"" + name +
+                             "\" (use alphanumeric, logic-family, decal-name or pad-count)");
+    });
+    line.value("--decal-file", [&](const std::string& file) { options.decal_file = file; });
+    line.value("--app-folder", [&](const std::string& folder) { options.app_folder = folder; });
+    options.files = line.parse(args);
     return options;
 }
 
