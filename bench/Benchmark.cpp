@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "LiteralSort.h"
+#include "cli/CommandLine.h"
 #include "generator/LibraryGenerator.h"
 #include "io/Paths.h"
 #include "sort/Sorts.h"
@@ -745,40 +746,61 @@ int positive(const std::string& text, const std::string& name) {
     throw std::runtime_error(name + " needs a positive whole number, not \"" + text + "\"");
 }
 
+// The command line: a measuring run (by default, or --long-line) with its
+// options, or one measurement in a child process (--child, given by the
+// parent with --set, --app, --parts and --repeat).
+struct Arguments {
+    Options options;
+    bool help = false;
+    std::string child_what;
+    fs::path set;
+    fs::path app;
+};
+
+Arguments parse_arguments(int argc, char** argv) {
+    Arguments parsed;
+    Options& options = parsed.options;
+    mg::arguments::CommandLine line;
+    line.flag("--help", parsed.help, {"-h"});
+    line.flag("--long-line", options.long_line);
+    const auto path = [&](const char* name, fs::path& into) {
+        line.value(name, [&into](const std::string& value) { into = value; });
+    };
+    const auto number = [&](const char* name, int& into) {
+        line.value(name, [&into, name](const std::string& value) { into = positive(value, name); });
+    };
+    path("--data", options.data);
+    path("--out", options.out);
+    path("--ram-out", options.ram_out);
+    number("--parts", options.parts);
+    number("--scale", options.scale);
+    number("--repeat", options.repeat);
+    number("--literal-fraction", options.literal_fraction);
+    number("--pad-literal-fraction", options.pad_literal_fraction);
+    line.value("--child", [&](const std::string& value) { parsed.child_what = value; });
+    path("--set", parsed.set);
+    path("--app", parsed.app);
+    try {
+        const auto operands = line.parse(std::vector<std::string>(argv + 1, argv + argc));
+        if (!operands.empty()) throw mg::arguments::UsageError("unknown option " + operands.front());
+    } catch (const mg::arguments::UsageError& error) {
+        throw std::runtime_error(error.what() + std::string(" (see --help)"));
+    }
+    return parsed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
-        Options options;
-        std::string child_what;
-        fs::path set;
-        fs::path app;
-        for (int i = 1; i < argc; ++i) {
-            const std::string arg = argv[i];
-            if (arg == "--help" || arg == "-h") {
-                std::cout << kUsage;
-                return 0;
-            }
-            if (arg == "--long-line") {
-                options.long_line = true;
-                continue;
-            }
-            if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value (see --help)");
-            const std::string value = argv[++i];
-            if (arg == "--data") options.data = value;
-            else if (arg == "--out") options.out = value;
-            else if (arg == "--ram-out") options.ram_out = value;
-            else if (arg == "--parts") options.parts = positive(value, arg);
-            else if (arg == "--scale") options.scale = positive(value, arg);
-            else if (arg == "--repeat") options.repeat = positive(value, arg);
-            else if (arg == "--literal-fraction") options.literal_fraction = positive(value, arg);
-            else if (arg == "--pad-literal-fraction") options.pad_literal_fraction = positive(value, arg);
-            else if (arg == "--child") child_what = value;
-            else if (arg == "--set") set = value;
-            else if (arg == "--app") app = value;
-            else throw std::runtime_error("unknown option " + arg + " (see --help)");
+        const Arguments parsed = parse_arguments(argc, argv);
+        if (parsed.help) {
+            std::cout << kUsage;
+            return 0;
         }
-        if (!child_what.empty()) return child(child_what, set, app, options.parts, options.repeat);
+        const Options& options = parsed.options;
+        if (!parsed.child_what.empty())
+            return child(parsed.child_what, parsed.set, parsed.app, options.parts, options.repeat);
         Bench bench(options, self_path(argv[0]));
         return options.long_line ? bench.run_long_lines() : bench.run();
     } catch (const std::exception& error) {

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev libgmock-dev googletest nlohmann-json3-dev
+  libgtest-dev libgmock-dev googletest nlohmann-json3-dev libcli11-dev
   xvfb xauth time fonts-dejavu-core
   clang libclang-rt-14-dev libmimalloc-dev
   dpkg-dev file help2man

@@ -22,7 +22,7 @@ toolchain="$root/cmake/mingw-w64.cmake"
 started=$(date +%s)
 say() { echo "== windows-test.sh [$(( $(date +%s) - started ))s] $*"; }
 
-packages=(cmake g++-mingw-w64-x86-64-posix wine wine64 googletest nlohmann-json3-dev xvfb xauth)
+packages=(cmake g++-mingw-w64-x86-64-posix wine wine64 googletest nlohmann-json3-dev libcli11-dev xvfb xauth)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -15,7 +15,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 test_it=0
 [ "${1:-}" = "--test" ] && test_it=1
 
-packages=(cmake g++-mingw-w64-x86-64-posix nlohmann-json3-dev)
+packages=(cmake g++-mingw-w64-x86-64-posix nlohmann-json3-dev libcli11-dev)
 targets=(marrowgate marrowgate-cli)
 if [ $test_it -eq 1 ]; then
   packages+=(wine wine64 xvfb)

@@ -4,8 +4,8 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/CommandLine.h"
 #include "cli/JsonSummary.h"
-#include "io/Paths.h"
 #include "io/RunError.h"
 #include "report/RunText.h"
 #include "run/RunFrame.h"
@@ -55,55 +55,37 @@ struct Options {
     bool no_sync = false;
 };
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using arguments::UsageError;
 
 Options parse(const std::vector<std::string>& args) {
     Options options;
-    bool only_files = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](const std::string& name) -> std::string {
-            if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
-            return args[++i];
-        };
-        if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
-            options.files.push_back(arg);
-        } else if (arg == "--") {
-            only_files = true;
-        } else if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--dry-run") {
-            options.dry_run = true;
-        } else if (arg == "--no-sync") {
-            options.no_sync = true;
-        } else if (arg == "--sort" || arg.rfind("--sort=", 0) == 0) {
-            const std::string name = arg == "--sort" ? value(arg) : arg.substr(7);
-            options.key = sort_key_from_name(name);
-            if (!options.key)
-                throw UsageError("unknown sort key \"" + name +
-                                 "\" (use alphanumeric, logic-family, decal-name or pad-count)");
-        } else if (arg == "--decal-file" || arg.rfind("--decal-file=", 0) == 0) {
-            options.decal_file = arg == "--decal-file" ? value(arg) : arg.substr(13);
-        } else if (arg == "--app-folder" || arg.rfind("--app-folder=", 0) == 0) {
-            options.app_folder = arg == "--app-folder" ? value(arg) : arg.substr(13);
-        } else {
-            throw UsageError("unknown option " + arg);
-        }
-    }
+    arguments::CommandLine line;
+    line.flag("--help", options.help, {"-h"});
+    line.flag("--version", options.version);
+    line.flag("--json", options.json);
+    line.flag("--dry-run", options.dry_run);
+    line.flag("--no-sync", options.no_sync);
+    line.value("--sort", [&](const std::string& name) {
+        options.key = sort_key_from_name(name);
+        if (!options.key)
+            throw UsageError("unknown sort key \"" + name +
+                             "\" (use alphanumeric, logic-family, decal-name or pad-count)");
+    });
+    line.value("--decal-file", [&](const std::string& file) { options.decal_file = file; });
+    line.value("--app-folder", [&](const std::string& folder) { options.app_folder = folder; });
+    options.files = line.parse(args);
     return options;
 }
 
-std::filesystem::path absolute_path(const std::string& text) {
-    std::error_code ec;
-    auto path = std::filesystem::absolute(path_from_utf8(text), ec);
-    return ec ? path_from_utf8(text) : path.lexically_normal();
+// What a run needs that the arguments can lack, once help and version are
+// ruled out.
+void check(const Options& options) {
+    if (!options.key) throw UsageError("--sort KEY is required");
+    if (options.files.empty()) throw UsageError("no part-type library file given");
+    if (options.files.size() > static_cast<std::size_t>(kMaxListedFiles))
+        throw UsageError("at most four part-type library files can be sorted in one run");
+    if (*options.key == SortKey::PadCount && !options.decal_file)
+        throw UsageError("--sort pad-count needs --decal-file FILE");
 }
 
 // Where the run's report is, or why it could not be written.
@@ -112,6 +94,105 @@ void print_report_line(std::ostream& out, const RunResult& result) {
     if (!result.warnings.report_error.empty())
         out << terminal_text("The report could not be written: " + result.warnings.report_error) << '\n';
 }
+
+// A run whose arguments are sound: the application folder, the inputs, then
+// the sort. Each step that cannot go on says why and gives the exit code.
+class SortRun {
+public:
+    SortRun(const Options& options, Streams streams, FileSystem& files)
+        : options_(options), streams_(streams), files_(files) {}
+
+    int run() {
+        if (const auto refused = choose_folder()) return *refused;
+        if (const auto refused = list_inputs()) return *refused;
+        if (const auto refused = check_inputs()) return *refused;
+        return sort();
+    }
+
+private:
+    int say(int code, const std::string& message) {
+        streams_.err << "marrowgate-cli: " << message << "\n";
+        return code;
+    }
+
+    std::optional<int> choose_folder() {
+        std::optional<std::filesystem::path> given;
+        if (options_.app_folder) given = absolute_argument(*options_.app_folder);
+        const FolderChoice folders = choose_folders(given);
+        if (!folders.refusal.empty()) return say(kRunFailed, terminal_text(folders.refusal));
+        state_.Application_Folder = folders.application_folder;
+        state_.Message_File = folders.message_file;
+        return std::nullopt;
+    }
+
+    std::optional<int> list_inputs() {
+        // The command line takes every version of the formats, not only V4.
+        const MarkerRule part_rule = MarkerRule::part_types_any_version();
+        for (const auto& file : options_.files) {
+            const auto result = add_part_type_file(state_, absolute_argument(file), files_, part_rule);
+            if (result.outcome != AddOutcome::Added)
+                return say(kUsageOrRefused, terminal_text(file + ": refused: " + describe_refusal(result, part_rule)));
+        }
+        if (!options_.decal_file) return std::nullopt;
+        const MarkerRule decal_rule = MarkerRule::decals_any_version();
+        const auto result = choose_decal_file(state_, absolute_argument(*options_.decal_file), files_, decal_rule);
+        if (result.outcome == AddOutcome::Added) return std::nullopt;
+        const std::string reason = result.outcome == AddOutcome::AlreadyListed ? "it is listed as a part-type file"
+                                                                               : describe_refusal(result, decal_rule);
+        return say(kUsageOrRefused, terminal_text(*options_.decal_file + ": refused as decal file: " + reason));
+    }
+
+    std::optional<int> check_inputs() {
+        // One library file holds one format: the listed files must agree.
+        try {
+            run_format(state_);
+        } catch (const RunError& error) {
+            return say(kUsageOrRefused, terminal_text(error.what()));
+        }
+        // No input may be a file the run removes, replaces or writes.
+        if (const auto refusal = own_file_refusal(state_, *options_.key, files_)) return say(kUsageOrRefused, *refusal);
+        return std::nullopt;
+    }
+
+    int sort() {
+        // A dry run makes what the run makes and undoes it when it is gone.
+        DiscardingFileSystem dry(files_);
+        FileSystem& below = options_.dry_run ? static_cast<FileSystem&>(dry) : files_;
+        UnsyncedFileSystem unsynced(below);
+        FileSystem& layer = options_.no_sync ? static_cast<FileSystem&>(unsynced) : below;
+        if (!make_working_folders(state_, layer))
+            return say(kRunFailed, "cannot create the folders lib and tmp in " +
+                                       terminal_text(display_path(state_.Application_Folder)));
+        RunResult result;
+        {
+            TerminalStatus status(streams_.err, streams_.err_is_terminal, streams_.stop_signal);
+            result = run_sort(state_, *options_.key, status, layer);
+        }
+        return finish(result);
+    }
+
+    int finish(const RunResult& result) {
+        if (options_.json)
+            streams_.out << json_summary(result, sort_key_name(*options_.key), lib_folder(state_), options_.dry_run);
+        if (result.outcome == RunResult::Outcome::Stopped)
+            return say(kStoppedBySignal + streams_.stop_signal->load(),
+                       "stopped by a signal: nothing in " + terminal_text(display_path(lib_folder(state_))) +
+                           " was changed.");
+        if (result.outcome == RunResult::Outcome::Refused) return say(kUsageOrRefused, result.error);
+        if (!result.ok) {
+            const int code = say(kRunFailed, "error: " + terminal_text(result.error));
+            if (!options_.dry_run) print_report_line(streams_.err, result);
+            return code;
+        }
+        if (!options_.json) streams_.out << terminal_text(run_summary_text(result, options_.dry_run));
+        return kFinished;
+    }
+
+    const Options& options_;
+    Streams streams_;
+    FileSystem& files_;
+    Module1 state_;
+};
 
 }  // namespace
 
@@ -192,97 +273,12 @@ int run_command_line(const std::vector<std::string>& args, Streams streams, File
             streams.out << "marrowgate-cli " << MARROWGATE_VERSION << '\n';
             return kFinished;
         }
-        if (!options.key) throw UsageError("--sort KEY is required");
-        if (options.files.empty()) throw UsageError("no part-type library file given");
-        if (options.files.size() > static_cast<std::size_t>(kMaxListedFiles))
-            throw UsageError("at most four part-type library files can be sorted in one run");
-        if (*options.key == SortKey::PadCount && !options.decal_file)
-            throw UsageError("--sort pad-count needs --decal-file FILE");
+        check(options);
     } catch (const UsageError& error) {
         streams.err << "marrowgate-cli: " << terminal_text(error.what()) << "\nTry 'marrowgate-cli --help'.\n";
         return kUsageOrRefused;
     }
-
-    Module1 state;
-    std::optional<std::filesystem::path> given;
-    if (options.app_folder) given = absolute_path(*options.app_folder);
-    const FolderChoice folders = choose_folders(given);
-    if (!folders.refusal.empty()) {
-        streams.err << "marrowgate-cli: " << terminal_text(folders.refusal) << "\n";
-        return kRunFailed;
-    }
-    state.Application_Folder = folders.application_folder;
-    state.Message_File = folders.message_file;
-
-    // The command line takes every version of the formats, not only V4.
-    const MarkerRule part_rule = MarkerRule::part_types_any_version();
-    for (const auto& file : options.files) {
-        const auto result = add_part_type_file(state, absolute_path(file), files, part_rule);
-        if (result.outcome != AddOutcome::Added) {
-            streams.err << "marrowgate-cli: " << terminal_text(file + ": refused: " + describe_refusal(result, part_rule))
-                        << "\n";
-            return kUsageOrRefused;
-        }
-    }
-    if (options.decal_file) {
-        const MarkerRule decal_rule = MarkerRule::decals_any_version();
-        const auto result = choose_decal_file(state, absolute_path(*options.decal_file), files, decal_rule);
-        if (result.outcome != AddOutcome::Added) {
-            const std::string reason = result.outcome == AddOutcome::AlreadyListed
-                                           ? "it is listed as a part-type file"
-                                           : describe_refusal(result, decal_rule);
-            streams.err << "marrowgate-cli: " << terminal_text(*options.decal_file + ": refused as decal file: " + reason)
-                        << "\n";
-            return kUsageOrRefused;
-        }
-    }
-
-    // One library file holds one format: the listed files must agree.
-    try {
-        run_format(state);
-    } catch (const RunError& error) {
-        streams.err << "marrowgate-cli: " << terminal_text(error.what()) << "\n";
-        return kUsageOrRefused;
-    }
-    // No input may be a file the run removes, replaces or writes.
-    if (const auto refusal = own_file_refusal(state, *options.key, files)) {
-        streams.err << "marrowgate-cli: " << *refusal << "\n";
-        return kUsageOrRefused;
-    }
-
-    // A dry run makes what the run makes and undoes it when it is gone.
-    DiscardingFileSystem dry(files);
-    FileSystem& below = options.dry_run ? static_cast<FileSystem&>(dry) : files;
-    UnsyncedFileSystem unsynced(below);
-    FileSystem& layer = options.no_sync ? static_cast<FileSystem&>(unsynced) : below;
-    if (!make_working_folders(state, layer)) {
-        streams.err << "marrowgate-cli: cannot create the folders lib and tmp in "
-                    << terminal_text(display_path(state.Application_Folder)) << "\n";
-        return kRunFailed;
-    }
-
-    RunResult result;
-    {
-        TerminalStatus status(streams.err, streams.err_is_terminal, streams.stop_signal);
-        result = run_sort(state, *options.key, status, layer);
-    }
-    if (options.json) streams.out << json_summary(result, sort_key_name(*options.key), lib_folder(state), options.dry_run);
-    if (result.outcome == RunResult::Outcome::Stopped) {
-        streams.err << "marrowgate-cli: stopped by a signal: nothing in " << terminal_text(display_path(lib_folder(state)))
-                    << " was changed.\n";
-        return kStoppedBySignal + streams.stop_signal->load();
-    }
-    if (result.outcome == RunResult::Outcome::Refused) {
-        streams.err << "marrowgate-cli: " << result.error << "\n";
-        return kUsageOrRefused;
-    }
-    if (!result.ok) {
-        streams.err << "marrowgate-cli: error: " << terminal_text(result.error) << "\n";
-        if (!options.dry_run) print_report_line(streams.err, result);
-        return kRunFailed;
-    }
-    if (!options.json) streams.out << terminal_text(run_summary_text(result, options.dry_run));
-    return kFinished;
+    return SortRun(options, streams, files).run();
 }
 
 }  // namespace marrowgate::cli

@@ -2,41 +2,22 @@
 
 #include <cstdlib>
 
-#include "io/Paths.h"
+#include "cli/CommandLine.h"
 #include "state/Module1.h"
 #include "workspace/Folders.h"
 
 namespace marrowgate::window {
 
-std::filesystem::path absolute_argument(const std::string& text) {
-    std::error_code ec;
-    auto path = std::filesystem::absolute(path_from_utf8(text), ec);
-    return ec ? path_from_utf8(text) : path.lexically_normal();
-}
-
 WindowArguments parse_window_arguments(const std::vector<std::string>& args) {
     WindowArguments parsed;
-    bool only_files = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
-            parsed.files.push_back(absolute_argument(arg));
-        } else if (arg == "--") {
-            only_files = true;
-        } else if (arg == "--help" || arg == "-h" || arg == "/?") {
-            parsed.help = true;
-        } else if (arg == "--version") {
-            parsed.version = true;
-        } else if (arg == "--app-folder" || arg.rfind("--app-folder=", 0) == 0) {
-            if (arg == "--app-folder" && i + 1 >= args.size()) {
-                parsed.error = "--app-folder needs a value";
-                return parsed;
-            }
-            parsed.app_folder = absolute_argument(arg == "--app-folder" ? args[++i] : arg.substr(13));
-        } else {
-            parsed.error = "unknown option " + arg;
-            return parsed;
-        }
+    arguments::CommandLine line;
+    line.flag("--help", parsed.help, {"-h"});
+    line.flag("--version", parsed.version);
+    line.value("--app-folder", [&](const std::string& folder) { parsed.app_folder = absolute_argument(folder); });
+    try {
+        for (const std::string& file : line.parse(args)) parsed.files.push_back(absolute_argument(file));
+    } catch (const arguments::UsageError& error) {
+        parsed.error = error.what();
     }
     return parsed;
 }

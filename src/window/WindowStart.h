@@ -39,7 +39,4 @@ struct WindowStart {
 };
 WindowStart window_start(const WindowArguments& arguments);
 
-// A path given on a command line, made absolute against the working folder.
-std::filesystem::path absolute_argument(const std::string& text);
-
 }  // namespace marrowgate::window

@@ -103,6 +103,12 @@ FolderChoice choose_folders(const std::optional<std::filesystem::path>& given_fo
     return choose_folders(executable_folder(), given_folder, &system_getenv);
 }
 
+std::filesystem::path absolute_argument(const std::string& text) {
+    std::error_code ec;
+    auto path = std::filesystem::absolute(path_from_utf8(text), ec);
+    return ec ? path_from_utf8(text) : path.lexically_normal();
+}
+
 bool make_application_folder(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);

@@ -42,6 +42,11 @@ FolderChoice choose_folders(const std::filesystem::path& program_folder,
                             const std::function<std::optional<std::string>(const char*)>& getenv);
 FolderChoice choose_folders(const std::optional<std::filesystem::path>& given_folder);
 
+// A folder or file named on a command line (UTF-8 text), made absolute against
+// the working folder, as both front ends take --app-folder and their files;
+// the path as given where that fails.
+std::filesystem::path absolute_argument(const std::string& text);
+
 // Creates the application folder and its parents when missing.
 bool make_application_folder(const std::filesystem::path& folder);
 // Creates through `files` the application folder and the folders above it
