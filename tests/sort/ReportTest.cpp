@@ -220,6 +220,9 @@ TEST_F(SortRun, LinesOutsideAnyPartBlockAreCountedAndEachIsInTheReport) {
     for (const int line : {7, 8, 9, 15, 16, 17, 27, 28, 29}) every += display_path(in) + ", line " + std::to_string(line) + "\n";
     EXPECT_NE(report.find("\nLines outside any part block, passed over (9 lines in 1 file):\n" + every), std::string::npos)
         << report;
+    // Under its group a line is only counted: each is listed once.
+    const std::string eighth = display_path(in) + ", line 8\n";
+    EXPECT_EQ(report.find(eighth), report.rfind(eighth)) << report;
 }
 
 // After a run by another key, the files of the first stay in lib, counted as
