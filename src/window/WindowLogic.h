@@ -73,7 +73,7 @@ public:
     void chkAnyVersion_Click(bool checked);
     void cmdOpenFolder_Click();
     void cmdDetails_Click();
-    // `button` as the spec of the mouse event counts it: 1 is the left button.
+    // `button` as the mouse event numbers it: 1 is the left button.
     void lblLink_MouseDown(int button);
     // Delete pressed on the list: what "-" does, when "-" is enabled.
     void ListView1_KeyDown_Delete();

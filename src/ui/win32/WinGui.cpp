@@ -44,15 +44,15 @@ void pass_focus_on(HWND hwnd) {
 
 }  // namespace
 
-Font make_font(const FontSpec& spec, UINT dpi) {
+Font make_font(const FontStyle& style, UINT dpi) {
     LOGFONTW font{};
-    font.lfHeight = -MulDiv(spec.points, static_cast<int>(dpi), 72);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    font.lfUnderline = spec.underline ? TRUE : FALSE;
+    font.lfHeight = -MulDiv(style.points, static_cast<int>(dpi), 72);
+    font.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = style.underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = CLEARTYPE_QUALITY;
-    if (spec.fixed_pitch) font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    lstrcpynW(font.lfFaceName, spec.face, LF_FACESIZE);
+    if (style.fixed_pitch) font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    lstrcpynW(font.lfFaceName, style.face, LF_FACESIZE);
     return Font(CreateFontIndirectW(&font));
 }
 

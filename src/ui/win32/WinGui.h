@@ -53,14 +53,14 @@ using Font = GdiObject<HFONT>;
 using Bitmap = GdiObject<HBITMAP>;
 using Brush = GdiObject<HBRUSH>;
 
-struct FontSpec {
+struct FontStyle {
     const wchar_t* face;
     int points;
     bool bold = false;
     bool underline = false;
     bool fixed_pitch = false;
 };
-Font make_font(const FontSpec& spec, UINT dpi);
+Font make_font(const FontStyle& style, UINT dpi);
 // The size of a text in a font.
 SIZE text_extent(HWND window, HFONT font, const std::wstring& text);
 // The height of a line of the font.
