@@ -1,5 +1,6 @@
 #include "run/Progress.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "run/RunStopped.h"
@@ -27,8 +28,18 @@ std::string progress_caption(std::string_view phase, long long counter, long lon
 void Progress::step() {
     ++counter_;
     status_.pump_events();
-    // The caption changes only with the percentage; it is made only then.
+    // The caption changes only with the percentage; it is made only then,
+    // and the percentage is worked out only at the step where it may change.
+    if (counter_ < next_change_) return;
     const long long percent = progress_percent(counter_, total_);
+    next_change_ = counter_ + 1;
+    if (percent >= 0 && percent < 100) {
+        // The first step of the next percentage, by the same rounding.
+        long long next = (percent + 1) * total_ / 100;
+        while (next > next_change_ && progress_percent(next - 1, total_) > percent) --next;
+        while (progress_percent(next, total_) <= percent) ++next;
+        next_change_ = std::max(next, counter_ + 1);
+    }
     if (percent == shown_percent_) return;
     shown_percent_ = percent;
     std::string caption = progress_caption(phase_, counter_, total_);

@@ -26,6 +26,7 @@ public:
         phase_ = phase;
         counter_ = 0;
         shown_percent_ = kNothingShown;
+        next_change_ = 0;
     }
     void step();
     // Steps up to `counter`, one at a time, as the parts read come in.
@@ -36,6 +37,7 @@ public:
         status_.set_caption(text);
         last_ = text;
         shown_percent_ = kNothingShown;
+        next_change_ = 0;
     }
     // Stops the run (throws RunStopped) where the user asked it to stop.
     void check_stop();
@@ -49,6 +51,7 @@ private:
     std::string_view phase_;
     long long counter_ = 0;
     long long shown_percent_ = kNothingShown;
+    long long next_change_ = 0;  // the first step whose percentage may differ
     std::string last_;
 };
 
