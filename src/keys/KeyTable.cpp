@@ -5,16 +5,17 @@
 
 namespace marrowgate {
 
-void KeyTable::add(const std::string& key) {
+std::size_t KeyTable::add(const std::string& key) {
     const std::string folded = ignore_case_ ? case_folded_key(key) : std::string();
     const std::string_view compared = ignore_case_ ? std::string_view(folded) : std::string_view(key);
-    if (folded_.find(compared) != StringIndex::kNone) return;
+    if (const std::uint32_t known = folded_.find(compared); known != StringIndex::kNone) return known;
     if (keys_.size() == capacity_)
         throw RunError("The key table is full: it holds " + std::to_string(capacity_) + " keys, and the key \"" +
                        key + "\" would be one more. Nothing was written. Sort by another key, or fewer files "
                        "at a time.");
     folded_.insert(compared);
     keys_.push_back(key);
+    return keys_.size() - 1;
 }
 
 std::optional<std::size_t> KeyTable::find(const std::string& key) const {

@@ -20,7 +20,8 @@ public:
     KeyTable(std::size_t capacity, bool ignore_case) : capacity_(capacity), ignore_case_(ignore_case) {}
 
     // Adds a key not in the table yet; throws RunError when the table is full.
-    void add(const std::string& key);
+    // Returns the key's index.
+    std::size_t add(const std::string& key);
     std::optional<std::size_t> find(const std::string& key) const;
 
     const std::vector<std::string>& keys() const { return keys_; }

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
+#include "run/BlockMap.h"
 #include "text/LineReader.h"
 
 namespace marrowgate {
@@ -17,13 +19,13 @@ class Progress;
 class DuplicateNames;
 
 // Reads the plan's inputs, adding the key of every part to `table` and its
-// name to `names`. Every part, and every chunk of a long line or block, is a
+// name to `names`, and keeping each file's blocks in `maps` (one a file). Every part, and every chunk of a long line or block, is a
 // chance to stop; with `shown`, every part is a step of `progress` too.
 // Where the machine has a processor to spare, several files are read side
 // by side (a stop asked for is then seen within 20 ms); the table, and the
 // first failure met, are what reading them one after another gives.
 void collection_pass(const RunPlan& plan, FileSystem& files, KeyTable& table, DuplicateNames& names,
-                     Progress& progress, bool shown);
+                     std::vector<BlockMap>& maps, Progress& progress, bool shown);
 
 // A part header line held only in part (LineReader::Held): its key, made of
 // words 1 to 4, must end within what is held. Throws RunError naming the

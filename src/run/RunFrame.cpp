@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
 
+#include "io/ReadAhead.h"
 #include "io/RunError.h"
 #include "keys/KeyTable.h"
 #include "report/RunReportFile.h"
 #include "report/RunText.h"
+#include "run/BlockMap.h"
 #include "run/DuplicateNames.h"
 #include "run/FirstPass.h"
 #include "run/OutputSet.h"
@@ -84,6 +88,12 @@ std::optional<std::filesystem::path> lock_run_folders(const RunFolders& run, Fil
     return std::nullopt;
 }
 
+[[noreturn]] void throw_changed(const std::filesystem::path& input) {
+    throw RunError(display_path(input) +
+                   " changed while it was being sorted (its parts are not where they were). The outputs are "
+                   "incomplete.");
+}
+
 // A part in messages: the name of its file, the part's number in it, and the
 // line of its header.
 std::string place(std::string_view file_name, long long block, long long line) {
@@ -112,6 +122,10 @@ private:
     void create();
     void copy();
     void copy_file(std::size_t file, std::uint32_t& ordinal);
+    void copy_mapped(std::size_t file, std::uint32_t& ordinal);
+    void place_nowhere(std::string_view header, const std::string& name, const std::string& input_name,
+                       const std::string& input_text, long long block, long long line);
+    void report_unclosed(const std::string& input_text, const std::string& name, long long block, long long line);
     std::optional<std::size_t> key_index(std::string_view header, const std::filesystem::path& input);
     void report_name_again(DuplicateNames::Name& known, std::uint32_t ordinal, std::uint64_t block_hash,
                            const std::string& name, const std::filesystem::path& input, long long block,
@@ -133,8 +147,12 @@ private:
     std::optional<InputStamps> stamps_;
     std::optional<KeyTable> table_;
     std::optional<DuplicateNames> names_;
+    std::vector<BlockMap> maps_;  // each input's blocks, from the collection pass
     std::optional<KeySourceCache> placed_;  // the key of each key source met in the copy pass
     std::string looked_up_;
+    std::string name_;     // of the part in hand (mapped files)
+    std::string header_;   // a header line gathered from two chunks
+    std::string nowhere_;  // the group of a part placed nowhere: its decal and why
     std::vector<std::filesystem::path> targets_;  // each key's library file, then the two list files
     std::filesystem::path first_list_, second_list_;  // staged
     std::vector<long long> parts_per_key_;
@@ -209,7 +227,7 @@ void SortRun::collect() {
     table_.emplace(rule_.capacity(), lib_folder_ignores_case(plan_.folders, files_));
     if (rule_.shows_first_pass()) progress_.start(kFirstPass);
     names_.emplace(plan_.input_parts);
-    collection_pass(plan_, files_, *table_, *names_, progress_, rule_.shows_first_pass());
+    collection_pass(plan_, files_, *table_, *names_, maps_, progress_, rule_.shows_first_pass());
     names_->find();
     progress_.check_stop();
 }
@@ -241,7 +259,10 @@ void SortRun::copy() {
     placed_.emplace(rule_.capacity());
     progress_.start(kProcessing);
     std::uint32_t ordinal = 0;
-    for (std::size_t file = 0; file < plan_.inputs.size(); ++file) copy_file(file, ordinal);
+    for (std::size_t file = 0; file < plan_.inputs.size(); ++file) {
+        if (maps_[file].usable()) copy_mapped(file, ordinal);
+        else copy_file(file, ordinal);
+    }
 }
 
 // The index of a part's key in the table; nothing for a part placed in no
@@ -274,8 +295,7 @@ void SortRun::copy_file(std::size_t file, std::uint32_t& ordinal) {
     });
     PartBlockReader blocks(lines);
     std::string_view header;
-    std::string name;     // of the part in hand, kept for a warning after its block
-    std::string nowhere;  // the group of a part placed nowhere: its decal and why
+    std::string name;  // of the part in hand, kept for a warning after its block
     for (long long block = 1; blocks.next_header(header); ++block, ++ordinal) {
         ++result_.parts;
         const long long line = lines.line_number();
@@ -293,12 +313,7 @@ void SortRun::copy_file(std::size_t file, std::uint32_t& ordinal) {
         const auto hash_body = [&](std::string_view bytes) { block_hash = hash_bytes(bytes, block_hash); };
         bool closed;
         if (!index) {
-            const Unplaced why = rule_.why_unplaced(looked_up_);
-            ++result_.unplaced[static_cast<std::size_t>(why)];
-            nowhere.assign(looked_up_).append(unplaced_group_why(why));
-            result_.warnings.add(WarningKind::Unplaced, nowhere, name,
-                                 name + ": decal " + looked_up_ + ", " + place(input_name, block, line) + " (" +
-                                     input_text + ")");
+            place_nowhere(header, name, input_name, input_text, block, line);
             closed = shared ? blocks.copy_body(hash_body) : blocks.skip_body();
         } else {
             if (whole) outputs_->write_line(*index, header);
@@ -310,14 +325,193 @@ void SortRun::copy_file(std::size_t file, std::uint32_t& ordinal) {
             if (!closed) outputs_->write_line(*index, {});
             ++parts_per_key_[*index];
         }
-        if (!closed)
-            result_.warnings.add(WarningKind::UnclosedPart,
-                                 input_text + ": the part " + name + " (part " + with_thousands(block) + " at line " +
-                                     with_thousands(line) +
-                                     ") reaches the end of the file without the empty line that ends "
-                                     "a part; it was copied and closed with one.");
+        if (!closed) report_unclosed(input_text, name, block, line);
         if (shared) report_name_again(*twice, ordinal, block_hash, name, input, block, line);
     }
+}
+
+// A part placed in no file: counted, and reported in the group of its decal
+// and why.
+void SortRun::place_nowhere(std::string_view header, const std::string& name, const std::string& input_name,
+                            const std::string& input_text, long long block, long long line) {
+    // The key rule says why from what it looked up for the header.
+    static_cast<void>(rule_.key_of(header, looked_up_));
+    const Unplaced why = rule_.why_unplaced(looked_up_);
+    ++result_.unplaced[static_cast<std::size_t>(why)];
+    nowhere_.assign(looked_up_).append(unplaced_group_why(why));
+    result_.warnings.add(WarningKind::Unplaced, nowhere_, name,
+                         name + ": decal " + looked_up_ + ", " + place(input_name, block, line) + " (" + input_text +
+                             ")");
+}
+
+void SortRun::report_unclosed(const std::string& input_text, const std::string& name, long long block, long long line) {
+    result_.warnings.add(WarningKind::UnclosedPart,
+                         input_text + ": the part " + name + " (part " + with_thousands(block) + " at line " +
+                             with_thousands(line) +
+                             ") reaches the end of the file without the empty line that ends "
+                             "a part; it was copied and closed with one.");
+}
+
+// Reads a file in chunks and hands on its bytes in order, as many at a time as
+// asked for, a piece a chunk.
+class ChunkStream {
+public:
+    ChunkStream(FileSystem& files, const std::filesystem::path& path, std::function<void()> check)
+        : source_(files.open_read(path), LineReader::kChunk, 0, read_ahead_beside(2)), check_(std::move(check)),
+          path_(path) {}
+    ~ChunkStream() { source_.give_back(chunk_.slot); }
+
+    // The next `count` bytes, where the chunk in hand holds them all.
+    std::optional<std::string_view> whole(std::uint64_t count) {
+        if (count > chunk_.size - at_) return std::nullopt;
+        const std::string_view bytes(chunk_.data + at_, static_cast<std::size_t>(count));
+        at_ += static_cast<std::size_t>(count);
+        return bytes;
+    }
+    // Hands the next `count` bytes to `use`, a piece a chunk.
+    template <class Use>
+    void pass_on(std::uint64_t count, Use&& use) {
+        while (count > 0) {
+            if (at_ == chunk_.size) next_chunk();
+            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, chunk_.size - at_));
+            use(std::string_view(chunk_.data + at_, piece));
+            at_ += piece;
+            count -= piece;
+        }
+    }
+    // The bytes in hand up to where the chunk ends.
+    std::string_view in_hand() const { return std::string_view(chunk_.data + at_, chunk_.size - at_); }
+    // Whether the file ends where the bytes handed on end.
+    bool at_end() {
+        if (at_ < chunk_.size) return false;
+        source_.give_back(chunk_.slot);
+        chunk_ = source_.take();
+        at_ = 0;
+        return chunk_.size == 0;
+    }
+
+private:
+    void next_chunk() {
+        if (check_) check_();
+        source_.give_back(chunk_.slot);
+        chunk_ = source_.take();
+        at_ = 0;
+        if (chunk_.size == 0) throw_changed(path_);
+    }
+
+    ReadAhead source_;
+    ReadAhead::Chunk chunk_{};
+    std::size_t at_ = 0;
+    std::function<void()> check_;
+    const std::filesystem::path& path_;
+};
+
+// Hands on the bytes of a block as a reading line by line gives them: CR LF
+// in place of every lone LF, and after a last line without a line end.
+class LineEnds {
+public:
+    template <class Out>
+    void convert(std::string_view bytes, Out& out) {
+        std::size_t run = 0;
+        for (std::size_t at = 0; at < bytes.size();) {
+            const void* hit = std::memchr(bytes.data() + at, '\n', bytes.size() - at);
+            if (!hit) break;
+            const auto feed = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+            if ((feed > 0 ? bytes[feed - 1] : before_) != '\r') {
+                out(bytes.substr(run, feed - run));
+                out(std::string_view("\r\n", 2));
+                run = feed + 1;
+            }
+            at = feed + 1;
+        }
+        out(bytes.substr(run));
+        if (!bytes.empty()) before_ = bytes.back();
+    }
+    // At the end of a block the file ends in: its last line's end.
+    template <class Out>
+    void end_of_file(Out& out) {
+        if (before_ != '\n') out(std::string_view("\r\n", 2));
+    }
+    char last() const { return before_; }
+
+private:
+    char before_ = '\n';
+};
+
+void SortRun::copy_mapped(std::size_t file, std::uint32_t& ordinal) {
+    const std::filesystem::path& input = plan_.inputs[file];
+    const std::string input_text = display_path(input), input_name = display_path(input.filename());
+    first_ordinal_.push_back(ordinal);
+    stamps_->check(file);
+    ChunkStream stream(files_, input, [&] { progress_.check_stop(); });
+    BlockMap::Reader blocks(maps_[file]);
+    BlockMap::Block block;
+    std::uint64_t handed = 0;  // the bytes of the file handed on
+    long long line = 0;
+    const auto ignore = [](std::string_view) {};
+    for (long long number = 1; blocks.next(block); ++number, ++ordinal) {
+        ++result_.parts;
+        line += static_cast<long long>(block.lines);
+        progress_.step();
+        progress_.check_stop();
+        stream.pass_on(block.gap, ignore);
+        handed += block.gap + block.size;
+        const std::optional<std::size_t> index =
+            block.key >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(block.key)) : std::nullopt;
+        // The block whole where the chunk in hand holds it, else its header
+        // line (held whole by the collection pass) gathered, then the rest.
+        std::optional<std::string_view> bytes = stream.whole(block.size);
+        std::string_view head = bytes ? *bytes : stream.in_hand().substr(0, static_cast<std::size_t>(block.size));
+        std::size_t feed = head.find('\n');
+        if (feed == std::string_view::npos && !bytes) {
+            header_.clear();
+            std::uint64_t left = block.size;
+            while (left > 0 && (header_.empty() || header_.back() != '\n')) {
+                const std::string_view more = stream.in_hand();
+                const std::size_t end = more.find('\n');
+                const std::uint64_t take =
+                    std::min<std::uint64_t>(left, end == std::string_view::npos ? std::max<std::size_t>(more.size(), 1) : end + 1);
+                stream.pass_on(take, [&](std::string_view piece) { header_.append(piece); });
+                left -= take;
+            }
+            head = header_;
+            feed = head.find('\n');
+        }
+        std::string_view header = head.substr(0, feed);
+        if (!header.empty() && header.back() == '\r' && feed != std::string_view::npos) header.remove_suffix(1);
+        name_.assign(header.substr(0, header.find(' ')));
+        DuplicateNames::Name* const twice = names_->candidate(name_);
+        std::uint64_t block_hash = kHashSeed;
+        const auto out = [&](std::string_view piece) {
+            if (twice) block_hash = hash_bytes(piece, block_hash);
+            if (index) outputs_->write_bytes(*index, piece);
+        };
+        if (!index) place_nowhere(header, name_, input_name, input_text, number, line);
+        LineEnds ends;
+        const auto hand_on = [&](std::string_view piece) {
+            if (block.as_is) out(piece);
+            else ends.convert(piece, out);
+        };
+        if (bytes) {
+            hand_on(*bytes);
+        } else if (head.data() == header_.data()) {
+            hand_on(header_);
+            stream.pass_on(block.size - header_.size(), hand_on);
+        } else {
+            stream.pass_on(block.size, hand_on);
+        }
+        if (!block.closed) {
+            if (!block.as_is) ends.end_of_file(out);
+            if (index) outputs_->write_line(*index, {});
+            report_unclosed(input_text, name_, number, line);
+        }
+        if (twice) report_name_again(*twice, ordinal, block_hash, name_, input, number, line);
+        if (index) ++parts_per_key_[*index];
+    }
+    const std::uint64_t size = maps_[file].file_size();
+    if (size < handed) throw_changed(input);
+    stream.pass_on(size - handed, ignore);
+    if (!stream.at_end()) throw_changed(input);
 }
 
 // A name met again: at its second block, its first is reported too.

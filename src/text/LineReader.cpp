@@ -30,6 +30,7 @@ bool LineReader::fill() {
         at_eof_ = true;
         return false;
     }
+    taken_ += chunk.size;
     const std::size_t tail = end_ - begin_;  // the bytes in hand: an unfinished line
     if (tail <= kHead) {
         // The usual case: the unfinished line goes into the room before the chunk.
@@ -85,6 +86,7 @@ bool LineReader::hand_out_start(std::string_view& line, Held held) {
     held_ = held;
     mid_line_ = true;
     last_line_ = line_feeds_ + 1;
+    line_start_ = taken_ - (end_ - begin_) - line.size();
     return true;
 }
 
@@ -182,9 +184,10 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
             // The line that holds the mark, or else the unfinished last line,
             // starts after the last LF before the mark; there is none in the
             // part of the line in hand looked at before.
-            std::size_t start = mark;
-            while (start > from && base[start - 1] != '\n') --start;
-            if (start == from) start = begin_;
+            std::size_t start = begin_;
+            for (const char* feed; (feed = static_cast<const char*>(
+                                        std::memchr(base + std::max(start, from), '\n', mark - std::max(start, from))));)
+                start = static_cast<std::size_t>(feed - base) + 1;
             if (start != begin_) {
                 if (stray_) tell_stray_lines(begin_, start, passing);
                 if (count) {
@@ -221,6 +224,7 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
                 if (length > 0 && base[feed - 1] == '\r') --length;
                 if (length > kLongestHeld) return hand_out_start(line, part);
                 line = std::string_view(base + begin_, length);
+                line_start_ = position();
                 begin_ = feed + 1;
                 last_line_ = ++line_feeds_;
                 return true;
@@ -242,6 +246,7 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
             }
             if (end_ - begin_ > kLongestHeld) return hand_out_start(line, mark_at + 3 <= kLongestHeld ? Held::Start : Held::None);
             line = std::string_view(base_ + begin_, end_ - begin_);
+            line_start_ = position();
             begin_ = end_;
             last_line_ = line_feeds_ + 1;
             return true;

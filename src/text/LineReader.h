@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -90,6 +91,15 @@ public:
     // The number (from 1) of the line next() or next_header_line() gave last.
     long long line_number() const { return static_cast<long long>(last_line_); }
 
+    // Where the reader stands in the file: the offset of the first byte not
+    // read yet, and that of the first byte of the line handed out last.
+    std::uint64_t position() const { return taken_ - (end_ - begin_); }
+    std::uint64_t line_start() const { return line_start_; }
+    // The line ends through_empty_line() made so far: a CR LF handed out in
+    // place of a lone LF or of the end of the file. While it stays the same,
+    // what it handed out are the file's bytes as they are.
+    std::uint64_t line_ends_made() const { return line_ends_made_; }
+
     // Reads the lines up to and including the first empty line and hands them
     // to `out` as bytes, every line followed by CR LF, as next() would give
     // them line by line: a run of lines that end with CR LF in the file goes
@@ -125,6 +135,7 @@ public:
                 // A lone LF: the lines before it, then this one with CR LF.
                 out(std::string_view(base + run, feed - run));
                 out(std::string_view("\r\n", 2));
+                ++line_ends_made_;
                 run = feed + 1;
                 if (feed == floor || base[feed - 1] == '\n') {
                     begin_ = run;
@@ -141,7 +152,10 @@ public:
             if (!fill()) {
                 // The file ends inside the block; a last line without a line
                 // end gets CR LF.
-                if (end_ > begin_ && base_[end_ - 1] != '\n') out(std::string_view("\r\n", 2));
+                if (end_ > begin_ && base_[end_ - 1] != '\n') {
+                    out(std::string_view("\r\n", 2));
+                    ++line_ends_made_;
+                }
                 begin_ = end_;
                 return false;
             }
@@ -190,6 +204,7 @@ private:
                 } else {
                     out(std::string_view(base + begin_, feed - begin_));
                     out(std::string_view("\r\n", 2));
+                    ++line_ends_made_;
                 }
                 begin_ = feed + 1;
                 ++line_feeds_;
@@ -202,6 +217,7 @@ private:
             begin_ = end_;
             if (!fill()) {
                 out(std::string_view("\r\n", 2));
+                ++line_ends_made_;
                 return false;
             }
         }
@@ -233,6 +249,9 @@ private:
     std::unique_ptr<char, Free> long_;  // from malloc, to grow with realloc
     std::size_t long_size_ = 0;
     bool at_eof_ = false;
+    std::uint64_t taken_ = 0;       // the bytes of every chunk taken
+    std::uint64_t line_start_ = 0;  // see line_start()
+    std::uint64_t line_ends_made_ = 0;
     // Where numbering_: the line feeds read so far, and the number of the
     // line handed out last.
     bool numbering_ = false;

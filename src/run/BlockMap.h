@@ -1,0 +1,69 @@
+// The part blocks of one input as the collection pass found them, so that the
+// copy pass copies each block to the file of its key straight from the bytes
+// it reads, without looking for lines again. Each block is kept as four
+// numbers of a few bytes each: the bytes before it (since the end of the
+// block before), its own bytes (its header line through its empty line), the
+// lines from the header line before, and its key with two flags; about six
+// bytes a part.
+//
+// A map is usable only where its file holds nothing the copy pass has to
+// look at line by line: a header line longer than is held, or a line between
+// blocks that is reported. Where it is not, the copy pass reads that file as
+// the collection pass did.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace marrowgate {
+
+class BlockMap {
+public:
+    struct Block {
+        std::uint64_t gap = 0;    // bytes between the end of the block before (or the file's start) and this one
+        std::uint64_t size = 0;   // header line through empty line, or through the end of the file
+        std::uint64_t lines = 0;  // this header line's number minus that of the header line before (or 0)
+        std::int64_t key = -1;    // index of the key in the collection pass's table; -1: placed nowhere
+        bool as_is = true;        // every line ends with CR LF: the bytes go out as they are
+        bool closed = true;       // an empty line ends it (not the end of the file)
+    };
+
+    void add(const Block& block);
+    // The file holds what only a line by line reading reports: the map is
+    // of no use.
+    void give_up() {
+        usable_ = false;
+        bytes_ = {};
+        bytes_.shrink_to_fit();
+    }
+    bool usable() const { return usable_; }
+    // The size the file had when the collection pass read it whole.
+    void set_file_size(std::uint64_t size) { file_size_ = size; }
+    std::uint64_t file_size() const { return file_size_; }
+    // The blocks' keys are indexes in a table of the file's own: from now on
+    // key k is key to[k] of the run's table.
+    void renumber_keys(std::vector<std::int64_t> to) { renumbered_ = std::move(to); }
+
+    // Reads the blocks in order.
+    class Reader {
+    public:
+        explicit Reader(const BlockMap& map) : map_(map) {}
+        bool next(Block& block);
+
+    private:
+        std::uint64_t number();
+        const BlockMap& map_;
+        std::size_t at_ = 0;
+    };
+
+private:
+    void put(std::uint64_t number);
+
+    std::vector<unsigned char> bytes_;
+    std::vector<std::int64_t> renumbered_;
+    std::uint64_t file_size_ = 0;
+    bool usable_ = true;
+};
+
+}  // namespace marrowgate
