@@ -46,11 +46,17 @@ std::string place(const std::string& file_name, long long block, long long line)
     return file_name + ", part " + with_thousands(block) + " at line " + with_thousands(line);
 }
 
+// The hash of a block so far, continued with its next line: a hash of the
+// line eight bytes at a time, mixed in so that the order of lines counts.
+std::uint64_t with_line(std::uint64_t block, std::string_view line) {
+    return (block ^ hash_name(line)) * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull;
+}
+
 // A 32-bit hash of one line of a block; every TIMESTAMP line hashes alike,
 // so that the first difference named is never the time of export.
 std::uint32_t line_print(std::string_view line) {
     if (line.starts_with("TIMESTAMP")) return 0;
-    const std::uint64_t hash = hash_bytes(line);
+    const std::uint64_t hash = hash_name(line);
     return static_cast<std::uint32_t>(hash ^ (hash >> 32)) | 1u;
 }
 
@@ -136,22 +142,25 @@ private:
             const long long line = lines.line_number();
             header_.assign(view);  // the view ends with the next line read
             name_.assign(header_.substr(0, header_.find(' ')));
-            collapsed_.assign(header_);
-            Suppression_Des_Espaces(collapsed_);
             std::optional<BlockFields> fields;
-            if (fields_) fields.emplace(collapsed_);
-            std::uint64_t content = hash_bytes(header_);
+            if (fields_) {
+                collapsed_.assign(header_);
+                Suppression_Des_Espaces(collapsed_);
+                fields.emplace(collapsed_);
+            }
+            std::uint64_t content = with_line(kHashSeed, header_);
             bool closed = false;
             while (lines.next(body)) {
                 if (body.empty()) {
                     closed = true;
                     break;
                 }
-                if (!body.starts_with("TIMESTAMP")) content = hash_bytes(body, hash_bytes("\n", content));
+                if (!body.starts_with("TIMESTAMP")) content = with_line(content, body);
                 if (fields) fields->line(body);
             }
             duplicates_.add(name_, content);
-            const std::string where = place(input_name, block, line);
+            // Made only for a finding: most parts have none.
+            const auto where = [&] { return place(input_name, block, line) + " (" + input_text + ")"; };
             if (!closed)
                 result_.add(WarningKind::UnclosedPart, input_text + ": the part " + name_ + " (part " +
                                                            with_thousands(block) + " at line " + with_thousands(line) +
@@ -161,15 +170,16 @@ private:
             if (fields) {
                 pins = fields->pins();
                 if (const std::string wrong = fields->count_mismatches(); !wrong.empty())
-                    result_.add(WarningKind::HeaderCounts, where + " (" + input_text + "): " + name_ + ": " + wrong + ".");
+                    result_.add(WarningKind::HeaderCounts, where() + ": " + name_ + ": " + wrong + ".");
                 if (!pins) ++pins_unread_;
             }
-            if (!inputs_.decal_file.empty()) check_decals(pins, where + " (" + input_text + ")");
+            if (!inputs_.decal_file.empty()) check_decals(pins, where);
         }
     }
 
     // Each decal the header names (word 2, alternates after ':').
-    void check_decals(const std::optional<long long>& pins, const std::string& where) {
+    template <class Where>
+    void check_decals(const std::optional<long long>& pins, const Where& where) {
         Words<3> words{};
         split_words<3>(header_, words);
         const std::string_view decals = words[2];
@@ -185,7 +195,7 @@ private:
                 if (decals_.passed_over(decal)) continue;  // its header line holds no pad count: told once there
                 result_.add(WarningKind::MissingDecal, decal, name_,
                             name_ + " names the decal " + std::string(decal) + (first ? "" : " (an alternate)") +
-                                ": " + where);
+                                ": " + where());
                 continue;
             }
             named_[position] = true;
@@ -200,7 +210,7 @@ private:
             result_.add(first ? WarningKind::PinsFirstDecal : WarningKind::PinsAlternateDecal,
                         std::string(decal) + " (" + pad_text + " pads)", name_ + " (" + std::to_string(*pins) + " pins)",
                         name_ + ": " + std::to_string(*pins) + " pins, its " + (first ? "first" : "alternate") +
-                            " decal " + std::string(decal) + " " + pad_text + " pads: " + where);
+                            " decal " + std::string(decal) + " " + pad_text + " pads: " + where());
         }
     }
 
@@ -224,11 +234,12 @@ private:
             const long long line = lines.line_number();
             header_.assign(view);
             name_.assign(name);
-            const auto [at, added] = firsts_.try_emplace(name_);
-            FirstBlock& first = at->second;
+            const auto emplaced = firsts_.try_emplace(name_);
+            const bool added = emplaced.second;
+            FirstBlock& first = emplaced.first->second;
             const bool keep = added && duplicates_.blocks_differ(name_);
             FirstBlock print;
-            print.content = hash_bytes(header_);
+            print.content = with_line(kHashSeed, header_);
             const std::uint32_t header_print = line_print(header_);
             if (keep) print.lines.push_back(header_print);
             std::size_t index = 0;  // of the line in the block, the header 0
@@ -246,8 +257,8 @@ private:
                 if (body.empty()) break;
                 ++index;
                 const std::uint32_t line_hash = line_print(body);
-                if (body.starts_with("TIMESTAMP")) print.timestamp = hash_bytes(body, print.timestamp);
-                else print.content = hash_bytes(body, hash_bytes("\n", print.content));
+                if (body.starts_with("TIMESTAMP")) print.timestamp = with_line(print.timestamp, body);
+                else print.content = with_line(print.content, body);
                 if (keep) print.lines.push_back(line_hash);
                 compare(line_hash, body);
             }
