@@ -9,12 +9,20 @@
 
 namespace marrowgate {
 
+namespace {
+
+// The name's hash; an empty view may point nowhere, which the hash's
+// copy of its last bytes must not be given.
+std::uint64_t name_hash(std::string_view name) { return name.empty() ? hash_name("") : hash_name(name); }
+
+}  // namespace
+
 void DuplicateBlocks::add(std::string_view name, std::uint64_t block) {
     if (chunks_.empty() || chunks_.back().size() == kChunk) {
         chunks_.emplace_back();
         chunks_.back().reserve(kChunk);
     }
-    chunks_.back().push_back(Record{hash_name(name), block});
+    chunks_.back().push_back(Record{name_hash(name), block});
 }
 
 std::size_t DuplicateBlocks::record_bytes() const {
@@ -54,7 +62,7 @@ bool DuplicateBlocks::find() {
 
 const DuplicateBlocks::Involved* DuplicateBlocks::lookup(std::string_view name) const {
     if (involved_.empty()) return nullptr;
-    const std::uint64_t hash = hash_name(name);
+    const std::uint64_t hash = name_hash(name);
     const auto at = std::lower_bound(involved_.begin(), involved_.end(), hash,
                                      [](const Involved& known, std::uint64_t h) { return known.name < h; });
     return at != involved_.end() && at->name == hash ? &*at : nullptr;
