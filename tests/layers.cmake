@@ -1,5 +1,5 @@
 # Checks that every engine folder includes only itself and the folders before
-# it in LAYERS (io keys text state workspace report run sort): the arrows
+# it in LAYERS (io keys text state workspace report run sort check): the arrows
 # between the engine's parts run one way.
 #   cmake -DSOURCE_DIR=src "-DLAYERS=io;keys;..." -P tests/layers.cmake
 cmake_minimum_required(VERSION 3.25)

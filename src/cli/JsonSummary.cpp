@@ -84,6 +84,43 @@ std::string terminal_text(const std::string& text) {
     return out;
 }
 
+namespace {
+
+const char* const kKindNames[kWarningKinds] = {
+    "no_decal_file",          "decal_library",           "unclosed_part",
+    "unplaced",               "duplicate_name",          "passed_over",
+    "missing_decal",          "pins_first_decal",        "pins_alternate_decal",
+    "name_differs",           "name_same_but_timestamp", "name_identical",
+    "decal_other_pad_count",  "decal_same_pad_count",    "decal_without_pad_count",
+    "decal_unused",           "header_counts",           "not_checked"};
+
+// Each kind met, with its count, its groups and their first examples.
+nlohmann::ordered_json warning_kinds_json(const RunWarnings& found, const char* severity = nullptr) {
+    using nlohmann::ordered_json;
+    ordered_json kinds = ordered_json::array();
+    for (std::size_t k = 0; k < kWarningKinds; ++k) {
+        const WarningTally& tally = found.of(static_cast<WarningKind>(k));
+        if (tally.count == 0) continue;
+        ordered_json groups = ordered_json::array();
+        for (const auto& group : tally.kept) {
+            ordered_json examples = ordered_json::array();
+            for (const auto& example : group.examples) examples.push_back(valid_utf8(example));
+            groups.push_back(
+                {{"title", valid_utf8(group.title)}, {"count", group.count}, {"examples", std::move(examples)}});
+        }
+        ordered_json kind = {{"kind", kKindNames[k]}};
+        if (severity) kind["severity"] = severity;
+        kind["count"] = tally.count;
+        kind["groups"] = tally.groups;
+        kind["groups_exact"] = tally.groups_exact;
+        kind["first_groups"] = std::move(groups);
+        kinds.push_back(std::move(kind));
+    }
+    return kinds;
+}
+
+}  // namespace
+
 std::string json_summary(const RunResult& result, const std::string& key, const std::filesystem::path& lib,
                          bool dry_run) {
     using nlohmann::ordered_json;
@@ -109,26 +146,34 @@ std::string json_summary(const RunResult& result, const std::string& key, const 
     out["earlier_files"] = result.earlier_files;
     // The warnings by kind, each kind's groups with their counts and first
     // examples; the report file holds every one.
-    ordered_json& warnings = out["warnings"] = ordered_json::array();
-    static constexpr const char* kKindNames[kWarningKinds] = {"no_decal_file", "decal_library", "unclosed_part",
-                                                              "unplaced", "duplicate_name", "passed_over"};
-    for (std::size_t k = 0; k < kWarningKinds; ++k) {
-        const WarningTally& tally = result.warnings.of(static_cast<WarningKind>(k));
-        if (tally.count == 0) continue;
-        ordered_json groups = ordered_json::array();
-        for (const auto& group : tally.kept) {
-            ordered_json examples = ordered_json::array();
-            for (const auto& example : group.examples) examples.push_back(text(example));
-            groups.push_back({{"title", text(group.title)}, {"count", group.count}, {"examples", std::move(examples)}});
-        }
-        warnings.push_back({{"kind", kKindNames[k]},
-                            {"count", tally.count},
-                            {"groups", tally.groups},
-                            {"groups_exact", tally.groups_exact},
-                            {"first_groups", std::move(groups)}});
-    }
+    out["warnings"] = warning_kinds_json(result.warnings);
     out["report"] = result.warnings.report.empty() || dry_run ? ordered_json() : ordered_json(text(display_path(result.warnings.report)));
     if (!result.ok) out["error"] = text(result.error);
+    return out.dump() + "\n";
+}
+
+std::string check_json_summary(const CheckResult& result, bool strict, int exit_code) {
+    using nlohmann::ordered_json;
+    ordered_json files = ordered_json::array();
+    for (const auto& input : result.inputs) files.push_back(valid_utf8(display_path(input)));
+    ordered_json out = {{"ok", exit_code == 0},
+                        {"exit_code", exit_code},
+                        {"strict", strict},
+                        {"format", valid_utf8(result.format)},
+                        {"files", std::move(files)},
+                        {"decal_library", result.decal_library.empty()
+                                              ? ordered_json()
+                                              : ordered_json(valid_utf8(display_path(result.decal_library)))},
+                        {"parts", result.parts},
+                        {"decals", result.decals}};
+    ordered_json& counts = out["counts"] = ordered_json::object();
+    ordered_json& findings = out["findings"] = ordered_json::array();
+    for (std::size_t s = 0; s < kSeverities; ++s) {
+        const auto severity = static_cast<Severity>(s);
+        counts[severity_name(severity)] = result.count(severity);
+        for (auto& kind : warning_kinds_json(result.found[s], severity_name(severity))) findings.push_back(std::move(kind));
+    }
+    out["report"] = result.report.empty() ? ordered_json() : ordered_json(valid_utf8(display_path(result.report)));
     return out.dump() + "\n";
 }
 

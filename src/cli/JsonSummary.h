@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "check/CheckRun.h"
 #include "report/RunResult.h"
 
 namespace marrowgate::cli {
@@ -27,5 +28,13 @@ std::string terminal_text(const std::string& text);
 // "error"}
 std::string json_summary(const RunResult& result, const std::string& key, const std::filesystem::path& lib,
                          bool dry_run);
+
+// The findings of a check as one JSON object: {"ok", "exit_code", "strict",
+// "format", "files", "decal_library", "parts", "decals", "counts": {"error",
+// "warning", "information"}, "findings": [{"kind", "severity", "count",
+// "groups", "groups_exact", "first_groups": [{"title", "count",
+// "examples"}]}], "report"}; a kind's entry is the one the sort's
+// "warnings" give, with its severity.
+std::string check_json_summary(const CheckResult& result, bool strict, int exit_code);
 
 }  // namespace marrowgate::cli

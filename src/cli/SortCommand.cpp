@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/CheckCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/JsonSummary.h"
 #include "io/RunError.h"
@@ -200,6 +201,8 @@ std::string help_text() {
     return
         "Usage: marrowgate-cli --sort KEY [--decal-file FILE] [--app-folder DIR] [--json] [--dry-run]\n"
         "                      [--no-sync] FILE...\n"
+        "       marrowgate-cli check [--decal-file FILE] [--json] [--strict] [--report FILE] FILE...\n"
+        "                      (see marrowgate-cli check --help)\n"
         "\n"
         "Reads up to four PADS ASCII part-type library files and writes every part\n"
         "type again into new part-type libraries, one file per value of KEY, named\n"
@@ -262,6 +265,8 @@ std::string help_text() {
 }
 
 int run_command_line(const std::vector<std::string>& args, Streams streams, FileSystem& files) {
+    if (!args.empty() && args.front() == "check")
+        return run_check_command(std::vector<std::string>(args.begin() + 1, args.end()), streams, files);
     Options options;
     try {
         options = parse(args);

@@ -46,13 +46,13 @@ private:
 // Every group of every kind: those kept in memory, then those worked out
 // from the warnings on disk; then every warning of the kinds that group
 // them, one a line (a warning of any other kind is listed as its group).
-void write_warnings(const RunResult& result, WarningFiles& warnings,
+void write_warnings(const std::string& heading, const RunWarnings& found, WarningFiles& warnings,
                     std::array<std::optional<SpilledGroups>, kWarningKinds>& spilled, ReportOut& out) {
     out.line("");
-    out.line("Warnings (" + with_thousands(result.warnings.total()) + "):");
+    out.line(heading + " (" + with_thousands(found.total()) + "):");
     for (std::size_t k = 0; k < kWarningKinds; ++k) {
         const auto kind = static_cast<WarningKind>(k);
-        const WarningTally& tally = result.warnings.of(kind);
+        const WarningTally& tally = found.of(kind);
         if (tally.count == 0) continue;
         out.line(warning_kind_title(kind, tally));
         for (const auto& group : tally.kept) out.line(group_line(kind, group));
@@ -68,11 +68,12 @@ void write_warnings(const RunResult& result, WarningFiles& warnings,
     bool headed = false;
     for (std::size_t k = 0; k < kWarningKinds; ++k) {
         const auto kind = static_cast<WarningKind>(k);
-        const WarningTally& tally = result.warnings.of(kind);
+        const WarningTally& tally = found.of(kind);
         if (tally.count == 0 || !warnings_grouped(kind)) continue;
         if (!headed) {
             out.line("");
-            out.line("Every warning of those groups, in the order met:");
+            out.line(heading == "Warnings" ? std::string("Every warning of those groups, in the order met:")
+                                           : "Every one of those groups, in the order met:");
             headed = true;
         }
         out.line("");
@@ -81,7 +82,31 @@ void write_warnings(const RunResult& result, WarningFiles& warnings,
     }
 }
 
+// The groups memory did not keep, worked out from the warnings on disk, so
+// that every count the report and the summaries give is exact.
+void work_out_spilled(RunWarnings& found, WarningFiles& warnings,
+                      std::array<std::optional<SpilledGroups>, kWarningKinds>& spilled) {
+    for (std::size_t k = 0; k < kWarningKinds; ++k) {
+        const auto kind = static_cast<WarningKind>(k);
+        const WarningTally& tally = found.of(kind);
+        if (tally.groups_exact) continue;
+        spilled[k].emplace(found, warnings, kind);
+        found.set_groups(kind, static_cast<long long>(tally.kept.size()) + spilled[k]->count());
+    }
+}
+
 }  // namespace
+
+void write_sections_report(FileSystem& files, const std::filesystem::path& target, const std::string& head,
+                           const std::vector<ReportSection>& sections, WarningFiles& warnings) {
+    std::array<std::optional<SpilledGroups>, kWarningKinds> spilled;
+    for (const auto& section : sections) work_out_spilled(*section.found, warnings, spilled);
+    ReportOut out(files.open_write(target, WriteMode::Truncate));
+    out.text(head);
+    for (const auto& section : sections)
+        if (!section.found->empty()) write_warnings(section.heading, *section.found, warnings, spilled, out);
+    out.close();
+}
 
 void write_report(const RunFolders& folders, RunResult& result, FileSystem& files, WarningFiles* warnings,
                   Staging* staging) {
@@ -97,18 +122,12 @@ void write_report(const RunFolders& folders, RunResult& result, FileSystem& file
         // The groups memory did not keep come first, so that every count
         // the report and the summaries give is exact.
         std::array<std::optional<SpilledGroups>, kWarningKinds> spilled;
-        for (std::size_t k = 0; warnings && k < kWarningKinds; ++k) {
-            const auto kind = static_cast<WarningKind>(k);
-            const WarningTally& tally = result.warnings.of(kind);
-            if (tally.groups_exact) continue;
-            spilled[k].emplace(result.warnings, *warnings, kind);
-            result.warnings.set_groups(kind, static_cast<long long>(tally.kept.size()) + spilled[k]->count());
-        }
+        if (warnings) work_out_spilled(result.warnings, *warnings, spilled);
         staging->abandon();  // the run's own files are in place, or never will be
         ReportOut out(files.open_write(staging->add(target), WriteMode::Truncate));
         out.text(report_head_text(result));
         if (warnings && !result.warnings.empty()) {
-            write_warnings(result, *warnings, spilled, out);
+            write_warnings("Warnings", result.warnings, *warnings, spilled, out);
         } else if (!result.warnings.empty()) {
             out.line("");
             out.line("Warnings (" + with_thousands(result.warnings.total()) + "):");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "io/FileSystem.h"
@@ -18,6 +19,17 @@ class Staging;
 // kept in the result's report_error; the run stays as it ended.
 void write_report(const RunFolders& folders, RunResult& result, FileSystem& files, WarningFiles* warnings,
                   Staging* staging);
+
+// A report of findings in sections ("Errors", "Warnings", ...): `head`, then
+// each section's groups and every one of its findings, as write_report
+// writes a run's warnings, straight into `target`. The groups memory did not
+// keep are worked out from `warnings` first. Throws FileError.
+struct ReportSection {
+    std::string heading;
+    RunWarnings* found;
+};
+void write_sections_report(FileSystem& files, const std::filesystem::path& target, const std::string& head,
+                           const std::vector<ReportSection>& sections, WarningFiles& warnings);
 
 // The files of lib that the run writing `outputs` did not write.
 long long earlier_files(const RunFolders& folders, FileSystem& files, const std::vector<OutputSummary>& outputs);

@@ -16,7 +16,14 @@ std::string count_of(long long count, const std::string& noun) {
 }
 
 std::string noun(WarningKind kind, long long count) {
-    return count_of(count, kind == WarningKind::DuplicateName ? "block" : kind == WarningKind::PassedOver ? "line" : "part");
+    switch (kind) {
+        case WarningKind::DuplicateName:
+        case WarningKind::NameDiffers:
+        case WarningKind::NameSameButTimestamp:
+        case WarningKind::NameIdentical: return count_of(count, "block");
+        case WarningKind::PassedOver: return count_of(count, "line");
+        default: return count_of(count, "part");
+    }
 }
 
 // Keys in order, numbers (pad counts) by their value: 8 before 14.
@@ -173,6 +180,17 @@ std::vector<std::string> output_table(const RunResult& result, bool dry_run) {
     return lines;
 }
 
+namespace {
+
+// "Decals not in the decal library (2 decals, 3 parts):".
+std::string grouped(const std::string& what, WarningKind kind, const WarningTally& tally, const std::string& unit,
+                    const std::string& after) {
+    const std::string groups = (tally.groups_exact ? "" : "more than ") + count_of(tally.groups, unit);
+    return what + " (" + groups + ", " + noun(kind, tally.count) + after + "):";
+}
+
+}  // namespace
+
 std::string warning_kind_title(WarningKind kind, const WarningTally& tally) {
     const std::string count = with_thousands(tally.count);
     const std::string groups = (tally.groups_exact ? "" : "more than ") + with_thousands(tally.groups);
@@ -190,6 +208,25 @@ std::string warning_kind_title(WarningKind kind, const WarningTally& tally) {
         case WarningKind::PassedOver:
             return "Lines outside any part block, passed over (" + noun(kind, tally.count) + " in " + groups +
                    (one ? " file" : " files") + "):";
+        case WarningKind::MissingDecal: return grouped("Decals not in the decal library", kind, tally, "decal", "");
+        case WarningKind::PinsFirstDecal:
+            return grouped("Pin counts other than the first decal's pad count", kind, tally, "decal", "");
+        case WarningKind::PinsAlternateDecal:
+            return grouped("Pin counts other than an alternate decal's pad count", kind, tally, "decal", "");
+        case WarningKind::NameDiffers:
+            return grouped("Part names met more than once with other blocks", kind, tally, "name", " after the first");
+        case WarningKind::NameSameButTimestamp:
+            return grouped("Part names met more than once, the blocks the same but for TIMESTAMP", kind, tally, "name",
+                           " after the first");
+        case WarningKind::NameIdentical:
+            return grouped("Part names met more than once with identical blocks", kind, tally, "name", " after the first");
+        case WarningKind::DecalOtherPads: return "Decals defined again with another pad count (" + count + "):";
+        case WarningKind::DecalSamePads: return "Decals defined again with the same pad count (" + count + "):";
+        case WarningKind::DecalNoPadCount: return "Decal header lines without a pad count (" + count + "):";
+        case WarningKind::DecalUnused: return "Decals no part names (" + count + "):";
+        case WarningKind::HeaderCounts:
+            return "Part headers whose counts disagree with their blocks (" + count + "):";
+        case WarningKind::NotChecked: return "Checks left out (" + count + "):";
     }
     return {};
 }

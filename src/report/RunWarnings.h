@@ -33,13 +33,37 @@ enum class WarningKind {
     Unplaced,       // parts placed in no file, by missing decal
     DuplicateName,  // part names met more than once, by name
     PassedOver,     // lines outside any part block, by file
+    // The findings of a check run (which also meets UnclosedPart and PassedOver).
+    MissingDecal,        // decals that parts name and the decal library lacks, by decal
+    PinsFirstDecal,      // pin count other than the first decal's pad count, by decal
+    PinsAlternateDecal,  // pin count other than an alternate decal's pad count, by decal
+    NameDiffers,         // part names met more than once with other blocks, by name
+    NameSameButTimestamp,  // ... with blocks that differ only in their TIMESTAMP line
+    NameIdentical,       // ... with identical blocks
+    DecalOtherPads,      // decals defined twice with other pad counts
+    DecalSamePads,       // decals defined twice with the same pad count
+    DecalNoPadCount,     // decal header lines that hold no pad count
+    DecalUnused,         // decals no part names
+    HeaderCounts,        // part header counts that disagree with the block's lines
+    NotChecked,          // checks left out, and why
 };
-inline constexpr std::size_t kWarningKinds = 6;
+inline constexpr std::size_t kWarningKinds = 18;
 
 // Whether the warnings of a kind gather in groups (by decal, by part name);
 // a warning of any other kind is a group of its own.
 constexpr bool warnings_grouped(WarningKind kind) {
-    return kind == WarningKind::Unplaced || kind == WarningKind::DuplicateName || kind == WarningKind::PassedOver;
+    switch (kind) {
+        case WarningKind::Unplaced:
+        case WarningKind::DuplicateName:
+        case WarningKind::PassedOver:
+        case WarningKind::MissingDecal:
+        case WarningKind::PinsFirstDecal:
+        case WarningKind::PinsAlternateDecal:
+        case WarningKind::NameDiffers:
+        case WarningKind::NameSameButTimestamp:
+        case WarningKind::NameIdentical: return true;
+        default: return false;
+    }
 }
 
 struct WarningGroup {

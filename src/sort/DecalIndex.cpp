@@ -9,7 +9,7 @@
 namespace marrowgate {
 
 void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunWarnings& warnings,
-                      const std::function<void()>& check) {
+                      const std::function<void()>& check, const DecalEvents* events) {
     LineReader lines(files, path);
     if (check) lines.check_between_chunks(check);
     std::string_view line;
@@ -29,6 +29,11 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunW
                            with_thousands(static_cast<long long>(LineReader::kLongestHeld)) +
                            " bytes and its pad count (word 9) does not end within them. Nothing was written.");
         }
+        if (cuts < 10 && events) {
+            if (!words[1].empty()) passed_.insert(words[1]);
+            events->without_pad_count(words[1], line_number);
+            continue;
+        }
         if (cuts < 10) {
             const std::string whose = words[1].empty() ? "" : " of " + std::string(words[1]);
             warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) +
@@ -42,7 +47,9 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunW
             continue;
         }
         const std::string& first_pads = pads_[position];
-        if (first_pads != words[9]) {
+        if (events) {
+            events->defined_again(words[1], first_pads, words[9], line_number);
+        } else if (first_pads != words[9]) {
             warnings.add(WarningKind::DecalLibrary, display_path(path) + ", line " + std::to_string(line_number) + ": the decal " +
                                std::string(words[1]) + " is defined again (pad count " + std::string(words[9]) +
                                "); its first definition (pad count " + first_pads + ") is used.");

@@ -44,7 +44,9 @@
 #include <string_view>
 #include <vector>
 
+#include "check/CheckRun.h"
 #include "io/Paths.h"
+#include "io/RunError.h"
 #include "report/RunReportFile.h"
 #include "run/RunFrame.h"
 #include "sort/Sorts.h"
@@ -346,6 +348,46 @@ inline std::string check_run(const Inputs& inputs, SortKey sort_key, Workspace& 
 }
 
 // Returns an empty text when every property holds, else what went wrong.
+// The check over the inputs listed: it ends or refuses a file it cannot
+// read, writes nothing, counts the blocks the model counts, and finds only
+// the kinds of its own, each under its severity.
+inline std::string check_listed(Workspace& w) {
+    CheckInputs inputs;
+    for (int i = 1; i <= w.state.File_Count; ++i) inputs.part_files.push_back(listed_file_path(w.state, i));
+    if (inputs.part_files.empty()) return {};
+    if (w.state.Decal_Count > 0) inputs.decal_file = decal_file_path(w.state);
+    inputs.format = w.state.File_Marker[1].empty() ? "*PADS-LIBRARY-PART-TYPES-V9*" : w.state.File_Marker[1];
+    const Tree before = w.files.tree(w.root);
+    CheckResult result;
+    try {
+        run_check(inputs, w.files, result, nullptr);
+    } catch (const FileError&) {
+        return {};
+    } catch (const RunError&) {
+        return {};
+    }
+    if (w.files.tree(w.root) != before) return "the check changed a file";
+    long long blocks = 0;
+    for (const auto& input : inputs.part_files) {
+        std::string bytes;
+        char chunk[4096];
+        const auto file = w.files.open_read(input);
+        for (std::size_t got; (got = file->read(chunk, sizeof chunk)) > 0;) bytes.append(chunk, got);
+        blocks += static_cast<long long>(test::model_blocks(bytes).size());
+    }
+    if (result.parts != blocks) return "the check counted " + std::to_string(result.parts) + " blocks, the model " + std::to_string(blocks);
+    for (std::size_t s = 0; s < kSeverities; ++s)
+        for (std::size_t k = 0; k < kWarningKinds; ++k) {
+            const auto kind = static_cast<WarningKind>(k);
+            if (result.found[s].of(kind).count == 0) continue;
+            if (k < static_cast<std::size_t>(WarningKind::MissingDecal) && kind != WarningKind::UnclosedPart &&
+                kind != WarningKind::PassedOver)
+                return "the check found a kind of the sort's own: " + std::to_string(k);
+            if (static_cast<std::size_t>(severity_of(kind)) != s) return "a finding under another severity";
+        }
+    return {};
+}
+
 inline std::string check_case(const std::uint8_t* data, std::size_t size) {
     const Case c = parse_case(data, size);
     Workspace w;
@@ -357,6 +399,7 @@ inline std::string check_case(const std::uint8_t* data, std::size_t size) {
     // The first run, which leaves its outputs for the next and counts the
     // chances a run gives to fail or stop.
     if (auto problem = list_inputs(c, c.first, w); !problem.empty()) return problem;
+    if (auto problem = check_listed(w); !problem.empty()) return "check: " + problem;
     Tree app_before = w.app_tree();
     Tree outside_before = w.outside_tree();
     const Tree whole_before = w.files.tree(w.app);
