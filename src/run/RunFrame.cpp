@@ -9,7 +9,7 @@
 #include <optional>
 #include <utility>
 
-#include "io/ReadAhead.h"
+#include "io/ChunkReader.h"
 #include "io/RunError.h"
 #include "keys/KeyTable.h"
 #include "report/RunReportFile.h"
@@ -287,7 +287,7 @@ void SortRun::copy_file(std::size_t file, std::uint32_t& ordinal) {
     const std::string input_text = display_path(input), input_name = display_path(input.filename());
     first_ordinal_.push_back(ordinal);
     stamps_->check(file);
-    LineReader lines(files_, input, read_ahead_beside(2));  // beside this thread and the writer
+    LineReader lines(files_, input);
     lines.check_between_chunks([&] { progress_.check_stop(); });
     lines.report_stray_lines([&](long long line) {
         result_.warnings.add(WarningKind::PassedOver, input_text, with_thousands(line),
@@ -357,7 +357,7 @@ void SortRun::report_unclosed(const std::string& input_text, const std::string& 
 class ChunkStream {
 public:
     ChunkStream(FileSystem& files, const std::filesystem::path& path, std::function<void()> check)
-        : source_(files.open_read(path), LineReader::kChunk, 0, read_ahead_beside(2)), check_(std::move(check)),
+        : source_(files.open_read(path), LineReader::kChunk, 0), check_(std::move(check)),
           path_(path) {}
     ~ChunkStream() { source_.give_back(chunk_.slot); }
 
@@ -399,8 +399,8 @@ private:
         if (chunk_.size == 0) throw_changed(path_);
     }
 
-    ReadAhead source_;
-    ReadAhead::Chunk chunk_{};
+    ChunkReader source_;
+    ChunkReader::Chunk chunk_{};
     std::size_t at_ = 0;
     std::function<void()> check_;
     const std::filesystem::path& path_;

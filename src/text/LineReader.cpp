@@ -16,16 +16,15 @@ char kNothing[1] = {};
 const scan::Width kWidth = scan::preferred_width();
 }  // namespace
 
-LineReader::LineReader(std::unique_ptr<InputFile> input, bool read_ahead)
-    : source_(std::move(input), kChunk, kHead, read_ahead), base_(kNothing) {}
+LineReader::LineReader(std::unique_ptr<InputFile> input)
+    : source_(std::move(input), kChunk, kHead), base_(kNothing) {}
 
-LineReader::LineReader(FileSystem& files, const std::filesystem::path& path, bool read_ahead)
-    : LineReader(files.open_read(path), read_ahead) {}
+LineReader::LineReader(FileSystem& files, const std::filesystem::path& path) : LineReader(files.open_read(path)) {}
 
 bool LineReader::fill() {
     if (at_eof_) return false;
     if (check_) check_();
-    const ReadAhead::Chunk chunk = source_.take();
+    const ChunkReader::Chunk chunk = source_.take();
     if (chunk.size == 0) {
         at_eof_ = true;
         return false;

@@ -23,9 +23,8 @@
 #include <string_view>
 #include <vector>
 
-#include "io/Background.h"
 #include "io/FileSystem.h"
-#include "io/ReadAhead.h"
+#include "io/ChunkReader.h"
 
 namespace marrowgate {
 
@@ -54,10 +53,8 @@ public:
     enum class Held { Whole, Start, None };
     Held held() const { return held_; }
 
-    // `read_ahead`: the next chunk is read on a thread of its own while this
-    // one is scanned (see ReadAhead); otherwise when it is needed.
-    explicit LineReader(std::unique_ptr<InputFile> input, bool read_ahead = read_ahead_beside(1));
-    LineReader(FileSystem& files, const std::filesystem::path& path, bool read_ahead = read_ahead_beside(1));
+    explicit LineReader(std::unique_ptr<InputFile> input);
+    LineReader(FileSystem& files, const std::filesystem::path& path);
 
     // Next line into `line` (its start only where it is longer than
     // kLongestHeld); false at the end of the file.
@@ -236,7 +233,7 @@ private:
     // line is scanned again from its start.
     bool fill();
 
-    ReadAhead source_;
+    ChunkReader source_;
     // The bytes in hand: [begin_, end_) of base_, in a chunk of the source
     // (slot_) or in long_ while a line longer than kHead is in hand.
     char* base_;
