@@ -261,8 +261,14 @@ private:
         for (int i = 0; i < length; ++i) name += body[random.below(body.size())];
         if (random.chance(0.1)) name += ",215";
         // Unique across files: the differential test and the benchmark both
-        // check that every part arrives.
+        // check that every part arrives. Now and then a name met before
+        // comes again, as in libraries merged from several sources.
         name += "-" + num(file) + "_" + num(index);
+        if (irregular().repeated_name > 0 && !names_.empty() && random.chance(irregular().repeated_name)) {
+            ++census_.repeated_name;
+            return names_[random.below(names_.size())];
+        }
+        if (irregular().repeated_name > 0 && names_.size() < 4096) names_.push_back(name);
         return name;
     }
 
@@ -430,6 +436,7 @@ private:
     std::filesystem::path folder_;
     std::vector<std::string> families_;
     std::vector<Decal> decals_;
+    std::vector<std::string> names_;  // names given, for repeated_name
     Census census_;
 };
 
@@ -446,7 +453,7 @@ std::string describe(const LibraryShape& shape) {
                        " families=" + num(shape.families) + " decal_names=" + num(shape.decal_names) +
                        " decals=" + num(shape.decals) + " max_pads=" + num(shape.max_pads);
     for (const double rate : {i.header_marks_in_body, i.missing_decal, i.duplicate_decal, i.short_header,
-                              i.awkward_name, i.lf_line_end, i.extra_lines_between})
+                              i.awkward_name, i.lf_line_end, i.extra_lines_between, i.repeated_name})
         text += " " + std::to_string(rate);
     text += i.unterminated_last_part ? " unterminated" : "";
     return text;

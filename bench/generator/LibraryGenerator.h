@@ -28,6 +28,7 @@ struct Irregularities {
     double awkward_name = 0;             // names and fields with / \ . : * " < > | or empty
     double lf_line_end = 0;              // lines ended by LF alone, and now and then a stray CR
     double extra_lines_between = 0;      // blank or remark lines between part blocks
+    double repeated_name = 0;            // a part named as one of the parts before it
     bool unterminated_last_part = false; // the last file ends inside its last part block
 };
 
@@ -56,6 +57,7 @@ struct Census {
     long long lf_line_end = 0;
     long long stray_cr = 0;
     long long unterminated = 0;
+    long long repeated_name = 0;
 };
 
 struct GeneratedLibraries {
