@@ -29,7 +29,8 @@ public:
     // For `files` files, the i-th (from 0) holding about parts[i] parts.
     explicit DuplicateNames(const std::vector<std::size_t>& parts);
 
-    // The collection pass: the name of the next part of file `file`.
+    // The collection pass: the name of the next part of file `file`. Files
+    // may be read side by side, each by one thread.
     void add_name(std::size_t file, std::string_view name) { hashes_[file].push_back(hash_name(name)); }
     // Between the passes.
     void find();

@@ -1,9 +1,17 @@
 #include "run/FirstPass.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "io/Background.h"
 #include "io/RunError.h"
 #include "keys/KeyTable.h"
 #include "run/BlockMap.h"
@@ -95,9 +103,9 @@ public:
         end_ = lines_.position();
         last_line_ = line_;
     }
-    // At the end of the file.
-    void finish() {
-        if (stray_) map_.give_up();
+    // At the end of the file; `whole`: every block was read.
+    void finish(bool whole) {
+        if (stray_ || !whole) map_.give_up();
         map_.set_file_size(lines_.position());
     }
 
@@ -111,6 +119,118 @@ private:
     bool header_as_is_ = true;
     bool stray_ = false;
 };
+
+// The keys of one listed file in order of first appearance, and the failure
+// that ended its reading, if any. At most `most` keys: once a file alone
+// holds more keys than the table can, the table is full before its last one.
+// Every 256 parts and at the end, the parts read are added to `parts`. A
+// stop asked for in `stop` ends the reading at the next part or chunk.
+struct FileKeys {
+    std::vector<std::string> keys;
+    std::exception_ptr failure;
+};
+
+FileKeys keys_of_file(std::size_t file, const std::filesystem::path& path, const KeyRule& rule, FileSystem& files,
+                      std::size_t most, bool ignore_case, DuplicateNames& names, BlockMap& map,
+                      std::atomic<long long>& parts, const std::atomic<bool>& stop) {
+    KeyTable seen(most, ignore_case);
+    FileKeys result;
+    long long unreported = 0;
+    try {
+        const auto check_stop = [&] {
+            if (stop.load(std::memory_order_relaxed)) throw RunStopped();
+        };
+        LineReader lines(files, path);
+        lines.check_between_chunks(check_stop);
+        PartBlockReader blocks(lines);
+        MapRecorder recorder(lines, map);
+        std::string looked_up;
+        std::string_view header;
+        KeySourceCache met(most);
+        bool more = true;
+        for (long long part = 1; seen.keys().size() < most && (more = blocks.next_header(header)); ++part) {
+            check_stop();
+            if (++unreported == 256) {
+                parts.fetch_add(unreported, std::memory_order_relaxed);
+                unreported = 0;
+            }
+            check_header_held(lines.held(), header, files, path, 0, part);
+            recorder.header(header, add_key_of_part(header, rule, looked_up, met, seen, files, path, part));
+            names.add_name(file, header.substr(0, header.find(' ')));
+            recorder.body(blocks.skip_body());
+        }
+        recorder.finish(!more);
+    } catch (...) {
+        result.failure = std::current_exception();
+    }
+    parts.fetch_add(unreported, std::memory_order_relaxed);
+    result.keys = seen.keys();
+    return result;
+}
+
+// The collection pass over several files on a machine with more than one
+// processor: the files are read side by side, two at a time, and their keys
+// enter the table in file order, so that the table, and the first failure
+// met, are what reading them one after another gives. Meanwhile this thread
+// asks every 20 ms whether the user wants the run to stop, and where the
+// pass shows its progress shows it from the parts read so far, every
+// percentage in turn.
+void collect_keys(const std::vector<std::filesystem::path>& inputs, const KeyRule& rule, FileSystem& files, KeyTable& table,
+                  DuplicateNames& names, std::vector<BlockMap>& maps, Progress& progress, bool shown) {
+    const std::size_t count = inputs.size();
+    std::vector<FileKeys> per_file(count);
+    std::atomic<std::size_t> next{0};
+    std::atomic<long long> parts{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> working{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+    const std::size_t most = rule.capacity() + 1;
+    const bool ignore_case = table.ignores_case();
+    const auto work = [&] {
+        for (std::size_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < count;)
+            per_file[i] = keys_of_file(i, inputs[i], rule, files, most, ignore_case, names, maps[i], parts, stop);
+        std::lock_guard lock(mutex);
+        --working;
+        finished.notify_all();
+    };
+    std::vector<std::thread> helpers;
+    for (int n = 0; n < 2; ++n) {
+        try {
+            ++working;
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            --working;  // no thread to be had: fewer files side by side
+        }
+    }
+    if (helpers.empty()) {
+        ++working;
+        work();
+    }
+    bool stopped = false;
+    {
+        std::unique_lock lock(mutex);
+        while (working > 0) {
+            finished.wait_for(lock, std::chrono::milliseconds(20));
+            lock.unlock();
+            if (shown) progress.advance_to(parts.load(std::memory_order_relaxed));
+            if (!stopped && progress.stop_asked()) {
+                stopped = true;
+                stop.store(true, std::memory_order_relaxed);
+            }
+            lock.lock();
+        }
+    }
+    for (auto& helper : helpers) helper.join();
+    if (stopped) throw RunStopped();
+    if (shown) progress.advance_to(parts.load());
+    for (std::size_t i = 0; i < count; ++i) {
+        std::vector<std::int64_t> in_table;
+        for (const auto& key : per_file[i].keys) in_table.push_back(static_cast<std::int64_t>(table.add(key)));
+        if (per_file[i].failure) std::rethrow_exception(per_file[i].failure);
+        maps[i].renumber_keys(std::move(in_table));
+    }
+}
 
 }  // namespace
 
@@ -134,6 +254,10 @@ void collection_pass(const RunPlan& plan, FileSystem& files, KeyTable& table, Du
                      std::vector<BlockMap>& maps, Progress& progress, bool shown) {
     const KeyRule& rule = *plan.rule;
     maps.assign(plan.inputs.size(), BlockMap());
+    if (plan.inputs.size() > 1 && background_threads()) {
+        collect_keys(plan.inputs, rule, files, table, names, maps, progress, shown);
+        return;
+    }
     KeySourceCache met(rule.capacity());
     std::string looked_up;
     for (std::size_t i = 0; i < plan.inputs.size(); ++i) {
@@ -151,7 +275,7 @@ void collection_pass(const RunPlan& plan, FileSystem& files, KeyTable& table, Du
             names.add_name(i, header.substr(0, header.find(' ')));
             recorder.body(blocks.skip_body());
         }
-        recorder.finish();
+        recorder.finish(true);
     }
 }
 

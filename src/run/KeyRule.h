@@ -31,6 +31,9 @@ public:
     virtual void prepare(FileSystem&, RunResult&, const std::function<void()>& /*check_stop*/) {}
     // The key of a part header line, made safe for a file name; nothing when
     // the part can be placed in no file (then `looked_up` says what was sought).
+    // Where a run has several files and the machine more than one processor,
+    // the collection pass reads them side by side: key_of is then called from
+    // two threads at once.
     virtual std::optional<std::string> key_of(std::string_view header, std::string& looked_up) const = 0;
     // Why a part that key_of placed nowhere, having looked up `looked_up`,
     // was placed nowhere.

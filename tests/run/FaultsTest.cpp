@@ -2,7 +2,9 @@
 // expected files or says which file failed and why, with the hourglass
 // released, the inputs untouched and no output file holding a byte it should
 // not.
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <future>
 #include <map>
@@ -11,6 +13,7 @@
 #include <thread>
 
 #include "fuzz/EngineCheck.h"
+#include "io/Background.h"
 #include "io/Paths.h"
 #include "report/RunReportFile.h"
 #include "report/RunText.h"
@@ -201,6 +204,36 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     faulty.fail(Op::Move, 5, EXDEV);
     ASSERT_TRUE(run(SortKey::Alphanumeric, faulty).ok) << result.error;
     EXPECT_NE(result.warnings.report_error.find(system_reason(EXDEV)), std::string::npos) << result.warnings.report_error;
+}
+
+// A stop asked for while four files are read side by side in the first pass
+// ends the pass there, whichever the key: the files not begun are never
+// opened. (The stop is asked from another thread, as the window asks it.)
+TEST_F(Faults, AStopInTheFirstPassOfFourFilesReadSideBySideEndsIt) {
+    if (!background_threads()) GTEST_SKIP() << "one processor: the files are read one after another";
+    std::vector<fs::path> paths;
+    for (int i = 0; i < 4; ++i) paths.push_back(list_parts(std::to_string(i) + ".p", {part("A1 DIP8 I TTL 3 1 0 0 0")}));
+    class AskedStatus final : public StatusDisplay {
+    public:
+        void set_hourglass(bool) override {}
+        void set_caption(const std::string&) override {}
+        void set_visible(bool) override {}
+        void pump_events() override {}
+        bool stop_requested() override { return asked.load(); }
+        std::atomic<bool> asked{false};
+    };
+    for (const SortKey key : {SortKey::LogicFamily, SortKey::PadCount}) {
+        AskedStatus asked;
+        FaultyFileSystem files;
+        files.before_open_read = [&](const fs::path& path) {
+            if (std::find(paths.begin(), paths.end(), path) == paths.end()) return;
+            asked.asked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));  // five times what a stop may take
+        };
+        const RunResult stopped = run_sort(state, key, asked, files);
+        EXPECT_EQ(stopped.outcome, RunResult::Outcome::Stopped) << stopped.error;
+        EXPECT_EQ(files.read_opens(paths[2]) + files.read_opens(paths[3]), 0);
+    }
 }
 
 // An input cut short or grown between the passes fails the run, which then
