@@ -19,26 +19,13 @@ void BlockMap::add(const Block& block) {
     put(static_cast<std::uint64_t>(block.key + 1) << 2 | (block.as_is ? 0u : 2u) | (block.closed ? 0u : 1u));
 }
 
-std::uint64_t BlockMap::Reader::number() {
-    std::uint64_t number = 0;
-    for (int shift = 0;; shift += 7) {
+std::uint64_t BlockMap::Reader::longer(unsigned char first) {
+    std::uint64_t number = first & 0x7F;
+    for (int shift = 7;; shift += 7) {
         const unsigned char byte = map_.bytes_[at_++];
         number |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
         if (byte < 0x80) return number;
     }
-}
-
-bool BlockMap::Reader::next(Block& block) {
-    if (at_ >= map_.bytes_.size()) return false;
-    block.gap = number();
-    block.size = number();
-    block.lines = number();
-    const std::uint64_t key_and_flags = number();
-    block.key = static_cast<std::int64_t>(key_and_flags >> 2) - 1;
-    if (block.key >= 0 && !map_.renumbered_.empty()) block.key = map_.renumbered_[static_cast<std::size_t>(block.key)];
-    block.as_is = (key_and_flags & 2) == 0;
-    block.closed = (key_and_flags & 1) == 0;
-    return true;
 }
 
 }  // namespace marrowgate

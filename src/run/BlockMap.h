@@ -49,10 +49,29 @@ public:
     class Reader {
     public:
         explicit Reader(const BlockMap& map) : map_(map) {}
-        bool next(Block& block);
+        // Read for every part: in line, with the one-byte numbers most are
+        // taken without a loop.
+        bool next(Block& block) {
+            if (at_ >= map_.bytes_.size()) return false;
+            block.gap = number();
+            block.size = number();
+            block.lines = number();
+            const std::uint64_t key_and_flags = number();
+            block.key = static_cast<std::int64_t>(key_and_flags >> 2) - 1;
+            if (block.key >= 0 && !map_.renumbered_.empty())
+                block.key = map_.renumbered_[static_cast<std::size_t>(block.key)];
+            block.as_is = (key_and_flags & 2) == 0;
+            block.closed = (key_and_flags & 1) == 0;
+            return true;
+        }
 
     private:
-        std::uint64_t number();
+        std::uint64_t number() {
+            const unsigned char first = map_.bytes_[at_++];
+            return first < 0x80 ? first : longer(first);
+        }
+        std::uint64_t longer(unsigned char first);
+
         const BlockMap& map_;
         std::size_t at_ = 0;
     };
