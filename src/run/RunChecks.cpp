@@ -12,6 +12,7 @@
 #include "keys/KeyNames.h"
 #include "report/RunReportFile.h"
 #include "run/KeyRule.h"
+#include "workspace/ExistingNames.h"
 #include "workspace/Folders.h"
 #include "workspace/Staging.h"
 
@@ -26,58 +27,6 @@ void check_names_fit(const std::vector<std::filesystem::path>& targets) {
                            " characters a file name may have, because its key is too long. Nothing was written.");
     }
 }
-
-namespace {
-
-// The names in the folders of a run's outputs, each folder listed once, so
-// that only the outputs that exist already need looking at. Names compare
-// with ASCII letters folded (a superset where the folder tells case apart);
-// a folder that cannot be listed, or holds a name of other characters, may
-// hold any name.
-class ExistingNames {
-public:
-    explicit ExistingNames(FileSystem& files) : files_(files) {}
-
-    bool may_hold(const std::filesystem::path& target) {
-        const std::filesystem::path parent = target.parent_path();
-        auto [folder, listed] = folders_.try_emplace(parent.empty() ? std::filesystem::path(".") : parent);
-        if (listed) list(folder->first, folder->second);
-        const std::optional<std::filesystem::path::string_type> name = folded(target.filename().native());
-        return !folder->second.complete || !name || folder->second.names.count(*name) > 0;
-    }
-
-private:
-    struct Folder {
-        bool complete = false;
-        std::set<std::filesystem::path::string_type> names;
-    };
-
-    static std::optional<std::filesystem::path::string_type> folded(std::filesystem::path::string_type name) {
-        using Unit = std::make_unsigned_t<std::filesystem::path::value_type>;
-        for (const auto c : name)
-            if (static_cast<Unit>(c) > 0x7F) return std::nullopt;
-        return ascii_lower(std::move(name));
-    }
-
-    void list(const std::filesystem::path& path, Folder& folder) {
-        const auto names = files_.names_in(path);
-        if (!names) {
-            folder.complete = files_.status(path, true).kind == FileEntry::Kind::None;  // no folder, no file
-            return;
-        }
-        for (const auto& entry : *names) {
-            const auto name = folded(entry.native());
-            if (!name) return;
-            folder.names.insert(*name);
-        }
-        folder.complete = true;
-    }
-
-    FileSystem& files_;
-    std::map<std::filesystem::path, Folder> folders_;
-};
-
-}  // namespace
 
 void check_inputs_survive(const RunPlan& plan, const std::vector<std::filesystem::path>& targets, FileSystem& files) {
     const std::vector<std::filesystem::path> inputs = plan.read_files();

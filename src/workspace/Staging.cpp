@@ -7,7 +7,7 @@
 namespace marrowgate {
 
 Staging::Staging(FileSystem& files, std::filesystem::path application_folder)
-    : files_(files), application_folder_(std::move(application_folder)) {}
+    : files_(files), application_folder_(std::move(application_folder)), existing_(files) {}
 
 void Staging::remove_leftovers(const std::vector<std::filesystem::path>& folders) {
     for (const auto& folder : folders)
@@ -44,43 +44,10 @@ const std::filesystem::path& Staging::root_for(const std::filesystem::path& fold
     return roots_.emplace(folder, files_.make_unique_folder(folder, std::string(kFolderName) + "-")).first->second;
 }
 
-namespace {
-
-// The name with its ASCII letters in lower case; false where it holds any
-// other character (a file system may fold those as well).
-bool fold_ascii(std::filesystem::path::string_type& name) {
-    for (auto& c : name) {
-        const auto code = static_cast<unsigned long>(c);
-        if (code > 127) return false;
-        if (c >= 'A' && c <= 'Z') c = static_cast<std::filesystem::path::value_type>(c - 'A' + 'a');
-    }
-    return true;
-}
-
-}  // namespace
-
-bool Staging::may_be_there(const std::filesystem::path& target) {
-    auto [at, first] = names_.try_emplace(target.parent_path());
-    if (first) {
-        if (const auto listed = files_.names_in(target.parent_path())) {
-            at->second.emplace();
-            for (const auto& name : *listed) {
-                auto folded = name.native();
-                if (!fold_ascii(folded)) {
-                    at->second.reset();
-                    break;
-                }
-                at->second->insert(std::move(folded));
-            }
-        }
-    }
-    auto folded = target.filename().native();
-    return !at->second || !fold_ascii(folded) || at->second->count(folded) > 0;
-}
-
 std::filesystem::path Staging::add(const std::filesystem::path& target) {
     const auto& root = root_for(target.parent_path());
-    const FileEntry::Kind kind = may_be_there(target) ? files_.status(target, false).kind : FileEntry::Kind::None;
+    // A run into an empty lib asks about none of its files.
+    const FileEntry::Kind kind = existing_.may_hold(target) ? files_.status(target, false).kind : FileEntry::Kind::None;
     switch (kind) {
         case FileEntry::Kind::None:
         case FileEntry::Kind::File: break;

@@ -15,12 +15,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "io/FileSystem.h"
+#include "workspace/ExistingNames.h"
 
 namespace marrowgate {
 
@@ -86,18 +85,11 @@ private:
     // The folder of new files in `folder`, made the first time. Throws
     // RunError when `folder` is no folder, FileError when none can be made.
     const std::filesystem::path& root_for(const std::filesystem::path& folder);
-    // Whether something may have the name of `target`: false only where its
-    // folder, read once, holds no name that equals it but for the case of
-    // its ASCII letters, so that a run into an empty lib asks the file
-    // system about none of its thousand files.
-    bool may_be_there(const std::filesystem::path& target);
 
     FileSystem& files_;
     std::filesystem::path application_folder_;
     std::map<std::filesystem::path, std::filesystem::path> roots_;  // folder -> its folder of new files
-    // Folder -> the names in it, their ASCII letters in lower case; nothing
-    // where it could not be read or holds a name with other characters.
-    std::map<std::filesystem::path, std::optional<std::unordered_set<std::filesystem::path::string_type>>> names_;
+    ExistingNames existing_;  // the names in the targets' folders, read once
     std::vector<Item> items_;
     std::size_t committed_ = 0;  // items put in place already
 };
