@@ -113,6 +113,7 @@ TEST_P(PlantedFaults, EveryPlantedFaultIsFoundAndNothingElse) {
     // Blocks copied into the second file before any fault is planted in them.
     Text same = block_at(a, ha[6]), stamped = block_at(a, ha[7]), edited = block_at(a, ha[8]);
     stamped[1] = "TIMESTAMP 2030.01.01.00.00.00";
+    stamped.insert(stamped.end() - 1, "TIMESTAMP 2031.01.01.00.00.00");  // one not after the header
     edited[line_starting(edited, 0, "\"Cost\"")] = "\"Cost\" 9.99";
     truth.add(WarningKind::NameIdentical, "part " + name_of(same[0]));
     truth.add(WarningKind::NameSameButTimestamp, "part " + name_of(stamped[0]));
