@@ -142,7 +142,7 @@ private:
             ++result_.parts;
             const long long line = lines.line_number();
             header_.assign(view);  // the view ends with the next line read
-            name_.assign(header_.substr(0, header_.find(' ')));
+            name_.assign(view.substr(0, view.find(' ')));
             std::optional<BlockFields> fields;
             if (fields_) {
                 collapsed_.assign(header_);
