@@ -40,6 +40,7 @@ const char* severity_name(Severity severity) {
 namespace {
 
 const char* const kSectionHeadings[kSeverities] = {"Errors", "Warnings", "Information"};
+constexpr std::string_view kLineEnd = "\r\n";
 
 // "parts_1.p, part 12 at line 340".
 std::string place(const std::string& file_name, long long block, long long line) {
@@ -141,24 +142,45 @@ private:
             ++result_.parts;
             const long long line = lines.line_number();
             header_.assign(view);  // the view ends with the next line read
-            name_.assign(header_.substr(0, header_.find(' ')));
+            name_.assign(view.substr(0, view.find(' ')));
             std::optional<BlockFields> fields;
             if (fields_) {
                 collapsed_.assign(header_);
                 Suppression_Des_Espaces(collapsed_);
                 fields.emplace(collapsed_);
             }
-            std::uint64_t content = with_line(kHashSeed, header_);
+            // The block's bytes, every line ended by CR LF, but for the
+            // TIMESTAMP line after the header. Where no line is read field by
+            // field, the lines after the first go to the hash in bulk, any
+            // later TIMESTAMP line with them: the hash then tells more blocks
+            // apart, and the second pass classes their names line by line.
+            StreamHash content;
+            content.add(header_);
+            content.add(kLineEnd);
             bool closed = false;
-            while (lines.next(body)) {
-                if (body.empty()) {
-                    closed = true;
-                    break;
+            if (fields) {
+                while (lines.next(body)) {
+                    if (body.empty()) {
+                        closed = true;
+                        break;
+                    }
+                    if (!body.starts_with("TIMESTAMP")) {
+                        content.add(body);
+                        content.add(kLineEnd);
+                    }
+                    fields->line(body);
                 }
-                if (!body.starts_with("TIMESTAMP")) content = with_line(content, body);
-                if (fields) fields->line(body);
+            } else if (lines.next(body)) {
+                closed = body.empty();
+                if (!closed) {
+                    if (!body.starts_with("TIMESTAMP")) {
+                        content.add(body);
+                        content.add(kLineEnd);
+                    }
+                    closed = blocks.copy_body([&](std::string_view bytes) { content.add(bytes); });
+                }
             }
-            duplicates_.add(name_, content);
+            duplicates_.add(name_, content.value());
             // Made only for a finding: most parts have none.
             const auto where = [&] { return place(input_name, block, line) + " (" + input_text + ")"; };
             if (!closed)

@@ -25,6 +25,29 @@ void DuplicateBlocks::add(std::string_view name, std::uint64_t block) {
     chunks_.back().push_back(Record{name_hash(name), block});
 }
 
+// Sorts a chunk by name hash, then block hash: two passes of a byte each
+// put it in order of the names' top sixteen bits, which leaves about one
+// record a run; the runs of more are sorted as they are.
+void DuplicateBlocks::sort_chunk(std::vector<Record>& chunk, std::vector<Record>& scratch) {
+    scratch.resize(chunk.size());
+    for (const int shift : {48, 56}) {
+        std::size_t counts[257] = {};
+        for (const auto& record : chunk) ++counts[((record.name >> shift) & 0xFF) + 1];
+        for (int d = 0; d < 256; ++d) counts[d + 1] += counts[d];
+        for (const auto& record : chunk) scratch[counts[(record.name >> shift) & 0xFF]++] = record;
+        chunk.swap(scratch);
+    }
+    const auto before = [](const Record& a, const Record& b) {
+        return a.name != b.name ? a.name < b.name : a.block < b.block;
+    };
+    for (auto run = chunk.begin(); run != chunk.end();) {
+        auto end = run + 1;
+        while (end != chunk.end() && end->name >> 48 == run->name >> 48) ++end;
+        if (end - run > 1) std::sort(run, end, before);
+        run = end;
+    }
+}
+
 std::size_t DuplicateBlocks::record_bytes() const {
     std::size_t bytes = 0;
     for (const auto& chunk : chunks_) bytes += chunk.capacity() * sizeof(Record);
@@ -35,7 +58,10 @@ bool DuplicateBlocks::find() {
     const auto before = [](const Record& a, const Record& b) {
         return a.name != b.name ? a.name < b.name : a.block < b.block;
     };
-    for (auto& chunk : chunks_) std::sort(chunk.begin(), chunk.end(), before);
+    {
+        std::vector<Record> scratch;
+        for (auto& chunk : chunks_) sort_chunk(chunk, scratch);
+    }
     // The chunks merged in order of name hash: (record, chunk, position).
     using Head = std::pair<Record, std::pair<std::size_t, std::size_t>>;
     const auto later = [&](const Head& a, const Head& b) { return before(b.first, a.first); };
@@ -57,12 +83,19 @@ bool DuplicateBlocks::find() {
         last = record;
     }
     chunks_ = {};
+    filter_.assign((std::size_t{1} << kFilterBits) / 64, 0);
+    for (const Involved& name : involved_) {
+        const std::uint64_t bit = name.name >> (64 - kFilterBits);
+        filter_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
     return !involved_.empty();
 }
 
 const DuplicateBlocks::Involved* DuplicateBlocks::lookup(std::string_view name) const {
     if (involved_.empty()) return nullptr;
     const std::uint64_t hash = name_hash(name);
+    const std::uint64_t bit = hash >> (64 - kFilterBits);
+    if ((filter_[bit / 64] >> (bit % 64) & 1) == 0) return nullptr;
     const auto at = std::lower_bound(involved_.begin(), involved_.end(), hash,
                                      [](const Involved& known, std::uint64_t h) { return known.name < h; });
     return at != involved_.end() && at->name == hash ? &*at : nullptr;

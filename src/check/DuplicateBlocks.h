@@ -1,6 +1,6 @@
 // Part names met more than once, found with sixteen bytes a part: the
 // first pass keeps a 64-bit hash of every part's name and one of its block
-// (without its TIMESTAMP line), in chunks, so that no copy of them is ever
+// (as the check hashes it), in chunks, so that no copy of them is ever
 // made as they grow. Between the passes each chunk is sorted and the chunks
 // are merged: a name hash met twice is a name to look at again, and whether
 // its blocks' hashes differ says whether their lines must be compared. The
@@ -21,8 +21,8 @@ public:
     void add(std::string_view name, std::uint64_t block);
     // Between the passes; false where no name was met twice.
     bool find();
-    // The second pass: whether the name was met twice, and whether its
-    // blocks differ beyond their TIMESTAMP lines.
+    // The second pass: whether the name was met twice, and whether the
+    // hashes of its blocks differ.
     bool involved(std::string_view name) const;
     bool blocks_differ(std::string_view name) const;
 
@@ -42,8 +42,14 @@ private:
         bool differ;
     };
     const Involved* lookup(std::string_view name) const;
+    static void sort_chunk(std::vector<Record>& chunk, std::vector<Record>& scratch);
     std::vector<std::vector<Record>> chunks_;
     std::vector<Involved> involved_;  // by name hash, after find()
+    // After find(): a bit for each value of the name hash's top kFilterBits
+    // bits that a name met twice has, so that most names of the second pass
+    // are passed over without a search.
+    static constexpr int kFilterBits = 16;
+    std::vector<std::uint64_t> filter_;
 };
 
 }  // namespace marrowgate

@@ -12,6 +12,7 @@
 
 #include "check/CheckRun.h"
 #include "generator/LibraryGenerator.h"
+#include "keys/Hash.h"
 #include "report/RunText.h"
 #include "support/LibraryModel.h"
 #include "support/TestSupport.h"
@@ -113,6 +114,7 @@ TEST_P(PlantedFaults, EveryPlantedFaultIsFoundAndNothingElse) {
     // Blocks copied into the second file before any fault is planted in them.
     Text same = block_at(a, ha[6]), stamped = block_at(a, ha[7]), edited = block_at(a, ha[8]);
     stamped[1] = "TIMESTAMP 2030.01.01.00.00.00";
+    stamped.insert(stamped.end() - 1, "TIMESTAMP 2031.01.01.00.00.00");  // one not after the header
     edited[line_starting(edited, 0, "\"Cost\"")] = "\"Cost\" 9.99";
     truth.add(WarningKind::NameIdentical, "part " + name_of(same[0]));
     truth.add(WarningKind::NameSameButTimestamp, "part " + name_of(stamped[0]));
@@ -188,6 +190,26 @@ TEST_P(PlantedFaults, EveryPlantedFaultIsFoundAndNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, PlantedFaults, ::testing::Values("V9", "V4"));
+
+// The first pass hashes a block in the pieces the reader hands out: every
+// cut gives the hash of the whole, and a byte changed anywhere changes it.
+TEST(StreamHash, SameHoweverCutAndEveryByteCounts) {
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) bytes += static_cast<char>('!' + i % 90);
+    StreamHash whole;
+    whole.add(bytes);
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+        StreamHash pieces;
+        for (std::size_t at = 0; at < bytes.size(); at += cut + 1) pieces.add(std::string_view(bytes).substr(at, cut + 1));
+        ASSERT_EQ(pieces.value(), whole.value()) << cut;
+        if (cut == bytes.size()) break;
+        std::string changed = bytes;
+        changed[cut] ^= 0x40;
+        StreamHash other;
+        other.add(changed);
+        EXPECT_NE(other.value(), whole.value()) << cut;
+    }
+}
 
 }  // namespace
 }  // namespace marrowgate::test
