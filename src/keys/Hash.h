@@ -20,12 +20,6 @@ inline std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed = kHa
     return seed;
 }
 
-// A hash of a short key (a few characters: an initial, a family, a decal
-// name), cheaper than the standard library's for such lengths.
-inline std::size_t short_key_hash(std::string_view key) {
-    const std::uint64_t hash = hash_bytes(key);
-    return static_cast<std::size_t>(hash ^ (hash >> 29));
-}
 
 // A 64-bit hash of a whole name, eight bytes at a time: every part's name is
 // hashed in the collection pass.
@@ -41,10 +35,15 @@ inline std::uint64_t hash_name(std::string_view name) {
         hash ^= hash >> 32;
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, at, left);
+    if (left > 0) std::memcpy(&tail, at, left);  // an empty view may have no bytes at all
     hash = (hash ^ tail) * kMix;
     return hash ^ (hash >> 29);
 }
+
+// A hash of a short key (a few characters: an initial, a family, a decal
+// name), cheaper than the standard library's for such lengths: eight bytes
+// at a time, as a part's name (every part's decal is looked up by it).
+inline std::size_t short_key_hash(std::string_view key) { return static_cast<std::size_t>(hash_name(key)); }
 
 // A 64-bit hash of bytes handed over in pieces, the same however they are
 // cut: four lanes take 32 bytes at a time, as xxHash64 does, and the bytes
