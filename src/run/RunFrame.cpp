@@ -379,6 +379,20 @@ public:
             count -= piece;
         }
     }
+    // Appends the next bytes, through the first LF but at most `most` of
+    // them, to `into`.
+    void gather_line(std::uint64_t most, std::string& into) {
+        while (most > 0 && (into.empty() || into.back() != '\n')) {
+            if (at_ == chunk_.size) next_chunk();
+            const std::string_view more = in_hand();
+            const std::size_t end = more.find('\n');
+            const auto take = static_cast<std::size_t>(
+                std::min<std::uint64_t>(most, end == std::string_view::npos ? more.size() : end + 1));
+            into.append(more.substr(0, take));
+            at_ += take;
+            most -= take;
+        }
+    }
     // The bytes in hand up to where the chunk ends.
     std::string_view in_hand() const { return std::string_view(chunk_.data + at_, chunk_.size - at_); }
     // Whether the file ends where the bytes handed on end.
@@ -438,6 +452,29 @@ private:
     char before_ = '\n';
 };
 
+// Hands on the bytes of a block to `out`, with the line ends a line by line
+// reading gives: `whole`, where the chunk in hand held it all; else the rest
+// of it in the file, after the header line gathered in header_ where
+// `gathered`.
+template <class Out>
+void copy_block(ChunkStream& stream, const BlockMap::Block& block, std::optional<std::string_view> whole,
+                bool gathered, const std::string& header, Out& out) {
+    LineEnds ends;
+    const auto hand_on = [&](std::string_view piece) {
+        if (block.as_is) out(piece);
+        else ends.convert(piece, out);
+    };
+    if (whole) {
+        hand_on(*whole);
+    } else if (gathered) {
+        hand_on(header);
+        stream.pass_on(block.size - header.size(), hand_on);
+    } else {
+        stream.pass_on(block.size, hand_on);
+    }
+    if (!block.closed && !block.as_is) ends.end_of_file(out);
+}
+
 void SortRun::copy_mapped(std::size_t file, std::uint32_t& ordinal) {
     const std::filesystem::path& input = plan_.inputs[file];
     const std::string input_text = display_path(input), input_name = display_path(input.filename());
@@ -465,15 +502,7 @@ void SortRun::copy_mapped(std::size_t file, std::uint32_t& ordinal) {
         std::size_t feed = head.find('\n');
         if (feed == std::string_view::npos && !bytes) {
             header_.clear();
-            std::uint64_t left = block.size;
-            while (left > 0 && (header_.empty() || header_.back() != '\n')) {
-                const std::string_view more = stream.in_hand();
-                const std::size_t end = more.find('\n');
-                const std::uint64_t take =
-                    std::min<std::uint64_t>(left, end == std::string_view::npos ? std::max<std::size_t>(more.size(), 1) : end + 1);
-                stream.pass_on(take, [&](std::string_view piece) { header_.append(piece); });
-                left -= take;
-            }
+            stream.gather_line(block.size, header_);
             head = header_;
             feed = head.find('\n');
         }
@@ -487,21 +516,8 @@ void SortRun::copy_mapped(std::size_t file, std::uint32_t& ordinal) {
             if (index) outputs_->write_bytes(*index, piece);
         };
         if (!index) place_nowhere(header, name_, input_name, input_text, number, line);
-        LineEnds ends;
-        const auto hand_on = [&](std::string_view piece) {
-            if (block.as_is) out(piece);
-            else ends.convert(piece, out);
-        };
-        if (bytes) {
-            hand_on(*bytes);
-        } else if (head.data() == header_.data()) {
-            hand_on(header_);
-            stream.pass_on(block.size - header_.size(), hand_on);
-        } else {
-            stream.pass_on(block.size, hand_on);
-        }
+        copy_block(stream, block, bytes, head.data() == header_.data(), header_, out);
         if (!block.closed) {
-            if (!block.as_is) ends.end_of_file(out);
             if (index) outputs_->write_line(*index, {});
             report_unclosed(input_text, name_, number, line);
         }
