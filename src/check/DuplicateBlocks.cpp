@@ -9,20 +9,12 @@
 
 namespace marrowgate {
 
-namespace {
-
-// The name's hash; an empty view may point nowhere, which the hash's
-// copy of its last bytes must not be given.
-std::uint64_t name_hash(std::string_view name) { return name.empty() ? hash_name("") : hash_name(name); }
-
-}  // namespace
-
 void DuplicateBlocks::add(std::string_view name, std::uint64_t block) {
     if (chunks_.empty() || chunks_.back().size() == kChunk) {
         chunks_.emplace_back();
         chunks_.back().reserve(kChunk);
     }
-    chunks_.back().push_back(Record{name_hash(name), block});
+    chunks_.back().push_back(Record{hash_name(name), block});
 }
 
 // Sorts a chunk by name hash, then block hash: two passes of a byte each
@@ -83,19 +75,14 @@ bool DuplicateBlocks::find() {
         last = record;
     }
     chunks_ = {};
-    filter_.assign((std::size_t{1} << kFilterBits) / 64, 0);
-    for (const Involved& name : involved_) {
-        const std::uint64_t bit = name.name >> (64 - kFilterBits);
-        filter_[bit / 64] |= std::uint64_t{1} << (bit % 64);
-    }
+    for (const Involved& name : involved_) filter_.add(name.name);
     return !involved_.empty();
 }
 
 const DuplicateBlocks::Involved* DuplicateBlocks::lookup(std::string_view name) const {
     if (involved_.empty()) return nullptr;
-    const std::uint64_t hash = name_hash(name);
-    const std::uint64_t bit = hash >> (64 - kFilterBits);
-    if ((filter_[bit / 64] >> (bit % 64) & 1) == 0) return nullptr;
+    const std::uint64_t hash = hash_name(name);
+    if (!filter_.may_hold(hash)) return nullptr;
     const auto at = std::lower_bound(involved_.begin(), involved_.end(), hash,
                                      [](const Involved& known, std::uint64_t h) { return known.name < h; });
     return at != involved_.end() && at->name == hash ? &*at : nullptr;

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "keys/Hash.h"
+
 namespace marrowgate {
 
 class DuplicateBlocks {
@@ -45,11 +47,7 @@ private:
     static void sort_chunk(std::vector<Record>& chunk, std::vector<Record>& scratch);
     std::vector<std::vector<Record>> chunks_;
     std::vector<Involved> involved_;  // by name hash, after find()
-    // After find(): a bit for each value of the name hash's top kFilterBits
-    // bits that a name met twice has, so that most names of the second pass
-    // are passed over without a search.
-    static constexpr int kFilterBits = 16;
-    std::vector<std::uint64_t> filter_;
+    HashFilter filter_;  // after find(): of the names involved
 };
 
 }  // namespace marrowgate

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace marrowgate {
 
@@ -106,6 +107,27 @@ private:
     char stripe_[kStripe] = {};
     std::size_t held_ = 0;
     std::uint64_t length_ = 0;
+};
+
+// A bit for each value of the top 16 bits among a set of hashes, so that a
+// hash whose bit is clear is passed over without a search of the set: the
+// names met more than once are a few among thousands.
+class HashFilter {
+public:
+    void add(std::uint64_t hash) {
+        if (bits_.empty()) bits_.assign(kWords, 0);
+        bits_[top(hash) / 64] |= std::uint64_t{1} << (top(hash) % 64);
+    }
+    // False: `hash` is surely not among those added.
+    bool may_hold(std::uint64_t hash) const {
+        return !bits_.empty() && (bits_[top(hash) / 64] >> (top(hash) % 64) & 1) != 0;
+    }
+
+private:
+    static constexpr int kBits = 16;
+    static constexpr std::size_t kWords = (std::size_t{1} << kBits) / 64;
+    static std::uint64_t top(std::uint64_t hash) { return hash >> (64 - kBits); }
+    std::vector<std::uint64_t> bits_;
 };
 
 }  // namespace marrowgate

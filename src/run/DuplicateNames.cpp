@@ -44,18 +44,13 @@ void DuplicateNames::find() {
         last = hash;
     }
     hashes_ = {};
-    filter_.assign((std::size_t{1} << kFilterBits) / 64, 0);
-    for (const Name& name : names_) {
-        const std::uint64_t bit = name.hash >> (64 - kFilterBits);
-        filter_[bit / 64] |= std::uint64_t{1} << (bit % 64);
-    }
+    for (const Name& name : names_) filter_.add(name.hash);
 }
 
 DuplicateNames::Name* DuplicateNames::candidate(std::string_view name) {
     if (names_.empty()) return nullptr;
     const std::uint64_t hash = hash_name(name);
-    const std::uint64_t bit = hash >> (64 - kFilterBits);
-    if ((filter_[bit / 64] >> (bit % 64) & 1) == 0) return nullptr;
+    if (!filter_.may_hold(hash)) return nullptr;
     const auto at = std::lower_bound(names_.begin(), names_.end(), hash,
                                      [](const Name& known, std::uint64_t h) { return known.hash < h; });
     return at != names_.end() && at->hash == hash ? &*at : nullptr;

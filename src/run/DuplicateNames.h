@@ -40,11 +40,7 @@ public:
 private:
     std::vector<std::vector<std::uint64_t>> hashes_;  // until find(): each file's, in order
     std::vector<Name> names_;                         // after find(): one a name met twice, by hash
-    // After find(): a bit for each value of the hash's top kFilterBits bits
-    // that some name met twice has, so that nearly every other name is
-    // passed over without a search.
-    static constexpr int kFilterBits = 16;
-    std::vector<std::uint64_t> filter_;
+    HashFilter filter_;  // after find(): of the names met twice
 };
 
 }  // namespace marrowgate
