@@ -446,7 +446,6 @@ public:
     void end_of_file(Out& out) {
         if (before_ != '\n') out(std::string_view("\r\n", 2));
     }
-    char last() const { return before_; }
 
 private:
     char before_ = '\n';
