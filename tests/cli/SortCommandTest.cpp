@@ -311,12 +311,14 @@ TEST_F(Cli, DryRunFailsExactlyWhereTheRunFails) {
              return root && shell("mount --bind " + q(utf8_from_path(dir / "mounted.p")) + " " +
                                   q(utf8_from_path(app / "lib" / "LIB_A.p")));
          }, 1, "LIB_A.p: cannot be replaced: something is mounted there"},
+        // lib and tmp are locked in the order of their identities, so either
+        // lock file's name may be the first refused as too long.
         {"application_path_of_4076_bytes", [&] {
              fs::create_directories(deep / "lib");
              fs::create_directories(deep / "tmp");
              give_to_nobody(deep);
              return true;
-         }, 1, "lib/.marrowgate.lock: cannot be opened: " + system_reason(ENAMETOOLONG), deep},
+         }, 1, "/.marrowgate.lock: cannot be opened: " + system_reason(ENAMETOOLONG), deep},
         {"old_folder_of_new_files_a_link", [&] {
              fs::create_directories(dir / "elsewhere");
              write_file(dir / "elsewhere" / "kept.txt", "kept");
