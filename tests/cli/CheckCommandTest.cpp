@@ -115,6 +115,14 @@ TEST_F(CheckFiles, ExitStatusOfEveryOutcome) {
         }
     }
     EXPECT_EQ(read_file(dir / "logic.p"), read_file(samples_dir() / "logic.p")) << "no input is written";
+    // Without --json the findings are said as text, errors first.
+    const auto text = run_cli({"check", "--decal-file", at("lacking.d"), at("logic.p")});
+    EXPECT_EQ(text.out.find("Checked: " + at("logic.p") + "\n"), 0u) << text.out;
+    EXPECT_NE(text.out.find("Result: 1 error, 0 warnings"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Errors (1):\n  Decals not in the decal library (1 decal, 1 part):\n"
+                            "    decal TO220, 1 part: 7805T\n"),
+              std::string::npos)
+        << text.out;
     const std::string report = read_file(dir / "report.txt");
     EXPECT_NE(report.find("Errors (1):"), std::string::npos) << report;
     EXPECT_NE(report.find("  decal TO220, 1 part: 7805T\n"), std::string::npos) << report;
