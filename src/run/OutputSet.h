@@ -112,6 +112,7 @@ private:
     std::mutex mutex_;
     std::condition_variable work_;  // for the writer: jobs to do, or stop
     std::condition_variable done_;  // for the run: jobs done
+    static constexpr std::size_t kPage = 4096;
     static constexpr std::size_t kWakeBytes = std::size_t{1} << 20;
     static constexpr std::size_t kWakeJobs = 64;
     std::deque<Job> jobs_;

@@ -39,6 +39,9 @@ public:
         {
             std::lock_guard lock(owner_.mutex_);
             owner_.largest_write_ = std::max(owner_.largest_write_, size);
+            auto& written = owner_.written_[path_];
+            written.size += error ? size / 2 : size;
+            if (written.size % 4096 != 0) ++written.ragged;
         }
         inner_->write(data, error ? size / 2 : size);
         if (error) throw FileError(path_, "cannot be written: " + system_reason(error));
@@ -98,7 +101,12 @@ std::unique_ptr<InputFile> FaultyFileSystem::open_read(const std::filesystem::pa
 std::unique_ptr<OutputFile> FaultyFileSystem::open_write(const std::filesystem::path& path, WriteMode mode) {
     if (const int error = check(Op::OpenWrite, path))
         throw FileError(path, "cannot be created: " + system_reason(error));
-    return std::make_unique<Output>(*this, inner().open_write(path, mode), path);
+    auto inner_file = inner().open_write(path, mode);
+    if (mode == WriteMode::Truncate) {
+        std::lock_guard lock(mutex_);
+        written_.erase(path);
+    }
+    return std::make_unique<Output>(*this, std::move(inner_file), path);
 }
 
 void FaultyFileSystem::replace(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -56,6 +57,13 @@ public:
         std::lock_guard lock(mutex_);
         return largest_write_;
     }
+    // How many writes to `path` ended off a 4,096-byte boundary of the file
+    // since it was last created or emptied.
+    long ragged_writes(const std::filesystem::path& path) const {
+        std::lock_guard lock(mutex_);
+        const auto it = written_.find(path);
+        return it == written_.end() ? 0 : it->second.ragged;
+    }
     // The most files open for writing at one time.
     std::size_t most_open() const {
         std::lock_guard lock(mutex_);
@@ -99,6 +107,11 @@ private:
     std::map<std::filesystem::path, long> read_opens_;
     std::vector<Step> steps_;
     std::size_t largest_write_ = 0;
+    struct Written {
+        std::uintmax_t size = 0;
+        long ragged = 0;
+    };
+    std::map<std::filesystem::path, Written> written_;  // by path, since it was last created or emptied
     std::size_t open_now_ = 0;
     std::size_t most_open_ = 0;
 };
