@@ -49,8 +49,8 @@ public:
     class Reader {
     public:
         explicit Reader(const BlockMap& map) : map_(map) {}
-        // Read for every part: in line, with the one-byte numbers most are
-        // taken without a loop.
+        // Read for every part: in line, with the numbers of one and two
+        // bytes (sizes of blocks, keys beyond the 31st) taken without a loop.
         bool next(Block& block) {
             if (at_ >= map_.bytes_.size()) return false;
             block.gap = number();
@@ -68,7 +68,12 @@ public:
     private:
         std::uint64_t number() {
             const unsigned char first = map_.bytes_[at_++];
-            return first < 0x80 ? first : longer(first);
+            if (first < 0x80) return first;
+            // A number that goes on has its next byte in the map.
+            const unsigned char second = map_.bytes_[at_];
+            if (second >= 0x80) return longer(first);
+            ++at_;
+            return (first & 0x7Fu) | static_cast<std::uint64_t>(second) << 7;
         }
         std::uint64_t longer(unsigned char first);
 
