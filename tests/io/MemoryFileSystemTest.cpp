@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,25 @@ TEST(MemoryFileSystem, AnswersAsTheDiskDoes) {
     if (links) memory.put_link(root / "d" / "l", root / "d" / "a");
     EXPECT_EQ(answers(memory, root, links), answers(real_file_system(), dir.path(), links));
 }
+
+#ifdef __linux__
+// Putting files on the disk opens each of them (or one for each file system,
+// where they are many) and lets every descriptor go again: the window makes
+// run after run in one process.
+TEST(RealFileSystem, SyncLetsGoOfEveryDescriptor) {
+    TempDir dir;
+    std::vector<fs::path> few = {dir.path()}, many;
+    for (int i = 0; i < 12; ++i) {
+        write_file(dir / std::to_string(i), "x");
+        (i < 2 ? few : many).push_back(dir / std::to_string(i));
+    }
+    const auto open_now = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+    const auto before = open_now();
+    real_file_system().sync(few);   // a folder, then files one by one
+    real_file_system().sync(many);  // once for their file system
+    EXPECT_EQ(open_now(), before);
+}
+#endif
 
 }  // namespace
 }  // namespace marrowgate::test
