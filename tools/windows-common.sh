@@ -62,8 +62,18 @@ start_wine() {
   export DISPLAY=":$(head -n 1 "$display_file")"
   at_exit "wineserver -k 2>/dev/null"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wine wineboot --init >/dev/null 2>&1 || true
-    wineserver -w
+    # wineboot now and then leaves a prefix Wine cannot start in ("could not
+    # load kernel32.dll"): such a prefix is made again, up to three times.
+    local attempt
+    for attempt in 1 2 3; do
+      wine wineboot --init >/dev/null 2>&1 || true
+      wineserver -w
+      wine cmd /c exit >/dev/null 2>&1 && return 0
+      echo "start_wine: Wine cannot start in the new prefix $WINEPREFIX (attempt $attempt of 3)" >&2
+      wineserver -k 2>/dev/null || true
+      rm -rf "$WINEPREFIX"
+    done
+    return 1
   fi
 }
 
