@@ -67,10 +67,10 @@ void OutputSet::gather(Entry& entry, std::string_view bytes) {
     // A file's bytes go out in writes of exactly its share, the last one
     // excepted, a block cut where the share is full. So every write begins
     // and ends on a page of the file: a write that ends inside a new page
-    // makes ext4 fill the rest of that page with zeros first, which cost
-    // more than a sixth of a run with a thousand files. A long line (a header line
-    // whole, a body line a chunk of the line reader at a time) goes out the
-    // same way, so that no buffer grows with the length of a line.
+    // makes ext4 fill the rest of that page with zeros first, which took
+    // about a tenth of a run with a thousand files. A long line (a header
+    // line whole, a body line a chunk of the line reader at a time) goes out
+    // the same way, so that no buffer grows with the length of a line.
     while (per_file_ > 0 && entry.pending.size() + bytes.size() >= per_file_) {
         const std::size_t slice = per_file_ > entry.pending.size() ? per_file_ - entry.pending.size() : 0;
         entry.pending.append(bytes.substr(0, slice));
