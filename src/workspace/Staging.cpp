@@ -17,7 +17,7 @@ void Staging::remove_leftovers(const std::vector<std::filesystem::path>& folders
 Staging::~Staging() {
     for (const auto& [folder, root] : roots_) {
         try {
-            files_.remove(root);
+            files_.remove(root.path);
         } catch (const std::exception&) {
             // Removed by the next run.
         }
@@ -32,7 +32,7 @@ std::vector<std::filesystem::path> Staging::leftovers(FileSystem& files, const s
     return found;
 }
 
-const std::filesystem::path& Staging::root_for(const std::filesystem::path& folder) {
+Staging::Root& Staging::root_for(const std::filesystem::path& folder) {
     if (const auto it = roots_.find(folder); it != roots_.end()) return it->second;
     switch (files_.status(folder, true).kind) {
         case FileEntry::Kind::Folder: break;
@@ -41,11 +41,12 @@ const std::filesystem::path& Staging::root_for(const std::filesystem::path& fold
             throw RunError(display_path(folder) +
                            " is not a folder, and the run's files go into it. Nothing was written.");
     }
-    return roots_.emplace(folder, files_.make_unique_folder(folder, std::string(kFolderName) + "-")).first->second;
+    Root root{files_.make_unique_folder(folder, std::string(kFolderName) + "-"), 0, {}};
+    return roots_.emplace(folder, std::move(root)).first->second;
 }
 
 std::filesystem::path Staging::add(const std::filesystem::path& target) {
-    const auto& root = root_for(target.parent_path());
+    Root& root = root_for(target.parent_path());
     // A run into an empty lib asks about none of its files.
     const FileEntry::Kind kind = existing_.may_hold(target) ? files_.status(target, false).kind : FileEntry::Kind::None;
     switch (kind) {
@@ -59,11 +60,21 @@ std::filesystem::path Staging::add(const std::filesystem::path& target) {
             throw RunError(display_path(target) + ": cannot be created: something other than a file has its name. "
                                                   "Nothing was written.");
     }
+    // The new files go into folders of kPerPart each inside the run's
+    // folder. Where a file system searches a folder name by name (ext4
+    // without its directory index), making a file costs a search of every
+    // name already there: a thousand files made in one folder cost as much
+    // again as making them in the target folder.
+    if (root.files % kPerPart == 0) {
+        root.part = root.path / std::to_string(root.files / kPerPart);
+        files_.make_folder(root.part);
+    }
+    ++root.files;
     const std::string number = std::to_string(items_.size());
     const bool existed = kind == FileEntry::Kind::File;
     // The second name is needed only for an old file to keep.
-    items_.push_back(Item{target, root / (number + kStagedExtension),
-                          existed ? root / (number + ".old") : std::filesystem::path(), existed});
+    items_.push_back(Item{target, root.part / (number + kStagedExtension),
+                          existed ? root.part / (number + ".old") : std::filesystem::path(), existed});
     return items_.back().staged;
 }
 

@@ -46,7 +46,7 @@ public:
 
     // The application folder's folder of new files, made when not yet there:
     // for the run's own scratch files, which go with it.
-    const std::filesystem::path& own_folder() { return root_for(application_folder_); }
+    const std::filesystem::path& own_folder() { return root_for(application_folder_).path; }
 
     // Puts every file added since the last commit in the place of its
     // target, in the order added: first each takes the permissions of the
@@ -82,13 +82,21 @@ private:
         std::filesystem::path kept;  // the old file's second name while moving (where one existed)
         bool existed;                // a file was there when the run began
     };
+    // A folder of new files: they go into folders of kPerPart inside it.
+    static constexpr std::size_t kPerPart = 64;
+    struct Root {
+        std::filesystem::path path;
+        std::size_t files = 0;       // staged in it so far
+        std::filesystem::path part;  // the folder inside it the next file goes into
+    };
+
     // The folder of new files in `folder`, made the first time. Throws
     // RunError when `folder` is no folder, FileError when none can be made.
-    const std::filesystem::path& root_for(const std::filesystem::path& folder);
+    Root& root_for(const std::filesystem::path& folder);
 
     FileSystem& files_;
     std::filesystem::path application_folder_;
-    std::map<std::filesystem::path, std::filesystem::path> roots_;  // folder -> its folder of new files
+    std::map<std::filesystem::path, Root> roots_;  // folder -> its folder of new files
     ExistingNames existing_;  // the names in the targets' folders, read once
     std::vector<Item> items_;
     std::size_t committed_ = 0;  // items put in place already
