@@ -128,6 +128,8 @@ public:
     // folders: the names in them), so that a power cut after it returns
     // keeps it. Throws FileError naming the path.
     virtual void sync(const std::vector<std::filesystem::path>& paths) = 0;
+    // Whether sync() puts anything on the disk.
+    virtual bool syncs() { return true; }
     // Takes the lock of the file `path`, creating the file when `create`;
     // nothing when another run holds it. Without `create` a missing file is
     // a lock nobody holds. The lock held is always that of the file now at
@@ -179,6 +181,7 @@ public:
         inner_.set_permissions(path, bits);
     }
     void sync(const std::vector<std::filesystem::path>& paths) override { inner_.sync(paths); }
+    bool syncs() override { return inner_.syncs(); }
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override {
         return inner_.lock(path, create);
     }
@@ -201,6 +204,7 @@ class UnsyncedFileSystem final : public ForwardingFileSystem {
 public:
     using ForwardingFileSystem::ForwardingFileSystem;
     void sync(const std::vector<std::filesystem::path>&) override {}
+    bool syncs() override { return false; }
 };
 
 // A dry run's file layer: it reads through another one and makes every change
@@ -228,6 +232,7 @@ public:
     void remove(const std::filesystem::path& path) override;
     void set_permissions(const std::filesystem::path& path, std::uint32_t bits) override;
     void sync(const std::vector<std::filesystem::path>&) override {}
+    bool syncs() override { return false; }
     std::unique_ptr<FolderLock> lock(const std::filesystem::path& path, bool create) override;
 
 private:

@@ -81,9 +81,10 @@ void OutputSet::gather(Entry& entry, std::string_view bytes) {
 }
 
 void OutputSet::flush(Entry& entry, std::string_view tail, bool last) {
-    // The gathered bytes leave the entry before they are written.
+    // The gathered bytes leave the entry before they are written; it takes a
+    // buffer written already for what comes next.
     std::string data;
-    {
+    if (!last) {
         std::lock_guard lock(mutex_);
         if (!spare_.empty()) {
             data = std::move(spare_.back());
@@ -93,10 +94,12 @@ void OutputSet::flush(Entry& entry, std::string_view tail, bool last) {
     data.swap(entry.pending);
     data.append(tail);  // one write for both
     if (!last && entry.pending.capacity() < per_file_) entry.pending.reserve(per_file_);
-    post(Job{static_cast<std::size_t>(&entry - outputs_.data()), WriteMode::Append, std::move(data), last});
+    // The closing pass holds no more bytes than were gathered: it need not
+    // wait for the writer.
+    post(Job{static_cast<std::size_t>(&entry - outputs_.data()), WriteMode::Append, std::move(data), last}, !last);
 }
 
-void OutputSet::post(Job job) {
+void OutputSet::post(Job job, bool hold) {
     if (!thread_.joinable()) {
         // In line: the operation is done now and a failure thrown at once.
         carry_out(job);
@@ -108,7 +111,7 @@ void OutputSet::post(Job job) {
         std::unique_lock lock(mutex_);
         // Bytes waiting to be written are held to half the budget; once
         // there, the run waits until the writer is down to a quarter.
-        if (queued_bytes_ > budget_ / 2) {
+        if (hold && queued_bytes_ > budget_ / 2) {
             work_.notify_one();
             done_.wait(lock, [this] { return queued_bytes_ <= budget_ / 4; });
         }
@@ -176,6 +179,7 @@ void OutputSet::carry_out(Job& job) {
     }
     job.data.clear();
     std::lock_guard lock(mutex_);
+    if (job.last) ++closed_;
     // Keep the buffer for another flush, unless it grew for a huge line.
     if (job.data.capacity() > 0 && job.data.capacity() <= 2 * per_file_)
         spare_.push_back(std::move(job.data));
@@ -195,7 +199,8 @@ void OutputSet::run() {
         lock.lock();
         queued_bytes_ -= bytes;
         busy_ = false;
-        if (jobs_.empty() || queued_bytes_ <= budget_ / 4) done_.notify_all();
+        if (jobs_.empty() || queued_bytes_ <= budget_ / 4 || (awaited_ != kNoneAwaited && (closed_ > awaited_ || failure_)))
+            done_.notify_all();
     }
 }
 
@@ -221,10 +226,28 @@ void OutputSet::wait() {
     rethrow_failure();
 }
 
-void OutputSet::close_all() {
+void OutputSet::finish_all() {
     static constexpr std::string_view kEnd = "*END*\r\n";
     for (Entry& entry : outputs_) flush(entry, kEnd, true);
+    work_.notify_one();
+}
+
+void OutputSet::close_all() {
+    finish_all();
     wait();
+}
+
+void OutputSet::wait_closed(std::size_t index) {
+    {
+        std::unique_lock lock(mutex_);
+        if (closed_ <= index && !failure_) {
+            awaited_ = index;
+            work_.notify_one();
+            done_.wait(lock, [&] { return closed_ > index || failure_; });
+            awaited_ = kNoneAwaited;
+        }
+    }
+    rethrow_failure();
 }
 
 }  // namespace marrowgate

@@ -69,6 +69,12 @@ public:
     // Closing pass: appends what is gathered and "*END*" to every file, in
     // order, and waits until all is stored. Throws the first failure.
     void close_all();
+    // The closing pass asked for, not waited for: wait_closed() tells when
+    // each file is complete.
+    void finish_all();
+    // Waits until the closing pass has closed the files up to `index`;
+    // throws the first failure met so far, of whichever file.
+    void wait_closed(std::size_t index);
     // Waits until every operation asked for is done; throws the first failure.
     void wait();
 
@@ -91,7 +97,9 @@ private:
     // of the budget is written in slices of that share, never gathered whole.
     void gather(Entry& entry, std::string_view bytes);
     void flush(Entry& entry, std::string_view tail = {}, bool last = false);
-    void post(Job job);
+    // `hold`: the run waits while the bytes waiting to be written are over
+    // half the budget.
+    void post(Job job, bool hold = true);
     void carry_out(Job& job);
     OutputFile& open_file(std::size_t index, WriteMode mode);
     void close_file(std::size_t index);
@@ -119,6 +127,9 @@ private:
     std::size_t queued_bytes_ = 0;
     bool busy_ = false;  // a job is being carried out
     bool stop_ = false;
+    std::size_t closed_ = 0;  // files the closing pass has closed, in order
+    static constexpr std::size_t kNoneAwaited = static_cast<std::size_t>(-1);
+    std::size_t awaited_ = kNoneAwaited;  // the file wait_closed() waits for
     std::exception_ptr failure_;     // the first one
     std::vector<std::string> spare_;  // buffers of jobs done, for reuse
     // Files open between writes (used by whoever carries out the jobs).

@@ -555,17 +555,23 @@ void SortRun::report_name_again(DuplicateNames::Name& known, std::uint32_t ordin
 }
 
 // Closing pass, then the commit: every file is complete, and each now takes
-// the place of its file.
+// the place of its file. Where nothing is put on the disk first, each file
+// is moved as soon as it is closed, while the next ones are closed.
 void SortRun::finish() {
     outputs_->wait();  // a failed write stops the run before the second list file is emptied
     empty_list_file(files_, second_list_);
-    outputs_->close_all();
-    outputs_.reset();
+    outputs_->finish_all();
     stamps_->check_all();
-    staging_->commit([&] {
-        status_.pump_events();
-        progress_.check_stop();
-    });
+    staging_->commit(
+        [&] {
+            status_.pump_events();
+            progress_.check_stop();
+        },
+        [&](std::size_t file) {
+            // The library files come first, then the two list files.
+            if (file < outputs_->size()) outputs_->wait_closed(file);
+        });
+    outputs_.reset();
     for (std::size_t j = 0; j < table_->keys().size(); ++j) {
         result_.outputs.push_back(OutputSummary{table_->keys()[j], targets_[j], parts_per_key_[j]});
         result_.parts_written += parts_per_key_[j];

@@ -94,15 +94,21 @@ std::string Staging::describe(const std::exception& error) const {
     return display_path(target) + ": " + file_error->reason() + ". Nothing was changed.";
 }
 
-void Staging::commit(const std::function<void()>& go_on) {
+void Staging::commit(const std::function<void()>& go_on, const std::function<void(std::size_t)>& ready) {
     const auto first = items_.begin() + static_cast<std::ptrdiff_t>(committed_);
     committed_ = items_.size();
+    // A file is complete before it takes the old one's permissions.
+    const bool synced = files_.syncs();
+    const auto prepare = [&](const Item& item) {
+        if (ready) ready(static_cast<std::size_t>(&item - &*first));
+        if (item.existed)
+            if (const auto bits = files_.permissions(item.target)) files_.set_permissions(item.staged, *bits);
+    };
     // Nothing has moved yet: a failure here leaves every target as it was.
     std::vector<std::filesystem::path> staged;
     std::vector<std::filesystem::path> folders;
     for (auto item = first; item != items_.end(); ++item) {
-        if (item->existed)
-            if (const auto bits = files_.permissions(item->target)) files_.set_permissions(item->staged, *bits);
+        if (synced) prepare(*item);
         staged.push_back(item->staged);
         const auto folder = item->target.parent_path();
         if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
@@ -118,6 +124,7 @@ void Staging::commit(const std::function<void()>& go_on) {
     try {
         for (auto item = first; item != items_.end(); ++item) {
             go_on();
+            if (!synced) prepare(*item);
             // As the run found it before writing; it holds the folder meanwhile.
             const bool kept = item->existed && files_.add_name(item->target, item->kept);
             files_.replace(item->staged, item->target);

@@ -54,8 +54,12 @@ public:
     // asking `go_on` before each (it throws to stop), then the folders that
     // changed are put on the disk. When it throws, or a step fails, the
     // targets already replaced get their old files back and the failure is
-    // thrown on.
-    void commit(const std::function<void()>& go_on);
+    // thrown on. `ready`, where given, returns once the k-th file added
+    // since the last commit is complete, or throws: it is asked for every
+    // file before any is put on the disk, or where the file system puts
+    // nothing on the disk, for each file just before it is moved, so that
+    // the moves go on while the last files are still being written.
+    void commit(const std::function<void()>& go_on, const std::function<void(std::size_t)>& ready = {});
 
     // Leaves the files added since the last commit where they are, to go
     // with the folder: a run that ended without putting them in place

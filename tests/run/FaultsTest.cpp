@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <future>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "fuzz/EngineCheck.h"
 #include "io/Background.h"
@@ -168,13 +170,23 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
 
     const std::vector<std::pair<Op, int>> faults = {{Op::OpenWrite, EACCES}, {Op::Write, ENOSPC}, {Op::Close, EIO},
                                                     {Op::Move, EXDEV},       {Op::Read, EIO},     {Op::Sync, EIO}};
-    for (const auto& [op, error] : faults) {
+    // Without the sync, the library files are moved while the last ones are
+    // still written: the same faults, the same outcome.
+    for (const auto& [op, error, synced] : [&] {
+             std::vector<std::tuple<Op, int, bool>> all;
+             for (const bool synced : {true, false})
+                 for (const auto& [op, error] : faults)
+                     if (synced || op != Op::Sync) all.emplace_back(op, error, synced);
+             return all;
+         }())
         for (long nth = 1; nth <= counting.count(op); ++nth) {
-            SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth));
+            SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth) +
+                         (synced ? "" : ", no sync"));
             fresh_copy();
             FaultyFileSystem faulty;
             faulty.fail(op, nth, error);
-            if (run(SortKey::Alphanumeric, faulty).ok) {
+            UnsyncedFileSystem unsynced(faulty);
+            if (run(SortKey::Alphanumeric, synced ? static_cast<FileSystem&>(faulty) : unsynced).ok) {
                 // The failure came after the run, in writing its report.
                 EXPECT_NE(result.warnings.report_error.find(system_reason(error)), std::string::npos);
                 continue;
@@ -182,7 +194,6 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
             failed(op == Op::Read ? path : state.Application_Folder, system_reason(error));
             EXPECT_EQ(folder_files(state.Application_Folder), before);
         }
-    }
     state.Application_Folder = original;
     // Stopped at any chance the run gives, the moves included.
     for (int nth = 1; nth <= chances; ++nth) {
@@ -204,6 +215,44 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     faulty.fail(Op::Move, 5, EXDEV);
     ASSERT_TRUE(run(SortKey::Alphanumeric, faulty).ok) << result.error;
     EXPECT_NE(result.warnings.report_error.find(system_reason(EXDEV)), std::string::npos) << result.warnings.report_error;
+}
+
+// Without the sync, each library file is moved into lib as soon as it is
+// closed, while the next ones are still being written. A write that fails
+// after the first move puts the old files back all the same, and the run
+// says which file failed and that nothing was changed.
+TEST_F(Faults, ALastWriteFailingAfterTheFirstMovePutsTheOldFilesBack) {
+    if (!background_threads()) GTEST_SKIP() << "one processor: the files are written before any is moved";
+    const auto path = list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    write_file(path, library_bytes({part("74HC00 DIP14 I CMOS 2 1 0 0 0"), part("BAV99 SOT23 I DIO 2 1 0 0 0")}));
+    const auto before = folder_files(state.Application_Folder);
+
+    FaultyFileSystem faulty;
+    std::mutex mutex;
+    std::condition_variable moved;
+    int moves = 0;
+    int library_closes = 0;
+    bool moved_first = false;
+    faulty.decide = [&](Op op, const fs::path& file) {
+        std::unique_lock lock(mutex);
+        if (op == Op::Move) {
+            ++moves;
+            moved.notify_all();
+        }
+        // The staged library files are in a folder inside lib's folder of new files.
+        if (op != Op::Close || file.parent_path().parent_path().parent_path() != lib_folder(state) ||
+            ++library_closes < 2)
+            return 0;
+        moved_first = moved.wait_for(lock, std::chrono::seconds(5), [&] { return moves > 0; });
+        return EIO;
+    };
+    UnsyncedFileSystem unsynced(faulty);
+    run(SortKey::Alphanumeric, unsynced);
+    failed(lib_folder(state) / "LIB_B.p", system_reason(EIO));
+    EXPECT_NE(result.error.find("Nothing was changed"), std::string::npos) << result.error;
+    EXPECT_TRUE(moved_first) << "the first library file waited for the last one to be written";
+    EXPECT_EQ(folder_files(state.Application_Folder), before);
 }
 
 // A stop asked for while four files are read side by side in the first pass

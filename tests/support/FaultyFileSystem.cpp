@@ -84,6 +84,8 @@ int FaultyFileSystem::check(Op op, const std::filesystem::path& path) {
         if (fault.remaining.load(std::memory_order_relaxed) >= 0 && fault.remaining.fetch_sub(1) == 0 && !error)
             error = fault.error;
     }
+    if (decide)
+        if (const int decided = decide(op, path); decided && !error) error = decided;
     return error;
 }
 

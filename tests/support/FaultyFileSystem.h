@@ -49,6 +49,11 @@ public:
     // Called before every open for reading, on the thread that opens: a test
     // can hold a run there. Set before the run.
     std::function<void(const std::filesystem::path&)> before_open_read;
+    // Asked before every operation counted, on the thread that carries it
+    // out (for a move, with the path it replaces): a test can hold it there,
+    // or fail it with the error returned where that is not 0. Set before the
+    // run.
+    std::function<int(Op, const std::filesystem::path&)> decide;
 
     // Operations of a kind carried out or attempted so far.
     long count(Op op) const;
