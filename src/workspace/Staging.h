@@ -1,7 +1,8 @@
 // All or nothing: a run writes its files under names no reader uses, in a
 // folder of its own made for it inside the folder of each file (lib, tmp,
 // the application folder), and puts each in the place of its file only when
-// every one of them is complete and on the disk. A move out of a folder
+// every one of them is complete and on the disk (where nothing is put on the
+// disk, each as soon as it is complete). A move out of a folder
 // inside the target folder stays on one file system wherever that folder
 // is (a linked lib, a bind mount). A run that fails, is stopped or is
 // killed before that leaves every file as it was; while the files are put
