@@ -22,7 +22,7 @@ void BlockMap::add(const Block& block) {
 std::uint64_t BlockMap::Reader::longer(unsigned char first) {
     std::uint64_t number = first & 0x7F;
     for (int shift = 7;; shift += 7) {
-        const unsigned char byte = map_.bytes_[at_++];
+        const unsigned char byte = *at_++;
         number |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
         if (byte < 0x80) return number;
     }

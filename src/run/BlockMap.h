@@ -48,18 +48,19 @@ public:
     // Reads the blocks in order.
     class Reader {
     public:
-        explicit Reader(const BlockMap& map) : map_(map) {}
+        explicit Reader(const BlockMap& map)
+            : at_(map.bytes_.data()), end_(map.bytes_.data() + map.bytes_.size()),
+              renumbered_(map.renumbered_.empty() ? nullptr : map.renumbered_.data()) {}
         // Read for every part: in line, with the numbers of one and two
         // bytes (sizes of blocks, keys beyond the 31st) taken without a loop.
         bool next(Block& block) {
-            if (at_ >= map_.bytes_.size()) return false;
+            if (at_ >= end_) return false;
             block.gap = number();
             block.size = number();
             block.lines = number();
             const std::uint64_t key_and_flags = number();
             block.key = static_cast<std::int64_t>(key_and_flags >> 2) - 1;
-            if (block.key >= 0 && !map_.renumbered_.empty())
-                block.key = map_.renumbered_[static_cast<std::size_t>(block.key)];
+            if (block.key >= 0 && renumbered_) block.key = renumbered_[static_cast<std::size_t>(block.key)];
             block.as_is = (key_and_flags & 2) == 0;
             block.closed = (key_and_flags & 1) == 0;
             return true;
@@ -67,18 +68,19 @@ public:
 
     private:
         std::uint64_t number() {
-            const unsigned char first = map_.bytes_[at_++];
+            const unsigned char first = *at_++;
             if (first < 0x80) return first;
             // A number that goes on has its next byte in the map.
-            const unsigned char second = map_.bytes_[at_];
+            const unsigned char second = *at_;
             if (second >= 0x80) return longer(first);
             ++at_;
             return (first & 0x7Fu) | static_cast<std::uint64_t>(second) << 7;
         }
         std::uint64_t longer(unsigned char first);
 
-        const BlockMap& map_;
-        std::size_t at_ = 0;
+        const unsigned char* at_;
+        const unsigned char* end_;
+        const std::int64_t* renumbered_;  // nothing: the keys are the run's
     };
 
 private:

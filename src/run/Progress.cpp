@@ -25,12 +25,9 @@ std::string progress_caption(std::string_view phase, long long counter, long lon
     return caption;
 }
 
-void Progress::step() {
-    ++counter_;
-    status_.pump_events();
-    // The caption changes only with the percentage; it is made only then,
-    // and the percentage is worked out only at the step where it may change.
-    if (counter_ < next_change_) return;
+// The caption changes only with the percentage; it is made only then, and
+// the percentage is worked out only at the step where it may change.
+void Progress::change() {
     const long long percent = progress_percent(counter_, total_);
     next_change_ = counter_ + 1;
     if (percent >= 0 && percent < 100) {

@@ -28,7 +28,12 @@ public:
         shown_percent_ = kNothingShown;
         next_change_ = 0;
     }
-    void step();
+    // Runs pending events; sets the caption where the percentage changed.
+    void step() {
+        ++counter_;
+        status_.pump_events();
+        if (counter_ >= next_change_) change();
+    }
     // Steps up to `counter`, one at a time, as the parts read come in.
     void advance_to(long long counter) {
         while (counter_ < counter) step();
@@ -45,6 +50,8 @@ public:
     bool stop_asked() { return status_.stop_requested(); }
 
 private:
+    void change();
+
     static constexpr long long kNothingShown = -2;
     StatusDisplay& status_;
     long long total_;
