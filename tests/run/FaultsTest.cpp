@@ -12,7 +12,6 @@
 #include <mutex>
 #include <set>
 #include <thread>
-#include <tuple>
 
 #include "fuzz/EngineCheck.h"
 #include "io/Background.h"
@@ -172,28 +171,23 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
                                                     {Op::Move, EXDEV},       {Op::Read, EIO},     {Op::Sync, EIO}};
     // Without the sync, the library files are moved while the last ones are
     // still written: the same faults, the same outcome.
-    for (const auto& [op, error, synced] : [&] {
-             std::vector<std::tuple<Op, int, bool>> all;
-             for (const bool synced : {true, false})
-                 for (const auto& [op, error] : faults)
-                     if (synced || op != Op::Sync) all.emplace_back(op, error, synced);
-             return all;
-         }())
-        for (long nth = 1; nth <= counting.count(op); ++nth) {
-            SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth) +
-                         (synced ? "" : ", no sync"));
-            fresh_copy();
-            FaultyFileSystem faulty;
-            faulty.fail(op, nth, error);
-            UnsyncedFileSystem unsynced(faulty);
-            if (run(SortKey::Alphanumeric, synced ? static_cast<FileSystem&>(faulty) : unsynced).ok) {
-                // The failure came after the run, in writing its report.
-                EXPECT_NE(result.warnings.report_error.find(system_reason(error)), std::string::npos);
-                continue;
+    for (const bool synced : {true, false})
+        for (const auto& [op, error] : faults)
+            for (long nth = 1; nth <= (synced || op != Op::Sync ? counting.count(op) : 0); ++nth) {
+                SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " number " + std::to_string(nth) +
+                             (synced ? "" : ", no sync"));
+                fresh_copy();
+                FaultyFileSystem faulty;
+                faulty.fail(op, nth, error);
+                UnsyncedFileSystem unsynced(faulty);
+                if (run(SortKey::Alphanumeric, synced ? static_cast<FileSystem&>(faulty) : unsynced).ok) {
+                    // The failure came after the run, in writing its report.
+                    EXPECT_NE(result.warnings.report_error.find(system_reason(error)), std::string::npos);
+                    continue;
+                }
+                failed(op == Op::Read ? path : state.Application_Folder, system_reason(error));
+                EXPECT_EQ(folder_files(state.Application_Folder), before);
             }
-            failed(op == Op::Read ? path : state.Application_Folder, system_reason(error));
-            EXPECT_EQ(folder_files(state.Application_Folder), before);
-        }
     state.Application_Folder = original;
     // Stopped at any chance the run gives, the moves included.
     for (int nth = 1; nth <= chances; ++nth) {
