@@ -182,11 +182,16 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
             const std::size_t mark = find_header_mark(base, from, end_);
             // The line that holds the mark, or else the unfinished last line,
             // starts after the last LF before the mark; there is none in the
-            // part of the line in hand looked at before.
+            // part of the line in hand looked at before. It is looked for
+            // back from the mark, over that line only, not line by line
+            // from the last header.
             std::size_t start = begin_;
-            for (const char* feed; (feed = static_cast<const char*>(
-                                        std::memchr(base + std::max(start, from), '\n', mark - std::max(start, from))));)
-                start = static_cast<std::size_t>(feed - base) + 1;
+            for (std::size_t at = mark, low = std::max(begin_, from); at > low; --at) {
+                if (base[at - 1] == '\n') {
+                    start = at;
+                    break;
+                }
+            }
             if (start != begin_) {
                 if (stray_) tell_stray_lines(begin_, start, passing);
                 if (count) {
