@@ -186,12 +186,9 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
             // back from the mark, over that line only, not line by line
             // from the last header.
             std::size_t start = begin_;
-            for (std::size_t at = mark, low = std::max(begin_, from); at > low; --at) {
-                if (base[at - 1] == '\n') {
-                    start = at;
-                    break;
-                }
-            }
+            const std::size_t low = std::max(begin_, from);
+            const std::size_t feed = std::string_view(base + low, mark - low).rfind('\n');
+            if (feed != std::string_view::npos) start = low + feed + 1;
             if (start != begin_) {
                 if (stray_) tell_stray_lines(begin_, start, passing);
                 if (count) {
