@@ -507,8 +507,11 @@ void SortRun::copy_mapped(std::size_t file, std::uint32_t& ordinal) {
         }
         std::string_view header = head.substr(0, feed);
         if (!header.empty() && header.back() == '\r' && feed != std::string_view::npos) header.remove_suffix(1);
-        name_.assign(header.substr(0, header.find(' ')));
-        DuplicateNames::Name* const twice = names_->candidate(name_);
+        const std::string_view name = header.substr(0, header.find(' '));
+        DuplicateNames::Name* const twice = names_->candidate(name);
+        // Kept only where a report needs it: the copy may read on past the
+        // chunk that holds it.
+        if (twice || !block.closed || !index) name_.assign(name);
         std::uint64_t block_hash = kHashSeed;
         const auto out = [&](std::string_view piece) {
             if (twice) block_hash = hash_bytes(piece, block_hash);
