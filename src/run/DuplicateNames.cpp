@@ -4,46 +4,39 @@
 
 namespace marrowgate {
 
-namespace {
-
-// Sorts in eight passes of a byte each, with one scratch array.
-void radix_sort(std::vector<std::uint64_t>& keys) {
-    std::vector<std::uint64_t> scratch(keys.size());
-    for (int shift = 0; shift < 64; shift += 8) {
-        std::size_t counts[257] = {};
-        for (const std::uint64_t key : keys) ++counts[((key >> shift) & 0xFF) + 1];
-        if (counts[((keys.empty() ? 0 : keys[0] >> shift) & 0xFF) + 1] == keys.size()) continue;  // one digit
-        for (int d = 0; d < 256; ++d) counts[d + 1] += counts[d];
-        for (const std::uint64_t key : keys) scratch[counts[(key >> shift) & 0xFF]++] = key;
-        keys.swap(scratch);
-    }
-}
-
-}  // namespace
-
 DuplicateNames::DuplicateNames(const std::vector<std::size_t>& parts) : hashes_(parts.size()) {
     for (std::size_t i = 0; i < parts.size(); ++i) hashes_[i].reserve(parts[i]);
 }
 
 void DuplicateNames::find() {
-    for (auto& file : hashes_) radix_sort(file);
-    // The files' sorted hashes merged: a hash equal to the one before is a
-    // name met twice.
-    std::vector<std::size_t> at(hashes_.size(), 0);
-    bool any = false;
-    std::uint64_t last = 0;
-    for (;;) {
-        std::size_t from = hashes_.size();
-        for (std::size_t f = 0; f < hashes_.size(); ++f)
-            if (at[f] < hashes_[f].size() && (from == hashes_.size() || hashes_[f][at[f]] < hashes_[from][at[from]]))
-                from = f;
-        if (from == hashes_.size()) break;
-        const std::uint64_t hash = hashes_[from][at[from]++];
-        if (any && hash == last && (names_.empty() || names_.back().hash != hash)) names_.push_back(Name{hash, 0, 0, 0, 0});
-        any = true;
-        last = hash;
+    // The hashes of every file put in order of their top bits, with one pass
+    // that counts them and one that places them. Each such bucket then holds
+    // a few hashes, sorted where they lie: a hash equal to the one before it
+    // is a name met twice. The buckets follow one another in order, so the
+    // names found are in order of their hash.
+    constexpr int kTopBits = 16;
+    const auto bucket = [](std::uint64_t hash) { return static_cast<std::size_t>(hash >> (64 - kTopBits)); };
+    std::vector<std::size_t> start((std::size_t{1} << kTopBits) + 1, 0);
+    for (const auto& file : hashes_)
+        for (const std::uint64_t hash : file) ++start[bucket(hash) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    std::vector<std::uint64_t> all(start.back());
+    {
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (auto& file : hashes_) {
+            for (const std::uint64_t hash : file) all[next[bucket(hash)]++] = hash;
+            file = {};
+        }
     }
     hashes_ = {};
+    for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+        const auto first = all.begin() + static_cast<std::ptrdiff_t>(start[b]);
+        const auto last = all.begin() + static_cast<std::ptrdiff_t>(start[b + 1]);
+        if (last - first < 2) continue;
+        std::sort(first, last);
+        for (auto at = first + 1; at != last; ++at)
+            if (*at == at[-1] && (names_.empty() || names_.back().hash != *at)) names_.push_back(Name{*at, 0, 0, 0, 0});
+    }
     for (const Name& name : names_) filter_.add(name.hash);
 }
 
