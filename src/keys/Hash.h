@@ -35,8 +35,17 @@ inline std::uint64_t hash_name(std::string_view name) {
         hash = (hash ^ word) * kMix;
         hash ^= hash >> 32;
     }
+    // The last bytes, in the low end of a word as a copy of them would put
+    // them, read as the last eight bytes of the name where it has eight: a
+    // word stored a byte at a time and read back whole stalls the processor
+    // until the stores are done, on every name.
     std::uint64_t tail = 0;
-    if (left > 0) std::memcpy(&tail, at, left);  // an empty view may have no bytes at all
+    if (left > 0 && name.size() >= 8) {
+        std::memcpy(&tail, name.data() + name.size() - 8, 8);
+        tail >>= 8 * (8 - left);
+    } else {
+        for (std::size_t i = 0; i < left; ++i) tail |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+    }
     hash = (hash ^ tail) * kMix;
     return hash ^ (hash >> 29);
 }

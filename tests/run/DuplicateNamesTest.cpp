@@ -1,6 +1,7 @@
 // Names met more than once, among files read side by side: whichever files
 // and however often they come, every such name and no other must be found,
-// wherever its hash falls in the order of all hashes.
+// wherever its hash falls in the order of all hashes, and however little it
+// differs from another.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,6 +36,16 @@ TEST(DuplicateNames, FindsEveryNameMetTwiceAndNoOther) {
         if (i % 7 == 0) files[(i + 1) % kFiles].push_back(name);  // again, in another file
         if (i % 11 == 0) files[i % kFiles].push_back(name);       // again, in the same file
         (i % 7 == 0 || i % 11 == 0 ? twice : once).push_back(name);
+    }
+    // Names alike but for one byte, at every place of names of every length
+    // up to 24: each met once.
+    for (std::size_t length = 1; length <= 24; ++length) {
+        for (std::size_t at = 0; at <= length; ++at) {
+            std::string name(length, 'A');
+            if (at < length) name[at] = 'B';
+            files[1].push_back(name);
+            once.push_back(name);
+        }
     }
     int from = 0;
     for (const bool last : {false, true}) {
