@@ -1,9 +1,9 @@
 // Part names met more than once among a run's inputs. The collection pass
 // keeps a 64-bit hash of every name, file by file (eight bytes a part);
 // between the passes they are put in order, all files' at once through as
-// much scratch space, and the hashes met twice are kept. The copy pass looks each name up among those only,
-// compares the blocks' bytes with the first of their name, and reports a
-// name at its second block, with its first.
+// much scratch space, and the hashes met twice are kept. The copy pass looks
+// each name up among those only, compares the blocks' bytes with the first
+// of their name, and reports a name at its second block, with its first.
 #pragma once
 
 #include <cstddef>
