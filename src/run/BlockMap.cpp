@@ -1,22 +1,33 @@
 #include "run/BlockMap.h"
 
+#include <array>
+
 namespace marrowgate {
 
+namespace {
+
 // Seven bits a byte, the lowest first; the top bit says more follow.
-void BlockMap::put(std::uint64_t number) {
+unsigned char* put(unsigned char* out, std::uint64_t number) {
     while (number >= 0x80) {
-        bytes_.push_back(static_cast<unsigned char>(number | 0x80));
+        *out++ = static_cast<unsigned char>(number | 0x80);
         number >>= 7;
     }
-    bytes_.push_back(static_cast<unsigned char>(number));
+    *out++ = static_cast<unsigned char>(number);
+    return out;
 }
+
+}  // namespace
 
 void BlockMap::add(const Block& block) {
     if (!usable_) return;
-    put(block.gap);
-    put(block.size);
-    put(block.lines);
-    put(static_cast<std::uint64_t>(block.key + 1) << 2 | (block.as_is ? 0u : 2u) | (block.closed ? 0u : 1u));
+    // The four numbers are put together first and appended at once: one
+    // look at the vector's room a block instead of one a byte.
+    std::array<unsigned char, 4 * kMostBytes> numbers;
+    unsigned char* end = put(numbers.data(), block.gap);
+    end = put(end, block.size);
+    end = put(end, block.lines);
+    end = put(end, static_cast<std::uint64_t>(block.key + 1) << 2 | (block.as_is ? 0u : 2u) | (block.closed ? 0u : 1u));
+    bytes_.insert(bytes_.end(), numbers.data(), end);
 }
 
 std::uint64_t BlockMap::Reader::longer(unsigned char first) {

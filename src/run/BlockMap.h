@@ -84,7 +84,7 @@ public:
     };
 
 private:
-    void put(std::uint64_t number);
+    static constexpr std::size_t kMostBytes = 10;  // of a number of 64 bits, seven bits a byte
 
     std::vector<unsigned char> bytes_;
     std::vector<std::int64_t> renumbered_;
