@@ -53,7 +53,9 @@ public:
               renumbered_(map.renumbered_.empty() ? nullptr : map.renumbered_.data()) {}
         // Read for every part: in line, with the numbers of one and two
         // bytes (sizes of blocks, keys beyond the 31st) taken without a loop.
-        bool next(Block& block) {
+        // The copy pass reads each map twice (see copy_mapped()), and GCC
+        // then left it out of line.
+        [[gnu::always_inline]] bool next(Block& block) {
             if (at_ >= end_) return false;
             block.gap = number();
             block.size = number();
