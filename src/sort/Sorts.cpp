@@ -35,32 +35,21 @@ void replace_first(std::string& text, char from) {
     const auto pos = text.find(from);
     if (pos != std::string::npos) text[pos] = '_';
 }
-
-// Word n (1 to 9) of the ten-word split. A split into n + 1 words cuts the
-// first n words the same way and stops there, which spares the later cuts on
-// every part.
-template <std::size_t N>
-std::string_view header_word(std::string_view header) {
-    static_assert(N >= 1 && N <= 9);
-    Words<N + 1> words{};
-    split_words<N + 1>(header, words);
-    return words[N];
-}
 }  // namespace
 
 std::string initial_key(std::string_view header) {
-    const std::string_view name = header_word<1>(header);
+    const std::string_view name = word<1>(header);
     if (name.empty()) return {};
     const char first = name.front();
     if (first == '\\' || first == '/' || first == '.') return "_";
     return std::string(1, first);
 }
 
-std::string logic_family_key(std::string_view header) { return std::string(header_word<4>(header)); }
+std::string logic_family_key(std::string_view header) { return std::string(word<4>(header)); }
 
 namespace {
 std::string_view first_decal_view(std::string_view header) {
-    const std::string_view decals = header_word<2>(header);
+    const std::string_view decals = word<2>(header);
     return decals.substr(0, decals.find(':'));
 }
 }  // namespace
@@ -81,8 +70,12 @@ using KeyFunction = std::string (*)(std::string_view);
 using SourceFunction = std::string_view (*)(std::string_view);
 
 // The bytes each key is made from.
-std::string_view initial_source(std::string_view header) { return header_word<1>(header).substr(0, 1); }
-std::string_view family_source(std::string_view header) { return header_word<4>(header); }
+// Word 1 ends at the first space: its first byte is the line's, unless the
+// line starts with one.
+std::string_view initial_source(std::string_view header) {
+    return header.empty() || header.front() == ' ' ? std::string_view() : header.substr(0, 1);
+}
+std::string_view family_source(std::string_view header) { return word<4>(header); }
 
 class WordKeyRule final : public KeyRule {
 public:

@@ -58,6 +58,36 @@ std::size_t split_words(std::string_view line, Words<N>& words) {
     return cuts;
 }
 
+// Word N alone, as split_words<N + 1> cuts it: what lies between the line's
+// (N-1)th and Nth spaces, the rest of the line where it has no Nth space,
+// and nothing where it has fewer than N - 1. The key of every part is made
+// of one word: only the spaces up to the Nth are looked for, and no other
+// word is kept.
+template <std::size_t N>
+std::string_view word(std::string_view line) {
+    static_assert(N >= 1);
+    std::size_t seen = 0;   // spaces met
+    std::size_t start = 0;  // of the word after the last space met
+    std::size_t from = 0;
+#if MARROWGATE_PART_HEADER_SSE2
+    for (; from + 16 <= line.size(); from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + from));
+        for (auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+             spaces != 0; spaces &= spaces - 1) {
+            const std::size_t space = from + static_cast<std::size_t>(std::countr_zero(spaces));
+            if (++seen == N) return line.substr(start, space - start);
+            start = space + 1;
+        }
+    }
+#endif
+    for (; from < line.size(); ++from) {
+        if (line[from] != ' ') continue;
+        if (++seen == N) return line.substr(start, from - start);
+        start = from + 1;
+    }
+    return seen + 1 == N ? line.substr(start) : std::string_view();
+}
+
 // Every run of two or more spaces of Line_01 becomes one space, in place;
 // nothing else changes.
 void Suppression_Des_Espaces(std::string& Line_01);

@@ -37,6 +37,12 @@ TEST(PartHeader, SplitOfLongAndShortLinesWithSpacesAnywhere) {
         ASSERT_EQ(split<5>(line, false), split<5>(line, true)) << line;
         ASSERT_EQ(split<10>(line, false), split<10>(line, true)) << line;
         ASSERT_EQ(split<11>(line, false), split<11>(line, true)) << line;
+        // One word alone, as the keys take it.
+        Words<5> words{};
+        split_words<5>(line, words);
+        ASSERT_EQ(word<1>(line), words[1]) << line;
+        ASSERT_EQ(word<2>(line), words[2]) << line;
+        ASSERT_EQ(word<4>(line), words[4]) << line;
     }
 }
 
