@@ -239,6 +239,25 @@ std::size_t header_mark(Width width, const char* base, std::size_t from, std::si
     return to;
 }
 
+std::size_t last_line_feed(Width width, const char* bytes, std::size_t size) {
+    std::size_t end = size;  // the bytes before it are still to be looked at
+#if MARROWGATE_SSE2
+    if (width != Width::Plain) {
+        const __m128i lf = _mm_set1_epi8('\n');
+        for (; end >= 16; end -= 16) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + end - 16));
+            const auto feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, lf)));
+            if (feeds != 0) return end - 16 + static_cast<std::size_t>(31 - std::countl_zero(feeds));
+        }
+    }
+#else
+    (void)width;
+#endif
+    while (end > 0)
+        if (bytes[--end] == '\n') return end;
+    return size;
+}
+
 std::size_t line_feeds(Width width, const char* bytes, std::size_t size) {
     std::size_t count = 0;
     std::size_t at = 0;

@@ -29,6 +29,9 @@ std::size_t line_event(Width width, const char* base, std::size_t floor, std::si
 // (the mark of a header line), or `to` when there is none.
 std::size_t header_mark(Width width, const char* base, std::size_t from, std::size_t to);
 
+// The position of the last LF among `size` bytes, or `size` when there is none.
+std::size_t last_line_feed(Width width, const char* bytes, std::size_t size);
+
 // The LFs among `size` bytes.
 std::size_t line_feeds(Width width, const char* bytes, std::size_t size);
 

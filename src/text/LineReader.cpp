@@ -187,8 +187,8 @@ bool LineReader::next_header_line(std::string_view& line, std::size_t* passed) {
             // from the last header.
             std::size_t start = begin_;
             const std::size_t low = std::max(begin_, from);
-            const std::size_t feed = std::string_view(base + low, mark - low).rfind('\n');
-            if (feed != std::string_view::npos) start = low + feed + 1;
+            const std::size_t feed = scan::last_line_feed(kWidth, base + low, mark - low);
+            if (feed != mark - low) start = low + feed + 1;
             if (start != begin_) {
                 if (stray_) tell_stray_lines(begin_, start, passing);
                 if (count) {

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace marrowgate::scan {
 namespace {
@@ -41,6 +42,9 @@ TEST(ByteScan, EveryWidthFindsWhatThePlainScanFinds) {
                 ASSERT_EQ(feeds, 1 + line_feeds(Width::Plain, base + from, event - from)) << text << " from " << from;
                 ASSERT_EQ(header_mark(width, base, from, to), header_mark(Width::Plain, base, from, to)) << text;
                 ASSERT_EQ(line_feeds(width, base + from, to - from), line_feeds(Width::Plain, base + from, to - from));
+                const std::size_t last = std::string_view(base + from, to - from).rfind('\n');
+                ASSERT_EQ(last_line_feed(width, base + from, to - from), last == std::string_view::npos ? to - from : last)
+                    << text << " from " << from;
             }
         }
     }
