@@ -249,9 +249,9 @@ void OutputSet::wait_closed(std::size_t index) {
     {
         std::unique_lock lock(mutex_);
         if (closed_ <= index && !failure_) {
-            awaited_ = index;
+            awaited_ = std::max(index, std::min(index + kClosedAtOnce - 1, outputs_.size() - 1));
             work_.notify_one();
-            done_.wait(lock, [&] { return closed_ > index || failure_; });
+            done_.wait(lock, [&] { return closed_ > awaited_ || failure_; });
             awaited_ = kNoneAwaited;
         }
     }

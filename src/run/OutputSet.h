@@ -93,8 +93,13 @@ public:
     // each file is complete.
     void finish_all();
     // Waits until the closing pass has closed the files up to `index`;
-    // throws the first failure met so far, of whichever file.
+    // throws the first failure met so far, of whichever file. Where it has
+    // to wait, it waits until the kClosedAtOnce - 1 files after `index` are
+    // closed as well (or the last): a caller that works on each file as it
+    // is closed (renames it) would otherwise be woken, and the writer stop to
+    // wake it, for every file.
     void wait_closed(std::size_t index);
+    static constexpr std::size_t kClosedAtOnce = 32;
     // Waits until every operation asked for is done; throws the first failure.
     void wait();
 

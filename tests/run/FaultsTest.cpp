@@ -211,22 +211,28 @@ TEST_F(Faults, EveryFailingOperationOrStopLeavesTheApplicationFolderAsItWas) {
     EXPECT_NE(result.warnings.report_error.find(system_reason(EXDEV)), std::string::npos) << result.warnings.report_error;
 }
 
-// Without the sync, each library file is moved into lib as soon as it is
-// closed, while the next ones are still being written. A write that fails
-// after the first move puts the old files back all the same, and the run
-// says which file failed and that nothing was changed.
+// Without the sync, the library files are moved into lib as they are
+// closed, 32 at a time, while the next ones are still being written. A write
+// that fails after the first move puts the old files back all the same, and
+// the run says which file failed and that nothing was changed.
 TEST_F(Faults, ALastWriteFailingAfterTheFirstMovePutsTheOldFilesBack) {
     if (!background_threads()) GTEST_SKIP() << "one processor: the files are written before any is moved";
-    const auto path = list_parts("parts.p", {part("74LS00 DIP14 I TTL 2 1 0 0 0"), part("BAT54 SOT23 I DIO 2 1 0 0 0")});
+    const std::string initials = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";  // 36 files, the last LIB_9.p
+    std::vector<Lines> old_parts, new_parts;
+    for (const char initial : initials) {
+        old_parts.push_back(part(std::string(1, initial) + "1 DIP14 I TTL 2 1 0 0 0"));
+        new_parts.push_back(part(std::string(1, initial) + "2 SOT23 I DIO 2 1 0 0 0"));
+    }
+    const auto path = list_parts("parts.p", old_parts);
     ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
-    write_file(path, library_bytes({part("74HC00 DIP14 I CMOS 2 1 0 0 0"), part("BAV99 SOT23 I DIO 2 1 0 0 0")}));
+    write_file(path, library_bytes(new_parts));
     const auto before = folder_files(state.Application_Folder);
 
     FaultyFileSystem faulty;
     std::mutex mutex;
     std::condition_variable moved;
     int moves = 0;
-    int library_closes = 0;
+    std::size_t library_closes = 0;
     bool moved_first = false;
     faulty.decide = [&](Op op, const fs::path& file) {
         std::unique_lock lock(mutex);
@@ -236,16 +242,16 @@ TEST_F(Faults, ALastWriteFailingAfterTheFirstMovePutsTheOldFilesBack) {
         }
         // The staged library files are in a folder inside lib's folder of new files.
         if (op != Op::Close || file.parent_path().parent_path().parent_path() != lib_folder(state) ||
-            ++library_closes < 2)
+            ++library_closes < initials.size())
             return 0;
         moved_first = moved.wait_for(lock, std::chrono::seconds(5), [&] { return moves > 0; });
         return EIO;
     };
     UnsyncedFileSystem unsynced(faulty);
     run(SortKey::Alphanumeric, unsynced);
-    failed(lib_folder(state) / "LIB_B.p", system_reason(EIO));
+    failed(lib_folder(state) / "LIB_9.p", system_reason(EIO));
     EXPECT_NE(result.error.find("Nothing was changed"), std::string::npos) << result.error;
-    EXPECT_TRUE(moved_first) << "the first library file waited for the last one to be written";
+    EXPECT_TRUE(moved_first) << "the first library files waited for the last one to be written";
     EXPECT_EQ(folder_files(state.Application_Folder), before);
 }
 
