@@ -13,16 +13,14 @@ void DecalIndex::load(FileSystem& files, const std::filesystem::path& path, RunW
     LineReader lines(files, path);
     if (check) lines.check_between_chunks(check);
     std::string_view line;
-    std::string collapsed;
     long long line_number = 0;
     std::size_t passed = 0;  // lines that are no decal header lines
     while (lines.next_header_line(line, &passed)) {
         line_number += static_cast<long long>(passed) + 1;
         passed = 0;
-        collapsed.assign(line);
-        Suppression_Des_Espaces(collapsed);
+        // Its runs of spaces count as one.
         Words<11> words{};
-        const std::size_t cuts = split_words<11>(collapsed, words);
+        const std::size_t cuts = split_words_collapsed<11>(line, words);
         if (lines.held() != LineReader::Held::Whole && cuts < 10) {
             throw RunError(display_path(path) + ", line " + with_thousands(line_number) +
                            ": the decal header line is longer than " +

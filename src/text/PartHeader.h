@@ -88,6 +88,29 @@ std::string_view word(std::string_view line) {
     return seen + 1 == N ? line.substr(start) : std::string_view();
 }
 
+// The words split_words<N> cuts from the line once Suppression_Des_Espaces
+// has made each run of spaces one, found without making that copy: words 1
+// to N-1 and the number of cuts are the same. Word N, the rest of the line,
+// keeps its runs of spaces.
+template <std::size_t N>
+std::size_t split_words_collapsed(std::string_view line, Words<N>& words) {
+    // Byte by byte: the words of a decal header line are a few bytes long,
+    // shorter than a search call costs.
+    const char* const first = line.data();
+    const char* const end = first + line.size();
+    const char* start = first;  // of the word in hand
+    std::size_t cuts = 0;
+    for (const char* at = first; at != end && cuts + 1 < N; ++at) {
+        if (*at != ' ') continue;
+        words[++cuts] = std::string_view(start, static_cast<std::size_t>(at - start));
+        while (at + 1 != end && at[1] == ' ') ++at;  // the run counts as one space
+        start = at + 1;
+    }
+    words[cuts + 1] = std::string_view(start, static_cast<std::size_t>(end - start));
+    for (std::size_t later = cuts + 2; later <= N; ++later) words[later] = {};
+    return cuts;
+}
+
 // Every run of two or more spaces of Line_01 becomes one space, in place;
 // nothing else changes.
 void Suppression_Des_Espaces(std::string& Line_01);

@@ -43,6 +43,16 @@ TEST(PartHeader, SplitOfLongAndShortLinesWithSpacesAnywhere) {
         ASSERT_EQ(word<1>(line), words[1]) << line;
         ASSERT_EQ(word<2>(line), words[2]) << line;
         ASSERT_EQ(word<4>(line), words[4]) << line;
+        // The words of the line with its runs of spaces made one, as a decal
+        // header line is read.
+        std::string collapsed = line;
+        Suppression_Des_Espaces(collapsed);
+        Words<11> of_copy{}, in_place{};
+        ASSERT_EQ(split_words_collapsed<11>(line, in_place), split_words<11>(collapsed, of_copy)) << line;
+        for (std::size_t n = 1; n < 11; ++n) ASSERT_EQ(in_place[n], of_copy[n]) << line << " word " << n;
+        std::string rest(in_place[11]);
+        Suppression_Des_Espaces(rest);
+        ASSERT_EQ(rest, of_copy[11]) << line;
     }
 }
 
