@@ -54,7 +54,9 @@ public:
         // Read for every part: in line, with the numbers of one and two
         // bytes (sizes of blocks, keys beyond the 31st) taken without a loop.
         // The copy pass reads each map twice (see copy_mapped()), and GCC
-        // then left it out of line.
+        // then left it out of line; number() too, which then read and wrote
+        // the position in memory four times a block, each read waiting for
+        // the write before.
         [[gnu::always_inline]] bool next(Block& block) {
             if (at_ >= end_) return false;
             block.gap = number();
@@ -69,7 +71,7 @@ public:
         }
 
     private:
-        std::uint64_t number() {
+        [[gnu::always_inline]] std::uint64_t number() {
             const unsigned char first = *at_++;
             if (first < 0x80) return first;
             // A number that goes on has its next byte in the map.
