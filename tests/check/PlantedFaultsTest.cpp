@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check/CheckRun.h"
+#include "check/DuplicateBlocks.h"
 #include "generator/LibraryGenerator.h"
 #include "keys/Hash.h"
 #include "report/RunText.h"
@@ -208,6 +209,33 @@ TEST(StreamHash, SameHoweverCutAndEveryByteCounts) {
         StreamHash other;
         other.add(changed);
         EXPECT_NE(other.value(), whole.value()) << cut;
+    }
+}
+
+// A name met twice is found wherever its records fall, in one chunk of
+// records or in chunks far apart, with the same block or another; no other
+// name is.
+TEST(DuplicateBlocks, FindsNamesMetTwiceInOneChunkOrFarApart) {
+    EXPECT_FALSE(DuplicateBlocks().find());
+    constexpr std::size_t kChunk = DuplicateBlocks::kChunk;
+    const std::size_t parts = 2 * kChunk + 4000;
+    const std::size_t apart[] = {1, kChunk + 3, 2 * kChunk - 5};
+    DuplicateBlocks blocks;
+    std::map<std::size_t, bool> twice;  // the part met again: whether its blocks differ
+    for (std::size_t i = 0; i < parts; ++i) {
+        blocks.add("N" + std::to_string(i), i);
+        const std::size_t d = apart[i / 1009 % 3];
+        if (i % 1009 != 0 || i < d) continue;
+        const bool differ = i / 1009 % 2 == 1;
+        ASSERT_TRUE(twice.emplace(i - d, differ).second) << i;
+        blocks.add("N" + std::to_string(i - d), differ ? i + parts : i - d);
+    }
+    ASSERT_TRUE(blocks.find());
+    EXPECT_EQ(blocks.names_met_twice(), twice.size());
+    for (std::size_t i = 0; i < parts; ++i) {
+        const auto it = twice.find(i);
+        ASSERT_EQ(blocks.involved("N" + std::to_string(i)), it != twice.end()) << i;
+        ASSERT_EQ(blocks.blocks_differ("N" + std::to_string(i)), it != twice.end() && it->second) << i;
     }
 }
 
