@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "ScriptedDialogs.h"
+#include "ui/qt/Dialogs.h"
 #include "news/NewsDownload.h"
 #include "news/qt/NewsServer.h"
 #include "support/TestSupport.h"
@@ -132,7 +134,7 @@ private slots:
     }
 
     // Return on a focused button clicks it, Insert adds a file, Delete removes
-    // the selected row; the news line is passed over by Tab.
+    // the selected row; the news line is passed over by Tab and cannot be edited.
     void keyboard() {
         Window w;
         QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
@@ -145,6 +147,7 @@ private slots:
         QTest::keyClick(w.list(), Qt::Key_Delete);
         QCOMPARE(w.rows(), "b.p 5");
         QCOMPARE(w.child("Text1")->focusPolicy() & Qt::TabFocus, 0);
+        QVERIFY(w.child<QLineEdit>("Text1")->isReadOnly());
         QTest::keyClick(w.child("Command2"), Qt::Key_Return);
         QVERIFY(!w.form->isVisible());
     }
@@ -190,6 +193,26 @@ private slots:
         QVERIFY(guarded);
         QCOMPARE(read_file(w.app / "lib" / "LIB_P.p"), earlier);
         QVERIFY(!fs::exists(w.app / "lib" / "LIB_Q.p"));
+    }
+
+    // The real file dialog, which the other tests answer from a script: it
+    // shows the filter and gives back the file chosen in it, or nothing when
+    // it is cancelled.
+    void fileDialogGivesTheChosenFileOrNothing() {
+        TempDir dir;
+        write_file(dir / "a.p", "");
+        const QString folder = QString::fromStdString(dir.path().string());
+        marrowgate::ui::QtDialogs dialogs;
+        for (const bool accept : {true, false}) {
+            QTimer::singleShot(0, [accept] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr);
+                QCOMPARE(dialog->nameFilters(), QStringList{"Part-Type Files (*.p)"});
+                QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
+            });
+            const auto chosen = dialogs.openFile("Part-Type Files (*.p)", "a.p", folder);
+            QCOMPARE(chosen.value_or("nothing"), accept ? folder + "/a.p" : "nothing");
+        }
     }
 
     void linkAndNewsLine() {

@@ -176,6 +176,7 @@ TEST(Form1News, TheNewsLineShowsTheLastLineOnceDownloaded) {
     win32::Form1 form(settings, chooser, dir / "Marrowgate.ini");
     const HWND news = find_control(form.hwnd(), Control::Text1);
     EXPECT_TRUE(pump_until([&] { return text_of(news) == L"News: the latest news"; })) << win32::utf8(text_of(news));
+    EXPECT_NE(GetWindowLongW(news, GWL_STYLE) & ES_READONLY, 0) << "the news line can be edited";
 }
 
 struct RunCase : NamedCase {
