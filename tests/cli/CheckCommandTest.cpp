@@ -87,12 +87,15 @@ TEST_F(CheckFiles, ExitStatusOfEveryOutcome) {
     std::string v9 = read_file(dir / "logic.p");
     write_file(dir / "v9.p", v9.replace(0, v9.find('\r'), "*PADS-LIBRARY-PART-TYPES-V9*"));
     write_file(dir / "other.txt", "no marker here\r\n");
+    write_file(dir / "copy.p", read_file(dir / "discretes.p"));
     const std::vector<ExitCase> cases = {
         {{"Clean"}, {"--decal-file", "@footprints.d", "@logic.p", "@discretes.p"}, 0},
         {{"MissingDecalIsAnError"}, {"--decal-file", "@lacking.d", "@logic.p", "@discretes.p"}, 1},
         {{"WarningsPass"}, {"@stray.p"}, 0},
         {{"WarningsFailWhenStrict"}, {"--strict", "@stray.p"}, 1},
         {{"ReportWritten"}, {"--report", "@report.txt", "--decal-file", "@lacking.d", "@logic.p"}, 1},
+        {{"Help"}, {"--help"}, 0},
+        {{"FourFiles"}, {"@logic.p", "@discretes.p", "@stray.p", "@copy.p"}, 0},
         {{"NoFile"}, {"--json"}, 2},
         {{"FiveFiles"}, {"@logic.p", "@discretes.p", "@stray.p", "@v9.p", "@other.txt"}, 2},
         {{"UnknownOption"}, {"--sort", "pad-count", "@logic.p"}, 2},
@@ -126,7 +129,7 @@ TEST_F(CheckFiles, ExitStatusOfEveryOutcome) {
     const std::string report = read_file(dir / "report.txt");
     EXPECT_NE(report.find("Errors (1):"), std::string::npos) << report;
     EXPECT_NE(report.find("  decal TO220, 1 part: 7805T\n"), std::string::npos) << report;
-    EXPECT_EQ(file_names(dir.path()).size(), 8u) << "no scratch file is left";
+    EXPECT_EQ(file_names(dir.path()).size(), 9u) << "no scratch file is left";
 }
 
 TEST_F(CheckFiles, JsonGivesEveryKindWithItsCountGroupsAndExamples) {

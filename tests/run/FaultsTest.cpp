@@ -510,6 +510,25 @@ TEST_F(Faults, SixtyFourMegabyteLineIsCopiedExactlyInSlices) {
     }
 }
 
+// A block holding a line ended by a lone LF is copied with CR LF in its
+// place, also where its other line ends, CR LF, are cut by the end of a
+// chunk read: the CR the last byte of one chunk, the LF the first of the next.
+TEST_F(Faults, CrLfCutByTheEndOfAChunkStaysOneLineEndInAMendedBlock) {
+    const std::string head = std::string(kPartTypeMarkerV4) + "\r\n\r\n";
+    Lines block = {"A1 SO8 I ANA 2 1 0 0 0", "\"Note\" ended by a lone LF"};
+    const std::size_t before = head.size() + block[0].size() + 2 + block[1].size() + 1;
+    block.push_back("\"Description\" " + std::string(LineReader::kChunk - 1 - before - 14, 'x'));
+    for (int more = 0; more < 3; ++more) block.push_back(std::string(LineReader::kChunk - 2, 'y'));
+    std::string bytes = head + block[0] + "\r\n" + block[1] + "\n";
+    for (std::size_t i = 2; i < block.size(); ++i) bytes += block[i] + "\r\n";
+    ASSERT_EQ(bytes[LineReader::kChunk - 1], '\r');
+    ASSERT_EQ(bytes[2 * LineReader::kChunk], '\n');
+    block.push_back("");
+    list("mixed.p", bytes + "\r\n*END*\r\n");
+    ASSERT_TRUE(run(SortKey::Alphanumeric).ok) << result.error;
+    EXPECT_TRUE(lib("A") == output_bytes({block}));
+}
+
 // An input the run would write over, empty, replace or remove: an output
 // (under its own name, a hard link or a symbolic link), a list file, the
 // report, a lock file, a file a stopped run left in a folder of new files.

@@ -102,6 +102,20 @@ TEST_F(SortRun, ManyWarningsGiveAShortBoxAndSummaryAndACompleteReport) {
     EXPECT_EQ(names_grouped, kTwice);
 }
 
+// A summary of so many lines shares them among the kinds: a kind whose
+// groups fit in its share shows them all; with one group more it shows one
+// fewer and says how many more there are, in as many lines.
+TEST(WarningLines, AKindShowsEveryGroupThatFitsItsShareElseHowManyMore) {
+    for (const int groups : {9, 10}) {
+        RunWarnings warnings;
+        for (int g = 0; g < groups; ++g)
+            warnings.add(WarningKind::DuplicateName, "P" + std::to_string(g), "a.p part 1 at line 3", "P");
+        const Lines summary = warning_lines(warnings, 10);  // the title and a share of 9 lines
+        ASSERT_EQ(summary.size(), 10u) << groups;
+        EXPECT_EQ(summary.back(), groups == 9 ? "  P8, 1 block: a.p part 1 at line 3" : "  ... and 2 more");
+    }
+}
+
 // The headline says how many parts went into how many files, and how many
 // went nowhere and why; the report's groups say why for each decal.
 TEST_F(SortRun, HeadlineSaysWhatWasWrittenAndWhatWentNowhere) {
