@@ -188,8 +188,11 @@ void OutputSet::carry_out(Job& job) {
     job.data.clear();
     std::lock_guard lock(mutex_);
     if (job.last) ++closed_;
-    // Keep the buffer for another flush, unless it grew for a huge line.
-    if (job.data.capacity() > 0 && job.data.capacity() <= 2 * per_file_)
+    // Keep the buffer for another flush, unless it grew for a huge line or
+    // is too small for a share (a creation's, the string's own few bytes):
+    // a flush given one of those would allocate a share while a buffer
+    // written already stays unused below it.
+    if (job.data.capacity() >= per_file_ && job.data.capacity() <= 2 * per_file_)
         spare_.push_back(std::move(job.data));
 }
 
