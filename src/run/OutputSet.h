@@ -8,7 +8,10 @@
 //
 // The file operations are carried out behind the run, in the order they were
 // asked for, on a thread of their own, while the run goes on reading; where no
-// thread is to be had or none is wanted, each in line as it is asked for. Files
+// thread is to be had or none is wanted, each in line as it is asked for.
+// When more is waiting to be written than the budget allows, the run writes
+// beside that thread instead of waiting for it: appends to files that no
+// write is busy with, so each file's bytes stay in order. Files
 // stay open between writes, as many as the system allows a run (see
 // files_open_at_once()), the least recently written closed first, so that a
 // run with a thousand keys does not reopen a file for every write. A failure
@@ -112,8 +115,8 @@ private:
     // One file operation: create (truncate) or append `data`, and with
     // `last` close the file.
     struct Job {
-        std::size_t index;
-        WriteMode mode;
+        std::size_t index = 0;
+        WriteMode mode = WriteMode::Append;
         std::string data;
         bool last = false;
     };
@@ -122,12 +125,21 @@ private:
     // of the budget is written in slices of that share, never gathered whole.
     void gather(Entry& entry, std::string_view bytes);
     void flush(Entry& entry, std::string_view tail = {}, bool last = false);
-    // `hold`: the run waits while the bytes waiting to be written are over
-    // half the budget.
+    // `hold`: while the bytes waiting to be written are over half the
+    // budget, the run writes beside the writer, or waits.
     void post(Job job, bool hold = true);
+    // Takes the first job that may be carried out now: the first of its
+    // file in the queue, while no other job of that file is being carried
+    // out; with `appends_only`, one that appends without closing. Called with
+    // the mutex held.
+    bool take_job(Job& job, bool appends_only = false);
+    // After a job taken with take_job(), with the mutex held.
+    void job_done(const Job& job, std::size_t bytes);
     void carry_out(Job& job);
     OutputFile& open_file(std::size_t index, WriteMode mode);
-    void close_file(std::size_t index);
+    // Takes the file of `index` out of those open.
+    std::unique_ptr<OutputFile> let_go(std::size_t index);
+    void close_file(std::size_t index, std::unique_ptr<OutputFile> file);
     void close_open_files() noexcept;
     void run();
     void rethrow_failure();
@@ -152,14 +164,19 @@ private:
     static constexpr std::size_t kWakeJobs = 64;
     std::deque<Job> jobs_;
     std::size_t queued_bytes_ = 0;
-    bool busy_ = false;  // a job is being carried out
+    std::size_t busy_ = 0;  // jobs being carried out
+    std::vector<char> in_flight_;  // of each file: one of its jobs is being carried out
+    std::vector<std::uint64_t> met_;  // of each file: the last take_job() that met a job of it
+    std::uint64_t scan_ = 0;
     bool stop_ = false;
     std::size_t closed_ = 0;  // files the closing pass has closed, in order
     static constexpr std::size_t kNoneAwaited = static_cast<std::size_t>(-1);
     std::size_t awaited_ = kNoneAwaited;  // the file wait_closed() waits for
     std::exception_ptr failure_;     // the first one
     std::vector<std::string> spare_;  // buffers of jobs done, for reuse
-    // Files open between writes (used by whoever carries out the jobs).
+    // Files open between writes, shared by whoever carries out the jobs
+    // (guarded by the mutex; a file's own entry only by the one carrying
+    // out its job).
     std::vector<std::unique_ptr<OutputFile>> open_;
     std::vector<std::uint64_t> last_write_;
     std::size_t most_open_;
