@@ -6,15 +6,15 @@
 // The creation pass creates or empties every file; its opening lines go out
 // with the first bytes gathered for it.
 //
-// The file operations are carried out behind the run, in the order they were
-// asked for, on a thread of their own, while the run goes on reading; where no
-// thread is to be had or none is wanted, each in line as it is asked for.
-// When more is waiting to be written than the budget allows, the run writes
-// beside that thread instead of waiting for it: appends to files that no
-// write is busy with, so each file's bytes stay in order. Files
-// stay open between writes, as many as the system allows a run (see
-// files_open_at_once()), the least recently written closed first, so that a
-// run with a thousand keys does not reopen a file for every write. A failure
+// The file operations are carried out behind the run, each file's in the
+// order they were asked for, on a thread of their own, while the run goes on
+// reading; where no thread is to be had or none is wanted, each in line as it
+// is asked for. When more is waiting to be written than the budget allows,
+// the run writes beside that thread instead of waiting for it: appends to
+// files that no write is busy with. Files stay open between writes, as many
+// as the system allows a run (see files_open_at_once()), the least recently
+// written closed first, so that a run with a thousand keys does not reopen a
+// file for every write. A failure
 // is reported by the next operation asked for, or at the latest by the
 // closing pass; after it, nothing more is written to the file that failed.
 #pragma once
