@@ -22,7 +22,13 @@ packages=(nsis)
 install_missing "${packages[@]}"
 
 say "the programs, as the zip carries them"
-zip=$("$root/tools/windows-zip.sh" | tee /dev/stderr | tail -n 1)
+# Its lines go to standard error as they come, through the inherited
+# descriptor: where that is a file (a CI log), reopening /dev/stderr would
+# write over what was written before.
+zip_lines=$(mktemp)
+"$root/tools/windows-zip.sh" | tee "$zip_lines" >&2
+zip=$(tail -n 1 "$zip_lines")
+rm -f "$zip_lines"
 payload="${zip#windows-zip.sh: }"
 payload="${payload%.zip}"
 build="$win_build/installer"
