@@ -26,9 +26,9 @@ say "the programs, as the zip carries them"
 # descriptor: where that is a file (a CI log), reopening /dev/stderr would
 # write over what was written before.
 zip_lines=$(mktemp)
+at_exit "rm -f '$zip_lines'"
 "$root/tools/windows-zip.sh" | tee "$zip_lines" >&2
 zip=$(tail -n 1 "$zip_lines")
-rm -f "$zip_lines"
 payload="${zip#windows-zip.sh: }"
 payload="${payload%.zip}"
 build="$win_build/installer"
