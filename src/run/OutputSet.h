@@ -14,9 +14,9 @@
 // files that no write is busy with. Files stay open between writes, as many
 // as the system allows a run (see files_open_at_once()), the least recently
 // written closed first, so that a run with a thousand keys does not reopen a
-// file for every write. A failure
-// is reported by the next operation asked for, or at the latest by the
-// closing pass; after it, nothing more is written to the file that failed.
+// file for every write. A failure is reported by the next operation asked
+// for, or at the latest by the closing pass; after it, nothing more is
+// written to the file that failed.
 #pragma once
 
 #include <algorithm>
